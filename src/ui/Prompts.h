@@ -1,0 +1,33 @@
+#pragma once
+// The one seam for everything that waits on a person: message boxes, the open-file dialog, the
+// folder dialog, and the pointer's position on the screen. The program uses QtPrompts, which shows
+// the real Qt dialogs; tests install a fake that records what was asked and answers at once.
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class Prompts {
+public:
+    enum class Icon { None, Warning };
+
+    virtual ~Prompts() = default;
+
+    // A modal box with one OK button, titled strTitle. strInformative, when not empty, is shown as
+    // the box's informative text below strText.
+    virtual void ShowMessage(QWidget* owner, const QString& strTitle, const QString& strText,
+                             Icon icon, const QString& strInformative) = 0;
+
+    // The multi-select open-file dialog: the chosen files' full paths in the order the dialog gives
+    // them; empty when the user cancelled.
+    virtual QStringList GetOpenFileNames(QWidget* owner, const QString& strTitle,
+                                         const QString& strFilter) = 0;
+
+    // The folders-only dialog showing strPrompt: the chosen folder's path, or "" on cancel.
+    virtual QString GetExistingDirectory(QWidget* owner, const QString& strPrompt) = 0;
+
+    // The pointer's position on the screen, in pixels, y counted downward from the top edge.
+    virtual QPoint CursorPos() = 0;
+};
