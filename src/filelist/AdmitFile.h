@@ -1,0 +1,30 @@
+#pragma once
+// Admission of candidate files into the file list, shared by the dialog add and the folder add.
+// The rows of the window's list control are the file list itself: column 0 holds the file's full
+// path, column 1 the bitrate text ("128 kbps"; empty for dropped rows).
+
+#include <QString>
+#include <cstdint>
+
+class MP3Info;
+class Prompts;
+class QTreeWidget;
+class QWidget;
+
+// What admission needs from the window: its list, its one analysis object and the prompt seam.
+struct Admission {
+    QTreeWidget* ListView1;
+    MP3Info* mp3Info;
+    Prompts* prompts;
+    QWidget* owner;  // owner of the warning box
+};
+
+// Analyses strPath; on success appends a row (path exactly as given, bitrate text), otherwise shows
+// "Not a valid MP3 file!" (warning, titled "Kestrelund", the path as informative text).
+void AdmitFile(const Admission& admission, const QString& strPath);
+
+// The folder, one "/", the name; no second separator when the folder already ends in "/".
+QString JoinPath(const QString& strFolder, const QString& strName);
+
+// Bits per second as the list shows them: kbps rounded half to even, then " kbps".
+QString BitrateText(int32_t lngBitrate);
