@@ -1,0 +1,53 @@
+#pragma once
+// A Prompts seam for tests: records every message box and dialog it was asked for and answers from
+// queues that the test fills beforehand. An empty queue answers "cancel".
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <vector>
+
+#include "ui/Prompts.h"
+
+class FakePrompts : public Prompts {
+public:
+    struct Message {
+        QString strTitle;
+        QString strText;
+        Icon icon;
+        QString strInformative;
+    };
+
+    std::vector<Message> messages;
+    std::deque<QStringList> openFileAnswers;
+    std::deque<QString> folderAnswers;
+    QStringList openFileTitles, openFileFilters, folderPrompts;
+    QPoint cursorPos{0, 0};
+    // Runs inside ShowMessage, while the box would be open (for re-entrance tests).
+    std::function<void(const Message&)> onMessage;
+
+    void ShowMessage(QWidget*, const QString& strTitle, const QString& strText, Icon icon,
+                     const QString& strInformative) override {
+        messages.push_back({strTitle, strText, icon, strInformative});
+        if (onMessage) onMessage(messages.back());
+    }
+    QStringList GetOpenFileNames(QWidget*, const QString& strTitle,
+                                 const QString& strFilter) override {
+        openFileTitles << strTitle;
+        openFileFilters << strFilter;
+        if (openFileAnswers.empty()) return {};
+        QStringList answer = openFileAnswers.front();
+        openFileAnswers.pop_front();
+        return answer;
+    }
+    QString GetExistingDirectory(QWidget*, const QString& strPrompt) override {
+        folderPrompts << strPrompt;
+        if (folderAnswers.empty()) return {};
+        QString answer = folderAnswers.front();
+        folderAnswers.pop_front();
+        return answer;
+    }
+    QPoint CursorPos() override { return cursorPos; }
+};
