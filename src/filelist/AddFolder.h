@@ -1,0 +1,25 @@
+#pragma once
+// Adding a whole folder tree: the folder dialog and the directory walk behind the "Add All MP3
+// File(s) In Folder" button. Folder paths in the walk end in one "/".
+
+#include <QString>
+#include <QStringList>
+
+class Prompts;
+class QWidget;
+
+// Asks for one folder with strPrompt above the dialog; the chosen folder's path, or "" when the
+// user cancelled.
+QString BrowseForFolder(Prompts& prompts, QWidget* owner, const QString& strPrompt);
+
+// Appends to folders every folder found below the folders in it, level by level: first the direct
+// subfolders of every listed folder (grouped by parent, in listing order), then theirs, and so on
+// (only one level when recurse is false). Hidden folders (names beginning with ".") are not
+// entered; links to folders are followed, but each real folder is entered once, so link cycles
+// end; folders that cannot be read are passed over. Window events run while the tree is walked.
+void CollectSubfolders(QStringList& folders, bool recurse);
+
+// The bare names of the files in strFolder whose names match strPattern ("*.mp3"; letter case
+// ignored), hidden files included, folders never, in the order the directory listing gives them.
+// Empty when there are none or the folder cannot be read.
+QStringList ListFolderFiles(const QString& strFolder, const QString& strPattern);
