@@ -15,6 +15,8 @@ packages=(
   fonts-liberation2 fontconfig
   # a virtual X server, driving it, screenshots
   xvfb xauth xdotool x11-utils imagemagick
+  # rendering the artwork from its drawings (assets/make-assets.sh)
+  librsvg2-bin
   # desktop integration checks and the Debian package
   desktop-file-utils appstream dpkg-dev file
 )
