@@ -10,7 +10,7 @@
 class QWidget;
 
 class Prompts {
-public:
+  public:
     enum class Icon { None, Warning };
 
     virtual ~Prompts() = default;

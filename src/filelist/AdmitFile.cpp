@@ -1,0 +1,37 @@
+#include "filelist/AdmitFile.h"
+
+#include <QFile>
+#include <QTreeWidget>
+#include <QTreeWidgetItem>
+
+#include "analysis/MP3Info.h"
+#include "ui/Prompts.h"
+
+void AdmitFile(const Admission& admission, const QString& strPath) {
+    if (admission.mp3Info == nullptr || admission.ListView1 == nullptr) return;
+    // The analysis takes the path as the bytes the file system uses.
+    if (admission.mp3Info->ReadMP3Info(QFile::encodeName(strPath).toStdString())) {
+        // Path and bitrate text arrive together, as one new row at the end.
+        admission.ListView1->addTopLevelItem(
+            new QTreeWidgetItem(QStringList{strPath, BitrateText(admission.mp3Info->Bitrate())}));
+    } else {
+        admission.prompts->ShowMessage(admission.owner, QStringLiteral("Kestrelund"),
+                                       QStringLiteral("Not a valid MP3 file!"),
+                                       Prompts::Icon::Warning, strPath);
+    }
+}
+
+QString JoinPath(const QString& strFolder, const QString& strName) {
+    if (strFolder.endsWith(QLatin1Char('/'))) return strFolder + strName;
+    return strFolder + QLatin1Char('/') + strName;
+}
+
+QString BitrateText(int32_t lngBitrate) {
+    // Whole kbps, an exact half going to the even neighbour (128500 -> 128, 129500 -> 130).
+    int32_t lngKbps = lngBitrate / 1000;
+    const int32_t lngRest = lngBitrate % 1000;  // carries the sign of lngBitrate
+    const bool blnOdd = (lngKbps % 2) != 0;
+    if (lngRest > 500 || (lngRest == 500 && blnOdd)) ++lngKbps;
+    if (lngRest < -500 || (lngRest == -500 && blnOdd)) --lngKbps;
+    return QString::number(lngKbps) + QStringLiteral(" kbps");
+}

@@ -1,0 +1,59 @@
+#include "ui/CaptionButton.h"
+
+#include <QIcon>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
+
+namespace {
+
+constexpr int kPicture = 32;  // picture size in pixels
+constexpr int kGap = 3;       // between picture and caption
+constexpr int kMargin = 4;    // inside the button's frame
+
+}  // namespace
+
+CaptionButton::CaptionButton(const QString& strCaption, const QString& strPicture, QWidget* parent)
+    : QToolButton(parent) {
+    setText(strCaption);
+    setIcon(QIcon(strPicture));
+    setIconSize(QSize(kPicture, kPicture));
+    setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    setCheckable(true);
+    setAutoRaise(false);
+}
+
+void CaptionButton::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionToolButton option;
+    initStyleOption(&option);
+
+    // The frame and background come from the style; picture and caption are drawn here so that
+    // the caption can wrap.
+    const QString strCaption = option.text;
+    const QIcon icon = option.icon;
+    option.text.clear();
+    option.icon = QIcon();
+    painter.drawComplexControl(QStyle::CC_ToolButton, option);
+
+    QRect rctInner = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);
+    if (isDown() || isChecked()) {
+        rctInner.translate(style()->pixelMetric(QStyle::PM_ButtonShiftHorizontal, &option, this),
+                           style()->pixelMetric(QStyle::PM_ButtonShiftVertical, &option, this));
+    }
+    const int flags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
+    const QRect rctText = painter.fontMetrics().boundingRect(
+        QRect(0, 0, rctInner.width(), rctInner.height()), flags, strCaption);
+    const int lngBlock = kPicture + kGap + rctText.height();
+    const int lngTop = rctInner.top() + qMax(0, (rctInner.height() - lngBlock) / 2);
+
+    const QRect rctPicture(rctInner.center().x() - kPicture / 2 + 1, lngTop, kPicture, kPicture);
+    if (!icon.isNull()) {
+        icon.paint(&painter, rctPicture, Qt::AlignCenter,
+                   isEnabled() ? QIcon::Normal : QIcon::Disabled);
+    }
+    const QRect rctCaption(rctInner.left(), rctPicture.bottom() + 1 + kGap, rctInner.width(),
+                           rctInner.bottom() - rctPicture.bottom() - kGap);
+    painter.setPen(
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    painter.drawText(rctCaption, flags, strCaption);
+}

@@ -1,0 +1,15 @@
+#pragma once
+// The window's large buttons: a checkable tool button with a 32 by 32 picture above a caption
+// that wraps onto a second line when it is wider than the button.
+
+#include <QToolButton>
+
+class CaptionButton : public QToolButton {
+    Q_OBJECT
+
+  public:
+    CaptionButton(const QString& strCaption, const QString& strPicture, QWidget* parent = nullptr);
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+};

@@ -1,0 +1,123 @@
+#include "ui/FileListView.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QToolTip>
+
+namespace {
+
+int X(const QMouseEvent* event) { return qRound(event->position().x()); }
+int Y(const QMouseEvent* event) { return qRound(event->position().y()); }
+
+}  // namespace
+
+FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
+    setColumnCount(0);
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setItemsExpandable(false);
+    setSortingEnabled(false);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setAllColumnsShowFocus(true);
+    // Rows move only through the window's move handler, which scrolls by its own rule.
+    setAutoScroll(false);
+    setDragEnabled(false);
+    setDropIndicatorShown(false);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    viewport()->setMouseTracking(true);
+    setMouseTracking(true);
+    SetDropTarget(true);
+}
+
+void FileListView::SetDropTarget(bool blnOn) {
+    setAcceptDrops(blnOn);
+    viewport()->setAcceptDrops(blnOn);
+}
+
+bool FileListView::DropTarget() const { return viewport()->acceptDrops(); }
+
+void FileListView::SetDragSource(bool blnOn) {
+    blnDragSource = blnOn;
+    setDragEnabled(blnOn);
+}
+
+void FileListView::SetMouseIcon(const QCursor& curIcon) {
+    curMouseIcon = curIcon;
+    blnHasMouseIcon = true;
+    if (lngMousePointer == 99) SetMousePointer(99);
+}
+
+void FileListView::ClearMouseIcon() {
+    blnHasMouseIcon = false;
+    if (lngMousePointer == 99) SetMousePointer(99);
+}
+
+void FileListView::SetMousePointer(int lngPointer) {
+    lngMousePointer = lngPointer;
+    switch (lngPointer) {
+        case 1:
+            viewport()->setCursor(Qt::ArrowCursor);
+            break;
+        case 11:
+            viewport()->setCursor(Qt::WaitCursor);
+            break;
+        case 99:
+            viewport()->setCursor(blnHasMouseIcon ? curMouseIcon : QCursor(Qt::PointingHandCursor));
+            break;
+        default:
+            viewport()->unsetCursor();
+            break;
+    }
+}
+
+void FileListView::mousePressEvent(QMouseEvent* event) {
+    // The base class selects the row and reports it through itemPressed() first.
+    QTreeWidget::mousePressEvent(event);
+    emit mouseDown(event->button(), event->modifiers(), X(event), Y(event));
+}
+
+void FileListView::mouseMoveEvent(QMouseEvent* event) {
+    QTreeWidget::mouseMoveEvent(event);
+    emit mouseMove(static_cast<Qt::MouseButton>(event->buttons().toInt()), event->modifiers(),
+                   X(event), Y(event));
+}
+
+void FileListView::mouseReleaseEvent(QMouseEvent* event) {
+    QTreeWidget::mouseReleaseEvent(event);
+    emit mouseUp(event->button(), event->modifiers(), X(event), Y(event));
+}
+
+void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeWidget::mouseDoubleClickEvent(event);
+    emit doubleClick();
+}
+
+// Drag events skip the item-model drop logic of the base class: the window decides.
+void FileListView::dragEnterEvent(QDragEnterEvent* event) { emit dragOver(event); }
+
+void FileListView::dragMoveEvent(QDragMoveEvent* event) { emit dragOver(event); }
+
+void FileListView::dragLeaveEvent(QDragLeaveEvent* event) { event->accept(); }
+
+void FileListView::dropEvent(QDropEvent* event) { emit dragDrop(event); }
+
+bool FileListView::viewportEvent(QEvent* event) {
+    // The hint belongs to the whole list, rows included, not to single items.
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        if (toolTip().isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), toolTip(), viewport());
+        }
+        return true;
+    }
+    return QTreeWidget::viewportEvent(event);
+}

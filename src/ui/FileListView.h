@@ -1,0 +1,62 @@
+#pragma once
+// The file list control: a two-column tree widget used as a flat list ("MP3 File(s)", "Bitrate").
+// It owns no logic of its own; it turns its viewport's mouse, double-click and drag/drop events
+// into signals that the window connects to its handlers, and it keeps the list's own pointer value.
+
+#include <QCursor>
+#include <QTreeWidget>
+
+class QDragMoveEvent;
+class QDropEvent;
+
+class FileListView : public QTreeWidget {
+    Q_OBJECT
+
+  public:
+    explicit FileListView(QWidget* parent = nullptr);
+
+    // Whether dropped files are taken (the list's drop target). On from the start.
+    void SetDropTarget(bool blnOn);
+    bool DropTarget() const;
+
+    // Whether rows can be dragged out of the list by the platform's drag and drop. Off: rows are
+    // reordered by the window's own move handler instead.
+    void SetDragSource(bool blnOn);
+    bool DragSource() const { return blnDragSource; }
+
+    // The list's own pointer, separate from the window's: 0 default, 1 arrow, 11 hourglass,
+    // 99 the custom image set by SetMouseIcon (a pointing hand while none is set).
+    void SetMousePointer(int lngPointer);
+    int MousePointer() const { return lngMousePointer; }
+    void SetMouseIcon(const QCursor& curIcon);
+    void ClearMouseIcon();
+    bool HasMouseIcon() const { return blnHasMouseIcon; }
+
+  signals:
+    // Positions are in the list's row coordinates (what itemAt() takes). For mouseMove, button
+    // carries the buttons held during the move.
+    void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void mouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void doubleClick();
+    // Delivered synchronously: the receiver accepts or ignores the event itself.
+    void dragOver(QDragMoveEvent* event);
+    void dragDrop(QDropEvent* event);
+
+  protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
+
+  private:
+    int lngMousePointer = 0;
+    bool blnDragSource = false;
+    QCursor curMouseIcon;
+    bool blnHasMouseIcon = false;
+};

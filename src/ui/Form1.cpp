@@ -1,0 +1,324 @@
+#include "ui/Form1.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QToolButton>
+
+#include "ui/BitrateMenu.h"
+#include "ui/CaptionButton.h"
+#include "ui/FileListView.h"
+#include "ui/PointerImage.h"
+
+namespace {
+
+// Window positions and sizes are given in twips; 15 twips make one device-independent pixel.
+int Px(int lngTwips) { return qRound(lngTwips / 15.0); }
+QRect Twips(int lngLeft, int lngTop, int lngWidth, int lngHeight) {
+    return QRect(Px(lngLeft), Px(lngTop), Px(lngWidth), Px(lngHeight));
+}
+
+constexpr int kProgressSteps = 100;  // bar units per percent, so fractions show
+
+QFont ArialBold(qreal sngPoints) {
+    QFont font(QStringLiteral("Arial"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setBold(true);
+    font.setPointSizeF(sngPoints);
+    return font;
+}
+
+void Whiten(QWidget* widget) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    palette.setColor(QPalette::Button, Qt::white);
+    palette.setColor(QPalette::Base, Qt::white);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+Form1::Form1(Prompts& prompts, const QString& strProgramFolder, QWidget* parent)
+    : QWidget(parent), prompts(prompts), strProgramFolder(strProgramFolder) {
+    CreateControls();
+    ConnectEvents();
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+void Form1::CreateControls() {
+    // Fixed single border, minimise but no maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(Px(6615), Px(4365));
+    Whiten(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/kestrelund.png")));
+
+    const QFont fntLarge = ArialBold(11.25);
+    const QFont fntSmall = ArialBold(9);
+
+    Command1 = new QPushButton(QStringLiteral("Command1"), this);
+    Command1->setGeometry(Twips(-720, 2640, 615, 495));
+
+    Check1 = new CaptionButton(QStringLiteral("Add MP3 File(s)"),
+                               QStringLiteral(":/icons/add-files.png"), this);
+    Check1->setGeometry(Twips(120, 2520, 2055, 1215));
+
+    Check2 =
+        new CaptionButton(QStringLiteral("Reduce"), QStringLiteral(":/icons/reduce.png"), this);
+    Check2->setGeometry(Twips(4440, 2520, 2055, 1215));
+
+    ListView1 = new FileListView(this);
+    ListView1->setGeometry(Twips(120, 120, 6375, 1815));
+    ListView1->setFont(fntSmall);
+    ListView1->setToolTip(QStringLiteral(
+        "Drag and drop files here. Double-click item to remove it. Move bar to right and out of "
+        "window to reveal full names."));
+
+    Check3 = new CaptionButton(QStringLiteral("Add All MP3 File(s) In Folder"),
+                               QStringLiteral(":/icons/add-folder.png"), this);
+    Check3->setGeometry(Twips(2280, 2520, 2055, 1215));
+
+    for (QToolButton* button : {Check1, Check2, Check3}) {
+        button->setFont(fntLarge);
+        Whiten(button);
+        button->setFocusPolicy(Qt::StrongFocus);
+    }
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setGeometry(Twips(120, 3870, 6375, 375));
+    ProgressBar1->setRange(0, 100 * kProgressSteps);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+
+    Label1 = new QLabel(QStringLiteral("Option:"), this);
+    Label1->setGeometry(Twips(180, 2080, 600, 225));
+    Label1->setFont(fntSmall);
+    Whiten(Label1);
+
+    Combo1 = new QComboBox(this);
+    Combo1->setGeometry(Twips(945, 2040, 5595, 345));
+    Combo1->setFont(fntSmall);
+    Combo1->setEditable(false);
+
+    // Tab order as laid out; Command1 comes first and so holds the focus at start.
+    QWidget::setTabOrder(Command1, Check1);
+    QWidget::setTabOrder(Check1, Check2);
+    QWidget::setTabOrder(Check2, ListView1);
+    QWidget::setTabOrder(ListView1, Check3);
+    QWidget::setTabOrder(Check3, Combo1);
+    Command1->setFocus();
+}
+
+void Form1::ConnectEvents() {
+    connect(Check1, &QToolButton::clicked, this, &Form1::Check1_Click);
+    connect(Check2, &QToolButton::clicked, this, &Form1::Check2_Click);
+    connect(Check3, &QToolButton::clicked, this, &Form1::Check3_Click);
+    connect(Combo1, &QComboBox::currentIndexChanged, this, &Form1::Combo1_Click);
+
+    connect(ListView1, &FileListView::dragOver, this, &Form1::ListView1_OLEDragOver);
+    connect(ListView1, &FileListView::dragDrop, this, &Form1::ListView1_OLEDragDrop);
+    connect(ListView1, &FileListView::doubleClick, this, &Form1::ListView1_DblClick);
+    // A row counts as clicked when the button goes down on it, so that a drag can start at once.
+    connect(ListView1, &QTreeWidget::itemPressed, this,
+            [this](QTreeWidgetItem* item, int) { ListView1_ItemClick(item); });
+    connect(ListView1, &FileListView::mouseDown, this, &Form1::ListView1_MouseDown);
+    connect(ListView1, &FileListView::mouseMove, this, &Form1::ListView1_MouseMove);
+    connect(ListView1, &FileListView::mouseUp, this, &Form1::ListView1_MouseUp);
+
+    // Moves over the buttons, the label and the window's own background reach the hover
+    // handlers; moves over a control do not also count as moves over the background.
+    setMouseTracking(true);
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{Check1, Check2, Check3, Label1, ProgressBar1}) {
+        widget->setMouseTracking(true);
+        widget->installEventFilter(this);
+    }
+    for (QWidget* widget : std::initializer_list<QWidget*>{Command1, Check1, Check2, Check3, Label1,
+                                                           ProgressBar1, Combo1, ListView1}) {
+        widget->setAttribute(Qt::WA_NoMousePropagation);
+    }
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseMove) {
+        if (watched == Check1) Check1_MouseMove();
+        if (watched == Check2) Check2_MouseMove();
+        if (watched == Check3) Check3_MouseMove();
+        if (watched == Label1) Label1_MouseMove();
+    } else if (event->type() == QEvent::MouseButtonPress && watched == ProgressBar1) {
+        ProgressBar1_MouseDown();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mouseMoveEvent(QMouseEvent* event) {
+    Form_MouseMove();
+    QWidget::mouseMoveEvent(event);
+}
+
+void Form1::closeEvent(QCloseEvent* event) {
+    Form_QueryUnload();
+    Form_Unload();
+    event->accept();
+}
+
+void Form1::SetMousePointer(int lngPointer) {
+    lngMousePointer = lngPointer;
+    switch (lngPointer) {
+        case 1:
+            setCursor(Qt::ArrowCursor);
+            break;
+        case 11:
+            setCursor(Qt::WaitCursor);
+            break;
+        case 99:
+            setCursor(blnHasMouseIcon ? curMouseIcon : QCursor(Qt::PointingHandCursor));
+            break;
+        default:
+            unsetCursor();
+            break;
+    }
+}
+
+void Form1::SetProgressValue(float sngValue) {
+    sngProgressValue = sngValue;
+    const float sngShown = qBound(0.0f, sngValue, 100.0f);
+    ProgressBar1->setValue(qRound(sngShown * kProgressSteps));
+}
+
+Admission Form1::ListAdmission() { return Admission{ListView1, mp3Info.get(), &prompts, this}; }
+
+void Form1::Form_Load() {
+    // Centre the whole window, frame included, on its screen.
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect rctScreen = screen->geometry();
+        const QSize sizWindow = frameGeometry().size();
+        move(rctScreen.left() + qRound((rctScreen.width() - sizWindow.width()) / 2.0),
+             rctScreen.top() + qRound((rctScreen.height() - sizWindow.height()) / 2.0));
+    }
+
+    setWindowTitle(QStringLiteral("Kestrelund"));
+
+    // The hand pointer is optional: missing or unreadable means no custom pointer image.
+    const QString strHand = QDir(strProgramFolder).filePath(QStringLiteral("HAND-M.CUR"));
+    if (QFileInfo(strHand).lastModified().isValid()) {
+        if (const auto cursor = LoadPointerImage(strHand)) {
+            curMouseIcon = *cursor;
+            blnHasMouseIcon = true;
+        }
+    }
+
+    ListView1->setColumnCount(2);
+    ListView1->setHeaderLabels({QStringLiteral("MP3 File(s)"), QStringLiteral("Bitrate")});
+    ListView1->setColumnWidth(0, Px(4700));
+    ListView1->setColumnWidth(1, Px(1000));
+
+    Whiten(ProgressBar1);
+
+    mp3Info = std::make_unique<MP3Info>();
+
+    {
+        const QSignalBlocker blocker(Combo1);
+        Combo1->clear();
+        Combo1->addItems(BitrateMenuEntries());
+        Combo1->setCurrentIndex(MenuIndexFromSetting(ReadMenuSetting()));
+    }
+    // Restoring the selection counts as a menu change: the store then always holds the key.
+    Combo1_Click();
+}
+
+void Form1::Combo1_Click() {
+    if (Combo1->currentIndex() >= 0) WriteMenuSetting(Combo1->currentIndex());
+}
+
+void Form1::Form_QueryUnload() {
+    // wired by: pointer
+}
+
+void Form1::Form_Unload() {
+    // wired by: pointer
+}
+
+void Form1::Check1_Click() {
+    // A check box drawn as a push button: act on the press, then let it spring back.
+    if (!Check1->isChecked()) return;
+    Check1->setChecked(false);
+    const QStringList strPaths = prompts.GetOpenFileNames(
+        this, QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files"),
+        QStringLiteral("Mp3 Files (*.mp3)"));
+    for (const QString& strPath : strPaths) AdmitFile(ListAdmission(), strPath);
+}
+
+void Form1::Check2_Click() {
+    // wired by: reduce
+}
+
+void Form1::Check3_Click() {
+    // wired by: folder
+}
+
+void Form1::ListView1_OLEDragOver(QDragMoveEvent*) {
+    // wired by: folder
+}
+
+void Form1::ListView1_OLEDragDrop(QDropEvent*) {
+    // wired by: folder
+}
+
+void Form1::ListView1_DblClick() {
+    // wired by: folder
+}
+
+void Form1::ListView1_ItemClick(QTreeWidgetItem*) {
+    // wired by: pointer
+}
+
+void Form1::ListView1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+    // wired by: pointer
+}
+
+void Form1::ListView1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+    // wired by: pointer
+}
+
+void Form1::ListView1_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
+    // wired by: pointer
+}
+
+void Form1::Check1_MouseMove() {
+    // wired by: pointer
+}
+
+void Form1::Check2_MouseMove() {
+    // wired by: pointer
+}
+
+void Form1::Check3_MouseMove() {
+    // wired by: pointer
+}
+
+void Form1::Form_MouseMove() {
+    // wired by: pointer
+}
+
+void Form1::Label1_MouseMove() {
+    // wired by: pointer
+}
+
+void Form1::ProgressBar1_MouseDown() {
+    // wired by: pointer
+}

@@ -1,0 +1,103 @@
+#pragma once
+// The main window: the file list, the bitrate menu, the three large buttons and the progress bar.
+// Form1 lays out and wires the controls; each handler is short and calls into the file-list and
+// reduce code. Handlers are public so that tests can call them as well as raise real events.
+
+#include <QCursor>
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "analysis/MP3Info.h"
+#include "filelist/AdmitFile.h"
+#include "ui/Prompts.h"
+
+class FileListView;
+class QComboBox;
+class QDragMoveEvent;
+class QDropEvent;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+class QTreeWidgetItem;
+
+class Form1 : public QWidget {
+    Q_OBJECT
+
+  public:
+    // strProgramFolder is where "HAND-M.CUR", "drag.ico" and the encoder are looked up.
+    Form1(Prompts& prompts, const QString& strProgramFolder, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    // Controls, named as the handlers name them.
+    QPushButton* Command1 = nullptr;  // hidden left of the window; holds the first focus
+    QToolButton* Check1 = nullptr;    // "Add MP3 File(s)"
+    QToolButton* Check2 = nullptr;    // "Reduce"
+    QToolButton* Check3 = nullptr;    // "Add All MP3 File(s) In Folder"
+    FileListView* ListView1 = nullptr;
+    QComboBox* Combo1 = nullptr;
+    QProgressBar* ProgressBar1 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    std::unique_ptr<MP3Info> mp3Info;  // the one analysis object, created by Form_Load
+    Prompts& prompts;
+    QString strProgramFolder;
+
+    // The window's pointer: 0 default, 1 arrow, 11 hourglass, 99 the hand ("HAND-M.CUR", or a
+    // pointing hand when it was not loaded).
+    int MousePointer() const { return lngMousePointer; }
+    void SetMousePointer(int lngPointer);
+    bool HasMouseIcon() const { return blnHasMouseIcon; }
+
+    // The progress bar on a 0..100 scale; the exact value given is kept.
+    void SetProgressValue(float sngValue);
+    float ProgressValue() const { return sngProgressValue; }
+
+    // What admitting a file into this window's list needs.
+    Admission ListAdmission();
+
+    // Window
+    void Form_Load();
+    void Combo1_Click();
+    void Form_QueryUnload();
+    void Form_Unload();
+
+    // Buttons
+    void Check1_Click();
+    void Check2_Click();
+    void Check3_Click();
+
+    // List: dropping files and removing rows
+    void ListView1_OLEDragOver(QDragMoveEvent* event);  // drag enter and drag move
+    void ListView1_OLEDragDrop(QDropEvent* event);
+    void ListView1_DblClick();
+
+    // List: reordering by dragging rows
+    void ListView1_ItemClick(QTreeWidgetItem* item);
+    void ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void ListView1_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+    void ListView1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
+
+    // Hover look
+    void Check1_MouseMove();
+    void Check2_MouseMove();
+    void Check3_MouseMove();
+    void Form_MouseMove();
+    void Label1_MouseMove();
+    void ProgressBar1_MouseDown();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    void CreateControls();
+    void ConnectEvents();
+
+    int lngMousePointer = 0;
+    QCursor curMouseIcon;
+    bool blnHasMouseIcon = false;
+    float sngProgressValue = 0;
+};

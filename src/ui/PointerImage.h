@@ -1,0 +1,10 @@
+#pragma once
+// Pointer images from ".cur" and ".ico" files, as the window and the list use them.
+
+#include <QCursor>
+#include <QString>
+#include <optional>
+
+// Loads the pointer image at strPath. A cursor file (".cur") keeps the hotspot stored in it; an
+// icon file's hotspot is its centre. Empty when the file is missing or cannot be read as an image.
+std::optional<QCursor> LoadPointerImage(const QString& strPath);

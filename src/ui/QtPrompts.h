@@ -1,0 +1,14 @@
+#pragma once
+// The real dialogs behind the Prompts seam: QMessageBox and QFileDialog, all modal.
+
+#include "ui/Prompts.h"
+
+class QtPrompts : public Prompts {
+  public:
+    void ShowMessage(QWidget* owner, const QString& strTitle, const QString& strText, Icon icon,
+                     const QString& strInformative) override;
+    QStringList GetOpenFileNames(QWidget* owner, const QString& strTitle,
+                                 const QString& strFilter) override;
+    QString GetExistingDirectory(QWidget* owner, const QString& strPrompt) override;
+    QPoint CursorPos() override;
+};

@@ -1,0 +1,19 @@
+// Kestrelund: makes MP3 files smaller. The program takes no arguments; its one window does the
+// rest.
+#include <QApplication>
+#include <QIcon>
+
+#include "ui/Form1.h"
+#include "ui/QtPrompts.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("Venmarrow"));
+    QApplication::setApplicationName(QStringLiteral("Kestrelund"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kestrelund.png")));
+
+    QtPrompts prompts;
+    Form1 form(prompts, QCoreApplication::applicationDirPath());
+    form.show();
+    return QApplication::exec();
+}
