@@ -76,11 +76,15 @@ put_le16 HAND-M.CUR 10 "$HAND_HOTSPOT_X"
 put_le16 HAND-M.CUR 12 "$HAND_HOTSPOT_Y"
 
 # Check what was written: headers and sizes.
-[ "$(le16 HAND-M.CUR 2)" = 2 ] && [ "$(le16 HAND-M.CUR 4)" = 1 ] &&
-  [ "$(le16 HAND-M.CUR 10)" = "$HAND_HOTSPOT_X" ] && [ "$(le16 HAND-M.CUR 12)" = "$HAND_HOTSPOT_Y" ] ||
-  { echo "make-assets.sh: HAND-M.CUR has a wrong header" >&2; exit 1; }
-[ "$(le16 drag.ico 2)" = 1 ] && [ "$(le16 drag.ico 4)" = 1 ] ||
-  { echo "make-assets.sh: drag.ico has a wrong header" >&2; exit 1; }
+if [ "$(le16 HAND-M.CUR 2)" != 2 ] || [ "$(le16 HAND-M.CUR 4)" != 1 ] ||
+  [ "$(le16 HAND-M.CUR 10)" != "$HAND_HOTSPOT_X" ] || [ "$(le16 HAND-M.CUR 12)" != "$HAND_HOTSPOT_Y" ]; then
+  echo "make-assets.sh: HAND-M.CUR has a wrong header" >&2
+  exit 1
+fi
+if [ "$(le16 drag.ico 2)" != 1 ] || [ "$(le16 drag.ico 4)" != 1 ]; then
+  echo "make-assets.sh: drag.ico has a wrong header" >&2
+  exit 1
+fi
 for f in icons/kestrelund.png icons/add-files.png icons/add-folder.png icons/reduce.png; do
   size=$("${im[@]}" "$f" -format '%wx%h' info:)
   [ "$size" = 32x32 ] || { echo "make-assets.sh: $f is $size, not 32x32" >&2; exit 1; }
