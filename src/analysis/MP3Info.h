@@ -3,17 +3,26 @@
 // reports the file's properties. One object serves any number of files in turn; every call of
 // ReadMP3Info starts from a clean state.
 
+#include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+#include <vector>
+
+#include "analysis/ByteSource.h"
+#include "analysis/FrameHeader.h"
+#include "analysis/VbrHeaders.h"
 
 class MP3Info {
-public:
+  public:
     MP3Info();
 
     // Analyses the file at strPath (UTF-8 bytes, any path the file system accepts). True when a
     // confirmed first frame was found and the properties below were computed. False when the file
     // cannot be opened, holds no confirmed frame within the search window, or holds malformed data;
     // then every property is zero except FileSize (set once the file could be opened).
+    // Only regular files are analysed. A file of 2 GiB or more is refused with FileSize 0, since
+    // its size does not fit.
     bool ReadMP3Info(const std::string& strPath);
 
     int32_t FirstFrame() const { return lngFirstFrame; }
@@ -33,7 +42,7 @@ public:
     bool Emphasis() const { return blnEmphasis; }
     bool IsVBR() const { return blnIsVBR; }
 
-private:
+  private:
     int32_t lngFirstFrame = 0;
     double dblDuration = 0;
     int32_t lngChannels = 0;
@@ -50,4 +59,32 @@ private:
     bool blnProtected = false;
     bool blnEmphasis = false;
     bool blnIsVBR = false;
+
+    friend class MP3InfoSource;  // in-memory analysis for the fuzzer and tests
+
+    // Result of the search for the first frame; offset and length are -1 while nothing is found.
+    struct FirstFrameResult {
+        bool blnFound = false;
+        int32_t lngOffset = -1;
+        int32_t lngLength = -1;
+    };
+
+    void Reset();
+    bool Analyse(ByteSource& source);
+    FrameHeader ReadHeader(int32_t lngPos);
+    FirstFrameResult FindFirstFrame();
+    int32_t GetID3v2Size(int32_t lngPos);
+    static int32_t DecodeSynchsafe(const std::array<uint8_t, 4>& bytSize, bool& blnSynchsafe);
+    bool FindID3v1(int32_t lngFileSize);
+    void AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lngFileSize);
+    bool FeedTagDetector(uint8_t bytValue);
+    bool FeedSyncDetector(uint8_t bytValue);
+
+    FileView view;  // the open file's bytes; holds no source between calls
+    int32_t lngFrameLength = 0;
+    int32_t lngTagState = 0;
+    int32_t lngSyncState = 0;
+    bool PaddingBit = false;
+    VbrHeaders vbr;  // VbrKind, HasInfoHeader and the parsed Xing, Info and Vbri headers
+    std::vector<uint8_t> btFrame;
 };

@@ -1,0 +1,79 @@
+#pragma once
+// Where the analysis gets a file's bytes. A ByteSource is a fixed-size run of bytes read at
+// offsets (a regular file, or memory for the fuzzer and tests); FileView sits in front of it, keeps
+// a few windows of the file in memory so that the byte-by-byte search costs few reads, and
+// answers every read as the described search expects: bytes past the end of the file are simply
+// not there.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    // Size in bytes, fixed for the whole analysis.
+    virtual int64_t Size() const = 0;
+    // Copies up to lngLen bytes starting at lngOffset (0 <= lngOffset < Size()) into btDest and
+    // returns how many were copied; fewer than asked only at the end of the data or on a read
+    // error.
+    virtual size_t ReadAt(int64_t lngOffset, uint8_t* btDest, size_t lngLen) = 0;
+};
+
+// The bytes of an open regular file, read with pread. Does not own the descriptor.
+class FileSource : public ByteSource {
+  public:
+    FileSource(int fd, int64_t lngSize) : fd_(fd), lngSize_(lngSize) {}
+    int64_t Size() const override { return lngSize_; }
+    size_t ReadAt(int64_t lngOffset, uint8_t* btDest, size_t lngLen) override;
+
+  private:
+    int fd_;
+    int64_t lngSize_;
+};
+
+// Bytes in memory, analysed as if they were a file of that size.
+class MemorySource : public ByteSource {
+  public:
+    explicit MemorySource(std::span<const uint8_t> btData) : btData_(btData) {}
+    int64_t Size() const override { return static_cast<int64_t>(btData_.size()); }
+    size_t ReadAt(int64_t lngOffset, uint8_t* btDest, size_t lngLen) override;
+
+  private:
+    std::span<const uint8_t> btData_;
+};
+
+class FileView {
+  public:
+    FileView();
+
+    // Starts over on a new source; nothing cached.
+    void Reset(ByteSource* source);
+    int64_t Size() const { return lngSize_; }
+
+    // Bytes at lngOffset as far as the file and the request go: at most lngLen of them, fewer
+    // only at the end of the file, none at or past the end or before the start. The pointer
+    // stays valid until the next call. lngLen is at most kMaxRequest.
+    std::span<const uint8_t> Bytes(int64_t lngOffset, size_t lngLen);
+
+    // Fills btDest with the bytes at lngOffset; bytes past the end of the file are zero.
+    void ReadZeroFilled(int64_t lngOffset, std::span<uint8_t> btDest);
+
+    static constexpr size_t kMaxRequest = 4096;
+
+  private:
+    struct Window {
+        int64_t lngStart = 0;
+        size_t lngLen = 0;  // bytes held; the window is empty when 0
+        uint64_t lngUsed = 0;
+        std::vector<uint8_t> btData;
+    };
+    Window& Load(int64_t lngOffset, size_t lngLen);
+
+    ByteSource* source_ = nullptr;
+    int64_t lngSize_ = 0;
+    uint64_t lngClock_ = 0;
+    bool blnFirstLoad_ = true;
+    Window windows_[3];
+};

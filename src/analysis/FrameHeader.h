@@ -1,0 +1,45 @@
+#pragma once
+// MPEG audio frame header: the four bytes at the start of every frame, decoded into a record, a
+// plausibility test, and the values the file analysis derives from a header. Pure computation,
+// no state.
+//
+//   byte 0   byte 1   byte 2   byte 3
+//   AAAAAAAA AAABBCCD EEEEFFGH IIJJKLMM
+//   A frame sync (11 ones)   B version   C layer   D protection   E bitrate index
+//   F sample-rate index      G padding   H private I channel mode J mode extension
+//   K copyright              L original  M emphasis
+
+#include <array>
+#include <cstdint>
+
+struct FrameHeader {
+    std::array<uint8_t, 4> bytRaw{};  // the four header bytes as read, first byte first
+    int32_t lngChannelMode = 0;       // 3 = single channel, 0 to 2 = two channels
+    int32_t lngLayerCode = 0;         // 0 reserved, 1 = Layer III, 2 = Layer II, 3 = Layer I
+    int32_t lngVersionCode = 0;       // 0 = MPEG 2.5, 1 reserved, 2 = MPEG 2, 3 = MPEG 1
+    int32_t lngSamplerateIndex = 0;   // 0 to 2; 3 reserved
+    int32_t lngBitrateIndex = 0;      // 1 to 14; 0 free format, 15 bad
+    bool blnCopyright = false;
+    bool blnOriginal = false;
+    bool blnPrivate = false;
+    bool blnProtectionBit = false;  // set: the frame carries no CRC
+    bool blnPadding = false;
+    int32_t lngEmphasis = 0;
+    int32_t lngModeExtension = 0;
+};
+
+// Takes any four bytes apart with a Bitstream; plausibility is IsValidHeader's business.
+FrameHeader DecodeHeader(const std::array<uint8_t, 4>& bytData);
+
+// True for a plausible header: frame sync, no reserved codes, no free format, and none of the
+// bitrate and mode combinations that MPEG 1 Layer II forbids.
+bool IsValidHeader(const FrameHeader& header);
+
+int32_t GetBitrate(const FrameHeader& header);          // bits per second; 0 without a table entry
+int32_t GetSamplerate(const FrameHeader& header);       // Hz; 0 without a table entry
+float GetMpegVersion(const FrameHeader& header);        // 1.0, 2.0, 2.5; 0 for the reserved code
+int32_t GetLayer(const FrameHeader& header);            // 1, 2, 3; 0 for the reserved code
+int32_t GetChannels(const FrameHeader& header);         // 1 in single-channel mode, else 2
+int32_t GetSideInfoSize(const FrameHeader& header);     // Layer III side information, bytes
+int32_t GetFrameLength(const FrameHeader& header);      // bytes, header included
+int32_t GetSamplesPerFrame(const FrameHeader& header);  // samples per channel

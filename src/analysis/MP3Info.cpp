@@ -1,0 +1,255 @@
+#include "analysis/MP3Info.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <new>
+
+#include "analysis/AnalysisError.h"
+
+namespace {
+
+constexpr int32_t kChunkSize = 2048;
+// The search stops once the chunk position lies this far past the last leading tag's length.
+constexpr int32_t kSearchLimit = 10240;
+constexpr int32_t kTrailingTagSize = 128;
+constexpr int64_t kLargestFile = INT32_MAX;  // sizes and offsets are signed 32-bit
+
+}  // namespace
+
+MP3Info::MP3Info() = default;
+
+// Every property and private field back to zero, except FileSize (the callers clear it when a new
+// file is started). The read buffers are kept for the next file.
+void MP3Info::Reset() {
+    lngFirstFrame = 0;
+    dblDuration = 0;
+    lngChannels = 0;
+    lngSamplerate = 0;
+    lngBitrate = 0;
+    lngMpegBytes = 0;
+    lngFrames = 0;
+    lngLayer = 0;
+    sngMpegVersion = 0;
+    blnCopyrightBit = false;
+    blnOriginalBit = false;
+    blnPrivateBit = false;
+    blnProtected = false;
+    blnEmphasis = false;
+    blnIsVBR = false;
+    lngFrameLength = 0;
+    lngTagState = 0;
+    lngSyncState = 0;
+    PaddingBit = false;
+    vbr = VbrHeaders();
+}
+
+bool MP3Info::ReadMP3Info(const std::string& strPath) {
+    Reset();
+    lngFileSize = 0;
+    // A path cannot hold a NUL byte; cutting it there would name another file.
+    if (strPath.find('\0') != std::string::npos) return false;
+    // Non-blocking, so that opening a FIFO does not wait for a writer; regular files ignore it.
+    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool blnResult = false;
+    // Directories, devices, FIFOs and sockets are not files that can hold MP3 data.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        FileSource source(fd, static_cast<int64_t>(st.st_size));
+        blnResult = Analyse(source);
+    }
+    ::close(fd);
+    return blnResult;
+}
+
+bool MP3Info::Analyse(ByteSource& source) {
+    const int64_t lngSize = source.Size();
+    if (lngSize < 0 || lngSize > kLargestFile) return false;  // FileSize cannot hold the size
+    lngFileSize = static_cast<int32_t>(lngSize);
+    view.Reset(&source);
+    bool blnResult = false;
+    try {
+        const FirstFrameResult first = FindFirstFrame();
+        if (first.blnFound) {
+            lngFirstFrame = first.lngOffset;
+            lngFrameLength = first.lngLength;
+            AnalyseFirstFrame(lngFirstFrame, lngFrameLength, lngFileSize);
+            blnResult = true;
+        }
+    } catch (const AnalysisError&) {
+        // Malformed data: not a valid file.
+    } catch (const std::bad_alloc&) {
+    }
+    view.Reset(nullptr);
+    if (!blnResult) Reset();
+    return blnResult;
+}
+
+FrameHeader MP3Info::ReadHeader(int32_t lngPos) {
+    std::array<uint8_t, 4> bytHeader{};
+    view.ReadZeroFilled(lngPos, bytHeader);
+    return DecodeHeader(bytHeader);
+}
+
+// Leading-tag detector: reports when the bytes "ID3" have just been seen. Right after a report
+// the next byte only returns it to the start, unexamined.
+bool MP3Info::FeedTagDetector(uint8_t bytValue) {
+    switch (lngTagState) {
+        case 0:
+            lngTagState = bytValue == 'I' ? 1 : 0;
+            break;
+        case 1:
+            lngTagState = bytValue == 'D' ? 2 : 0;
+            break;
+        case 2:
+            lngTagState = bytValue == '3' ? 3 : 0;
+            break;
+        default:
+            lngTagState = 0;
+            break;
+    }
+    return lngTagState == 3;
+}
+
+// Frame-sync detector: reports when a byte 255 has been followed by a byte other than 0, that is
+// when the previous byte may start a frame.
+bool MP3Info::FeedSyncDetector(uint8_t bytValue) {
+    if (lngSyncState == 1) {
+        lngSyncState = bytValue != 0 ? 2 : 0;
+    } else {
+        lngSyncState = bytValue == 255 ? 1 : 0;
+    }
+    return lngSyncState == 2;
+}
+
+MP3Info::FirstFrameResult MP3Info::FindFirstFrame() {
+    FirstFrameResult result;
+    std::array<uint8_t, kChunkSize> btChunk;
+    int32_t lngChunkPos = 0;  // file offset of the chunk in btChunk
+    int32_t lngTagLen = 0;    // length of the last leading tag skipped
+    int32_t lngFilePos = 0;   // where the next chunk is read
+    for (;;) {
+        const std::span<const uint8_t> btRead = view.Bytes(lngFilePos, kChunkSize);
+        const int32_t n = static_cast<int32_t>(btRead.size());
+        std::copy(btRead.begin(), btRead.end(), btChunk.begin());
+        lngFilePos = CheckedAdd(lngFilePos, n);
+        for (int32_t i = 0; i < n; ++i) {
+            const uint8_t bytValue = btChunk[static_cast<size_t>(i)];
+            // Both detectors rest at state 0 on any byte other than "I" and 255.
+            if (lngTagState == 0 && lngSyncState == 0 && bytValue != 'I' && bytValue != 255) {
+                continue;
+            }
+            if (FeedTagDetector(bytValue)) {
+                // A tag starts at the "I"; skip it and go on behind it.
+                const int32_t lngTagStart = CheckedSub(CheckedAdd(lngChunkPos, i), 2);
+                lngTagLen = GetID3v2Size(lngTagStart);
+                lngFilePos = CheckedAdd(lngTagStart, lngTagLen);
+                lngChunkPos = CheckedSub(lngFilePos, kChunkSize);
+                break;
+            }
+            if (FeedSyncDetector(bytValue)) {
+                // The 255 before this byte may start a frame: confirmed by one further valid
+                // header at the distance its frame length gives.
+                const int32_t lngCandidate = CheckedSub(CheckedAdd(lngChunkPos, i), 1);
+                const FrameHeader header = ReadHeader(lngCandidate);
+                if (IsValidHeader(header)) {
+                    const int32_t lngLength = GetFrameLength(header);
+                    if (IsValidHeader(ReadHeader(CheckedAdd(lngCandidate, lngLength)))) {
+                        result.blnFound = true;
+                        result.lngOffset = lngCandidate;
+                        result.lngLength = lngLength;
+                        break;
+                    }
+                }
+            }
+        }
+        if (n > 0 && !result.blnFound && CheckedSub(lngChunkPos, lngTagLen) > kSearchLimit) {
+            break;
+        }
+        lngChunkPos = CheckedAdd(lngChunkPos, kChunkSize);
+        if (n <= 0 || result.blnFound) break;
+    }
+    return result;
+}
+
+int32_t MP3Info::GetID3v2Size(int32_t lngPos) {
+    // Marker (3 bytes), major version, revision, flags, size (4 bytes).
+    std::array<uint8_t, 10> bytTag{};
+    view.ReadZeroFilled(lngPos, bytTag);
+    bool blnSynchsafe = true;
+    const int32_t lngSize =
+        DecodeSynchsafe({bytTag[6], bytTag[7], bytTag[8], bytTag[9]}, blnSynchsafe);
+    const bool blnFooter = bytTag[3] >= 4 && (bytTag[5] & 16) != 0;
+    return CheckedAdd(lngSize, blnFooter ? 20 : 10);
+}
+
+int32_t MP3Info::DecodeSynchsafe(const std::array<uint8_t, 4>& bytSize, bool& blnSynchsafe) {
+    for (const uint8_t bytValue : bytSize) {
+        if (bytValue >= 128) blnSynchsafe = false;
+    }
+    if (blnSynchsafe) {
+        return (bytSize[0] << 21) | (bytSize[1] << 14) | (bytSize[2] << 7) | bytSize[3];
+    }
+    // A plain big-endian value; a first byte of 128 or more does not fit.
+    return CheckedMul(bytSize[0], 1 << 24) | (bytSize[1] << 16) | (bytSize[2] << 8) | bytSize[3];
+}
+
+bool MP3Info::FindID3v1(int32_t lngFileSize) {
+    if (lngFileSize < kTrailingTagSize) return false;
+    std::array<uint8_t, kTrailingTagSize> bytTag{};
+    view.ReadZeroFilled(lngFileSize - kTrailingTagSize, bytTag);
+    return bytTag[0] == 'T' && bytTag[1] == 'A' && bytTag[2] == 'G';
+}
+
+void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lngFileSize) {
+    const FrameHeader header = ReadHeader(lngFirst);
+    lngBitrate = GetBitrate(header);
+    lngChannels = GetChannels(header);
+    lngLayer = GetLayer(header);
+    sngMpegVersion = GetMpegVersion(header);
+    lngSamplerate = GetSamplerate(header);
+    blnCopyrightBit = header.blnCopyright;
+    blnOriginalBit = header.blnOriginal;
+    blnPrivateBit = header.blnPrivate;
+    PaddingBit = header.blnPadding;
+    blnProtected = !header.blnProtectionBit;
+    blnEmphasis = header.lngEmphasis != 0;
+
+    vbr = VbrHeaders();
+    lngMpegBytes = CheckedSub(lngFileSize, lngFirst);
+    if (FindID3v1(lngFileSize)) lngMpegBytes = CheckedSub(lngMpegBytes, kTrailingTagSize);
+
+    if (lngLength < 0) ThrowOutOfRange();
+    btFrame.assign(static_cast<size_t>(lngLength), 0);
+    view.ReadZeroFilled(lngFirst, btFrame);
+    FindVbrHeader(btFrame, CheckedAdd(GetSideInfoSize(header), 4), vbr);
+
+    if (vbr.VbrKind == 0) {
+        if (vbr.HasInfoHeader && (vbr.Info.lngFlags & 2)) lngMpegBytes = vbr.Info.lngBytes;
+    } else if (vbr.VbrKind == 1) {
+        if (vbr.Xing.lngFlags & 2) lngMpegBytes = vbr.Xing.lngBytes;
+    } else if (vbr.VbrKind == 2) {
+        if (vbr.Vbri.lngBytes > 0) lngMpegBytes = vbr.Vbri.lngBytes;
+    }
+
+    lngFrames = RoundToInt32(CheckedDivide(lngMpegBytes, GetFrameLength(header)));
+
+    if (vbr.VbrKind == 0) {
+        if (vbr.HasInfoHeader && (vbr.Info.lngFlags & 1)) lngFrames = vbr.Info.lngFrames;
+    } else if (vbr.VbrKind == 1) {
+        if (vbr.Xing.lngFlags & 1) lngFrames = vbr.Xing.lngFrames;
+    } else if (vbr.VbrKind == 2) {
+        if (vbr.Vbri.lngFrames > 0) lngFrames = vbr.Vbri.lngFrames;
+    }
+
+    const int32_t lngSamples = CheckedMul(lngFrames, GetSamplesPerFrame(header));
+    dblDuration = CheckedDivide(lngSamples, lngSamplerate) * 1000.0;
+
+    blnIsVBR = vbr.VbrKind != 0;
+    if (blnIsVBR) {
+        const int32_t lngBits = CheckedMul(lngMpegBytes, 8);
+        lngBitrate = RoundToInt32(CheckedDivide(lngBits, dblDuration) * 1000.0);
+    }
+}

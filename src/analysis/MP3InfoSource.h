@@ -1,0 +1,23 @@
+#pragma once
+// Analysis of bytes that are already in memory, through the same search and computation as
+// MP3Info::ReadMP3Info: the bytes are treated as the whole file. For the fuzzer and for tests.
+
+#include <cstdint>
+#include <span>
+
+#include "analysis/MP3Info.h"
+
+class MP3InfoSource {
+  public:
+    static bool ReadMP3Info(MP3Info& info, std::span<const uint8_t> btData) {
+        info.Reset();
+        info.lngFileSize = 0;
+        MemorySource source(btData);
+        return info.Analyse(source);
+    }
+    static bool ReadMP3Info(MP3Info& info, ByteSource& source) {
+        info.Reset();
+        info.lngFileSize = 0;
+        return info.Analyse(source);
+    }
+};
