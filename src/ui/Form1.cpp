@@ -3,18 +3,23 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QDragMoveEvent>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
+#include <QUrl>
 
+#include "filelist/AddFolder.h"
 #include "ui/BitrateMenu.h"
 #include "ui/CaptionButton.h"
 #include "ui/FileListView.h"
@@ -268,19 +273,71 @@ void Form1::Check2_Click() {
 }
 
 void Form1::Check3_Click() {
-    // wired by: folder
+    if (!Check3->isChecked()) return;
+    Check3->setChecked(false);
+    // The walk lets window events run, so the button can be pressed again meanwhile: one folder
+    // add at a time.
+    if (blnAddingFolder) return;
+    blnAddingFolder = true;
+    const QString strFolder =
+        BrowseForFolder(prompts, this, QStringLiteral("Please select folder to add:"));
+    if (strFolder.isEmpty()) {
+        blnAddingFolder = false;
+        return;
+    }
+    SetMousePointer(11);
+    QStringList strFolders{strFolder.endsWith(u'/') ? strFolder : strFolder + u'/'};
+    CollectSubfolders(strFolders, true);
+    const Admission admission = ListAdmission();
+    for (const QString& strQueued : std::as_const(strFolders)) {
+        for (const QString& strName : ListFolderFiles(strQueued, QStringLiteral("*.mp3"))) {
+            if (!strName.startsWith(u'~')) AdmitFile(admission, JoinPath(strQueued, strName));
+        }
+    }
+    SetMousePointer(0);
+    blnAddingFolder = false;
 }
 
-void Form1::ListView1_OLEDragOver(QDragMoveEvent*) {
-    // wired by: folder
+namespace {
+
+// The local files and folders of dropped data, in the order the drag source gives them.
+QStringList DroppedPaths(const QMimeData* data) {
+    QStringList strPaths;
+    if (data == nullptr || !data->hasUrls()) return strPaths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile()) strPaths << url.toLocalFile();
+    }
+    return strPaths;
 }
 
-void Form1::ListView1_OLEDragDrop(QDropEvent*) {
-    // wired by: folder
+}  // namespace
+
+void Form1::ListView1_OLEDragOver(QDragMoveEvent* event) {
+    if (DroppedPaths(event->mimeData()).isEmpty()) {
+        event->setDropAction(Qt::IgnoreAction);
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+}
+
+void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
+    const QStringList strPaths = DroppedPaths(event->mimeData());
+    if (strPaths.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    // Appended as they come: no check, no bitrate.
+    for (const QString& strPath : strPaths)
+        ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{strPath, QString()}));
+    event->accept();
 }
 
 void Form1::ListView1_DblClick() {
-    // wired by: folder
+    // Removes the row from the list only; the file stays where it is.
+    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
+    if (selected.isEmpty()) return;
+    delete ListView1->takeTopLevelItem(ListView1->indexOfTopLevelItem(selected.first()));
 }
 
 void Form1::ListView1_ItemClick(QTreeWidgetItem*) {

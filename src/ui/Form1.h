@@ -100,4 +100,5 @@ class Form1 : public QWidget {
     QCursor curMouseIcon;
     bool blnHasMouseIcon = false;
     float sngProgressValue = 0;
+    bool blnAddingFolder = false;  // a folder add is running
 };
