@@ -1,0 +1,260 @@
+// "Add All MP3 File(s) In Folder": folder trees made here are added through the button handler,
+// with the folder dialog answered by the fake.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <memory>
+
+#include "filelist/FolderTree.h"
+#include "support/FakePrompts.h"
+#include "ui/FileListView.h"
+#include "ui/Form1.h"
+
+using foldertree::InListingOrder;
+using foldertree::Tree;
+
+namespace {
+
+using Row = std::pair<QString, QString>;  // path, bitrate text
+
+class Check3Test : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static QTemporaryDir config;  // the menu setting goes here, not to the user's own
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    }
+
+    void SetUp() override { form = std::make_unique<Form1>(prompts, programFolder.path()); }
+
+    // Presses the button with strFolder as the dialog's answer.
+    void AddFolder(const QString& strFolder) {
+        prompts.folderAnswers.push_back(strFolder);
+        Press();
+    }
+    void Press() {
+        form->Check3->setChecked(true);
+        form->Check3_Click();
+    }
+
+    std::vector<Row> Rows() const {
+        std::vector<Row> rows;
+        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = form->ListView1->topLevelItem(i);
+            rows.emplace_back(item->text(0), item->text(1));
+        }
+        return rows;
+    }
+
+    // The rows that admitting these names of strFolder (a folder path ending in "/") gives, in
+    // the folder's listing order.
+    static std::vector<Row> Admitted(const QString& strFolder, const QStringList& names) {
+        std::vector<Row> rows;
+        for (const QString& strName : InListingOrder(strFolder, names))
+            rows.emplace_back(strFolder + strName, "128 kbps");
+        return rows;
+    }
+
+    QTemporaryDir programFolder;
+    FakePrompts prompts;
+    std::unique_ptr<Form1> form;
+};
+
+std::vector<Row> operator+(std::vector<Row> a, const std::vector<Row>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+}  // namespace
+
+TEST_F(Check3Test, AddsTheFolderThenItsSubfolderSkippingTildeNamesAndOtherFiles) {
+    Tree tree;
+    tree.File("a.mp3");
+    tree.File("~tmp.mp3", "not even an MP3 file");  // skipped: would warn if it were admitted
+    tree.File("notes.txt", "plain text");
+    tree.File("Sub/b.MP3");
+
+    int lngPointerDuringWalk = -1;
+    QTimer::singleShot(0, [&] { lngPointerDuringWalk = form->MousePointer(); });
+    AddFolder(tree.Root());
+
+    const QString r = tree.Root();
+    EXPECT_EQ(Rows(),
+              (std::vector<Row>{{r + "/a.mp3", "128 kbps"}, {r + "/Sub/b.MP3", "128 kbps"}}));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(prompts.folderPrompts, QStringList{"Please select folder to add:"});
+    EXPECT_EQ(lngPointerDuringWalk, 11);
+    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_FALSE(form->Check3->isChecked());
+}
+
+TEST_F(Check3Test, ChosenFolderEndingInSlashGetsNoSecondOne) {
+    Tree tree;
+    tree.File("a.mp3");
+    tree.File("Sub/b.mp3");
+    AddFolder(tree.Root() + "/");
+    const QString r = tree.Root();
+    EXPECT_EQ(Rows(),
+              (std::vector<Row>{{r + "/a.mp3", "128 kbps"}, {r + "/Sub/b.mp3", "128 kbps"}}));
+}
+
+TEST_F(Check3Test, FilesComeFolderByFolderLevelByLevel) {
+    Tree tree;
+    // Two files on each level, three levels down, folders in more than one branch.
+    for (const char* path : {"top2.mp3", "top1.mp3", "B/b2.mp3", "B/b1.mp3", "A/a1.mp3",
+                             "A/Deep/d1.mp3", "A/Deep/d2.mp3", "B/Deeper/e1.mp3", "A/Deep/Z/z.mp3"})
+        tree.File(path);
+    const QString r = tree.Root() + "/";
+    AddFolder(tree.Root());
+
+    std::vector<Row> expected = Admitted(r, {"top1.mp3", "top2.mp3"});
+    const QStringList level1 = InListingOrder(r, {"A", "B"});
+    for (const QString& strFolder : level1)
+        expected = expected + Admitted(r + strFolder + "/", {"a1.mp3", "b1.mp3", "b2.mp3"});
+    for (const QString& strFolder : level1)
+        expected = expected + Admitted(r + strFolder + "/Deep/", {"d1.mp3", "d2.mp3"}) +
+                   Admitted(r + strFolder + "/Deeper/", {"e1.mp3"});
+    expected = expected + Admitted(r + "A/Deep/Z/", {"z.mp3"});
+    EXPECT_EQ(Rows(), expected);
+}
+
+TEST_F(Check3Test, HiddenFilesAreAdmittedHiddenFoldersNotEnteredFolderNamedMp3Entered) {
+    Tree tree;
+    tree.File(".hidden.mp3");
+    tree.File(".cache/inside.mp3");
+    tree.File("x.mp3/y.mp3");
+    AddFolder(tree.Root());
+
+    const QString r = tree.Root();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{r + "/.hidden.mp3", "128 kbps"},
+                                        {r + "/x.mp3/y.mp3", "128 kbps"}}));
+    EXPECT_TRUE(prompts.messages.empty());  // the folder x.mp3 never went to admission
+}
+
+TEST_F(Check3Test, LinkCycleEndsAndEachFileComesOnce) {
+    Tree tree;
+    tree.File("Sub/b.mp3");
+    ASSERT_EQ(symlink("..", tree.Path("Sub/up").toLocal8Bit().constData()), 0);
+    ASSERT_EQ(symlink("Sub", tree.Path("again").toLocal8Bit().constData()), 0);
+    AddFolder(tree.Root());
+
+    // Sub is reached as "Sub" or as the link "again", whichever the listing gives first.
+    const QStringList first = InListingOrder(tree.Root(), {"Sub", "again"});
+    ASSERT_EQ(first.size(), 2);
+    EXPECT_EQ(Rows(), (std::vector<Row>{{tree.Path(first[0] + "/b.mp3"), "128 kbps"}}));
+}
+
+TEST_F(Check3Test, InvalidFileGivesOneWarningAndTheWalkGoesOn) {
+    Tree tree;
+    tree.File("one.mp3");
+    tree.File("broken.mp3", QByteArray(2000, 'x'));
+    tree.File("two.mp3");
+    tree.File("Sub/three.mp3");
+    AddFolder(tree.Root());
+
+    const QString r = tree.Root() + "/";
+    EXPECT_EQ(Rows(), Admitted(r, {"one.mp3", "two.mp3"}) + Admitted(r + "Sub/", {"three.mp3"}));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].strTitle, "Kestrelund");
+    EXPECT_EQ(prompts.messages[0].strText, "Not a valid MP3 file!");
+    EXPECT_EQ(prompts.messages[0].icon, Prompts::Icon::Warning);
+    EXPECT_EQ(prompts.messages[0].strInformative, r + "broken.mp3");
+    EXPECT_EQ(form->MousePointer(), 0);
+}
+
+TEST_F(Check3Test, CancelChangesNothing) {
+    Tree tree;
+    tree.File("a.mp3");
+    AdmitFile(form->ListAdmission(), tree.Path("a.mp3"));
+    const std::vector<Row> before = Rows();
+    form->SetMousePointer(1);
+
+    Press();  // no answer queued: the dialog is cancelled
+    EXPECT_EQ(prompts.folderPrompts.size(), 1);
+    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(form->MousePointer(), 1);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_FALSE(form->Check3->isChecked());
+}
+
+TEST_F(Check3Test, ActsOnlyWhenTheButtonIsChecked) {
+    prompts.folderAnswers.push_back("/");
+    form->Check3->setChecked(false);
+    form->Check3_Click();  // the click raised by clearing the button
+    EXPECT_TRUE(prompts.folderPrompts.isEmpty());
+    EXPECT_EQ(Rows().size(), 0u);
+}
+
+TEST_F(Check3Test, SecondPressDuringTheWalkIsIgnored) {
+    Tree first, second;
+    first.File("a.mp3");
+    first.Folder("Sub");
+    second.File("other.mp3");
+    prompts.folderAnswers.push_back(first.Root());
+    prompts.folderAnswers.push_back(second.Root());
+
+    bool blnPressed = false;
+    QTimer::singleShot(0, [&] {
+        form->Check3->click();  // the user presses the button again while folders are collected
+        blnPressed = true;
+    });
+    Press();
+
+    EXPECT_TRUE(blnPressed);
+    EXPECT_EQ(prompts.folderPrompts.size(), 1);
+    EXPECT_EQ(Rows(), (std::vector<Row>{{first.Path("a.mp3"), "128 kbps"}}));
+    EXPECT_FALSE(form->Check3->isChecked());
+    EXPECT_EQ(form->MousePointer(), 0);
+
+    AddFolder(second.Root());  // once the walk has ended the button works again
+    EXPECT_EQ(Rows().size(), 2u);
+}
+
+namespace {
+
+// R holds a.mp3, Open/b.mp3 and an unreadable folder Locked with c.mp3: adding R admits a.mp3
+// and b.mp3, with no message about Locked.
+void ExpectLockedPassedOver(Form1& form, FakePrompts& prompts, const QString& strRoot) {
+    ASSERT_EQ(access(QFile::encodeName(strRoot + "/Locked"), R_OK), -1) << "Locked is readable";
+    prompts.folderAnswers.push_back(strRoot);
+    form.Check3->setChecked(true);
+    form.Check3_Click();
+    QStringList paths;
+    for (int i = 0; i < form.ListView1->topLevelItemCount(); ++i)
+        paths << form.ListView1->topLevelItem(i)->text(0);
+    EXPECT_EQ(paths, QStringList({strRoot + "/a.mp3", strRoot + "/Open/b.mp3"}));
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_EQ(form.MousePointer(), 0);
+}
+
+}  // namespace
+
+TEST_F(Check3Test, UnreadableFolderIsPassedOverWithoutMessage) {
+    const char* strVariable = "KESTRELUND_LOCKED_TREE";
+    if (qEnvironmentVariableIsSet(strVariable)) {  // the child run as "nobody"
+        ExpectLockedPassedOver(*form, prompts, qEnvironmentVariable(strVariable));
+        return;
+    }
+    Tree tree;
+    tree.File("a.mp3");
+    tree.File("Locked/c.mp3");
+    tree.File("Open/b.mp3");
+    const QByteArray locked = QFile::encodeName(tree.Path("Locked"));
+    ASSERT_EQ(chmod(locked, 0), 0);
+    if (geteuid() != 0) {
+        ExpectLockedPassedOver(*form, prompts, tree.Root());
+    } else {
+        chmod(QFile::encodeName(tree.Root().section('/', 0, -2)), 0755);
+        std::string strWhy;
+        const foldertree::Rerun result =
+            foldertree::RerunAsNobody(strVariable, tree.Root(), strWhy);
+        chmod(locked, 0755);
+        if (result == foldertree::Rerun::Impossible)
+            GTEST_SKIP() << "root reads every folder, and " << strWhy;
+        EXPECT_EQ(result, foldertree::Rerun::Passed) << strWhy;
+    }
+    chmod(locked, 0755);
+}

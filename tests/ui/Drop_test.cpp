@@ -1,0 +1,194 @@
+// Dropping files from a file manager onto the list, and removing a row by double-clicking it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <memory>
+
+#include "filelist/FolderTree.h"
+#include "support/FakePrompts.h"
+#include "ui/FileListView.h"
+#include "ui/Form1.h"
+
+using foldertree::Tree;
+
+namespace {
+
+using Row = std::pair<QString, QString>;  // path, bitrate text
+
+class DropTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static QTemporaryDir config;
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    }
+
+    void SetUp() override {
+        form = std::make_unique<Form1>(prompts, programFolder.path());
+        form->show();
+        tree.File("one.mp3");
+        tree.File("two words #2 100%.mp3");
+        tree.File("~three.MP3", "not an MP3 file, and dropping does not check");
+        tree.File("notes.txt", "plain text");
+        tree.File("Folder/inside.mp3");
+    }
+
+    std::vector<Row> Rows() const {
+        std::vector<Row> rows;
+        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = form->ListView1->topLevelItem(i);
+            rows.emplace_back(item->text(0), item->text(1));
+        }
+        return rows;
+    }
+
+    static std::unique_ptr<QMimeData> Files(const QStringList& paths) {
+        auto data = std::make_unique<QMimeData>();
+        QList<QUrl> urls;
+        for (const QString& strPath : paths) urls << QUrl::fromLocalFile(strPath);
+        data->setUrls(urls);
+        return data;
+    }
+
+    // Sends drag enter, drag move and (when the move was accepted) drop to the list, as the
+    // platform does when something is dragged onto it and let go; true when it was taken.
+    bool DragAndDrop(const QMimeData& data) {
+        QWidget* viewport = form->ListView1->viewport();
+        const QPointF pos(10, 10);
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        QDragEnterEvent enter(pos.toPoint(), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &enter);
+        if (!enter.isAccepted()) return false;
+        EXPECT_EQ(enter.dropAction(), enter.proposedAction());
+        QDragMoveEvent move(pos.toPoint(), actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &move);
+        if (!move.isAccepted()) return false;
+        EXPECT_EQ(move.dropAction(), move.proposedAction());
+        QDropEvent drop(pos, actions, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &drop);
+        EXPECT_TRUE(drop.isAccepted());
+        EXPECT_EQ(drop.dropAction(), drop.proposedAction());
+        return drop.isAccepted();
+    }
+
+    QTemporaryDir programFolder;
+    FakePrompts prompts;
+    std::unique_ptr<Form1> form;
+    Tree tree;
+};
+
+}  // namespace
+
+TEST_F(DropTest, DroppedFilesAndFoldersAreAppendedInOrderWithoutAdmission) {
+    AdmitFile(form->ListAdmission(), tree.Path("one.mp3"));
+    const QStringList paths{tree.Path("two words #2 100%.mp3"), tree.Path("~three.MP3"),
+                            tree.Path("one.mp3"),  // already listed
+                            tree.Path("notes.txt"), tree.Path("Folder")};
+    ASSERT_TRUE(DragAndDrop(*Files(paths)));
+
+    std::vector<Row> expected{{tree.Path("one.mp3"), "128 kbps"}};
+    for (const QString& strPath : paths) expected.emplace_back(strPath, "");
+    EXPECT_EQ(Rows(), expected);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(DropTest, DataWithoutLocalFilesIsRefusedWhileDragging) {
+    QMimeData text;
+    text.setText(tree.Path("one.mp3"));
+    QMimeData web;
+    web.setUrls({QUrl("https://example.org/song.mp3")});
+    for (const QMimeData* data : {&text, &web}) {
+        QDragMoveEvent move(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
+                            Qt::NoModifier);
+        move.accept();
+        form->ListView1_OLEDragOver(&move);
+        EXPECT_FALSE(move.isAccepted());
+        EXPECT_EQ(move.dropAction(), Qt::IgnoreAction);
+        EXPECT_FALSE(DragAndDrop(*data));
+
+        // Even a drop that arrives anyway adds nothing.
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        form->ListView1_OLEDragDrop(&drop);
+    }
+    EXPECT_TRUE(Rows().empty());
+}
+
+TEST_F(DropTest, OnlyTheLocalFilesOfAMixedListAreAppended) {
+    QMimeData data;
+    data.setUrls({QUrl("https://example.org/a.mp3"), QUrl::fromLocalFile(tree.Path("one.mp3"))});
+    ASSERT_TRUE(DragAndDrop(data));
+    EXPECT_EQ(Rows(), (std::vector<Row>{{tree.Path("one.mp3"), ""}}));
+}
+
+TEST_F(DropTest, TheProposedActionIsKept) {
+    const auto data = Files({tree.Path("one.mp3")});
+    for (const Qt::DropAction action : {Qt::CopyAction, Qt::LinkAction}) {
+        QDragMoveEvent move(QPoint(5, 5), action, data.get(), Qt::LeftButton, Qt::NoModifier);
+        form->ListView1_OLEDragOver(&move);
+        EXPECT_TRUE(move.isAccepted());
+        EXPECT_EQ(move.dropAction(), action);
+    }
+}
+
+namespace {
+
+class RemovalTest : public DropTest {
+  protected:
+    void SetUp() override {
+        DropTest::SetUp();
+        for (const char* name : {"one.mp3", "two words #2 100%.mp3", "~three.MP3"})
+            paths << tree.Path(name);
+        ASSERT_TRUE(DragAndDrop(*Files(paths)));
+    }
+
+    // A double-click on the row as the user gives it: press, release, double-click, release.
+    void DoubleClick(int lngRow) {
+        QTreeWidgetItem* item = form->ListView1->topLevelItem(lngRow);
+        const QPointF pos = form->ListView1->visualItemRect(item).center();
+        QWidget* viewport = form->ListView1->viewport();
+        const QPointF global = viewport->mapToGlobal(pos);
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                                        QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, pos, global, Qt::LeftButton,
+                              type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(viewport, &event);
+        }
+    }
+
+    QStringList paths;
+};
+
+}  // namespace
+
+TEST_F(RemovalTest, DoubleClickRemovesTheSecondOfThreeRowsAndLeavesTheFile) {
+    DoubleClick(1);
+    EXPECT_EQ(Rows(), (std::vector<Row>{{paths[0], ""}, {paths[2], ""}}));
+    EXPECT_TRUE(QFileInfo::exists(paths[1]));
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(RemovalTest, SelectedRowIsRemovedByTheHandler) {
+    form->ListView1->topLevelItem(2)->setSelected(true);
+    form->ListView1_DblClick();
+    EXPECT_EQ(Rows(), (std::vector<Row>{{paths[0], ""}, {paths[1], ""}}));
+    EXPECT_TRUE(QFileInfo::exists(paths[2]));
+}
+
+TEST_F(RemovalTest, NothingSelectedRemovesNothing) {
+    form->ListView1->setCurrentItem(form->ListView1->topLevelItem(1));
+    form->ListView1->clearSelection();  // a current row that is not selected does not count
+    form->ListView1_DblClick();
+    EXPECT_EQ(Rows().size(), 3u);
+
+    form->ListView1->clear();
+    form->ListView1_DblClick();  // an empty list
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_TRUE(prompts.messages.empty());
+}
