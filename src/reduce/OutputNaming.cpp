@@ -1,0 +1,78 @@
+#include "reduce/OutputNaming.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// The decimal number at the start of strPiece: an optional sign, digits and at most one decimal
+// point; reading stops at the first character that cannot continue the number. False when the
+// piece does not begin with a number (no digit before the stop).
+bool LeadingNumber(const QString& strPiece, double& dblValue) {
+    qsizetype lngPos = 0;
+    QString strNumber;
+    if (lngPos < strPiece.size() && (strPiece[lngPos] == u'+' || strPiece[lngPos] == u'-')) {
+        strNumber += strPiece[lngPos];
+        ++lngPos;
+    }
+    bool blnDigit = false;
+    bool blnPoint = false;
+    for (; lngPos < strPiece.size(); ++lngPos) {
+        const QChar ch = strPiece[lngPos];
+        if (ch >= u'0' && ch <= u'9') {
+            blnDigit = true;
+        } else if (ch == u'.' && !blnPoint) {
+            blnPoint = true;
+        } else {
+            break;
+        }
+        strNumber += ch;
+    }
+    if (!blnDigit) return false;
+    // A trailing point ("64.") is accepted by the reader below as well.
+    bool blnOk = false;
+    dblValue = strNumber.toDouble(&blnOk);
+    return blnOk;
+}
+
+}  // namespace
+
+int16_t BitrateFromMenuText(const QString& strMenuText) {
+    // Split at every single blank: two adjacent blanks give an empty piece between them.
+    const QStringList pieces = strMenuText.split(u' ', Qt::KeepEmptyParts);
+    if (pieces.size() < 3) return 0;
+    double dblValue = 0;
+    if (!LeadingNumber(pieces[2], dblValue)) return 0;
+    // std::nearbyint rounds a half to the even neighbour in the default rounding mode.
+    const double dblRounded = std::nearbyint(dblValue);
+    if (dblRounded < std::numeric_limits<int16_t>::min() ||
+        dblRounded > std::numeric_limits<int16_t>::max()) {
+        return 0;
+    }
+    return static_cast<int16_t>(dblRounded);
+}
+
+QString PathBeforeLastDot(const QString& strPath) {
+    const qsizetype lngNameStart = strPath.lastIndexOf(u'/') + 1;
+    const qsizetype lngDot = strPath.lastIndexOf(u'.');
+    if (lngDot < lngNameStart) return strPath;
+    return strPath.left(lngDot);
+}
+
+QString OutputPath(const QString& strInputPath, const QString& strMenuText) {
+    return PathBeforeLastDot(strInputPath) + u'_' +
+           QString::number(BitrateFromMenuText(strMenuText)) + QStringLiteral("KBIT_REDUCED.") +
+           QStringLiteral("mp3");
+}
+
+QString EncoderPath(const QString& strProgramFolder) {
+    return strProgramFolder + QStringLiteral("/lame");
+}
+
+QStringList EncoderArguments(const QString& strEncoderPath, const QString& strInputPath,
+                             const QString& strOutputPath, const QString& strMenuText) {
+    return {strEncoderPath,       QStringLiteral("-h"),
+            QStringLiteral("-m"), QStringLiteral("s"),
+            QStringLiteral("-b"), QString::number(BitrateFromMenuText(strMenuText)),
+            strInputPath,         strOutputPath};
+}

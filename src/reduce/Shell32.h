@@ -1,0 +1,35 @@
+#pragma once
+// The program's one place that starts and watches other processes. RunAndWait starts a program
+// from an argument list and returns once it has ended, keeping the window responsive meanwhile.
+
+#include <QStringList>
+#include <cstdint>
+
+// Base of the negative results for a program that could not be started.
+inline constexpr int32_t kStartErrorBase = -2147221504;
+// The program file does not exist (ENOENT).
+inline constexpr int32_t kStartErrorMissing = kStartErrorBase + 53;
+// The program file may not be run (EACCES, EPERM).
+inline constexpr int32_t kStartErrorDenied = kStartErrorBase + 70;
+// Any other reason the program could not be started.
+inline constexpr int32_t kStartErrorOther = kStartErrorBase + 5;
+
+// True for the three start-error results above.
+bool IsStartError(int32_t lngResult);
+
+// Starts arguments[0] with arguments[1..] as its argument items (no shell, no quoting; every item
+// is passed whole, encoded as the file system's bytes), with stdin, stdout and stderr on
+// /dev/null, and returns once the process has ended. While it waits, the window's pending events
+// are processed, never more than 100 ms apart, so other handlers (even another RunAndWait) can run
+// inside this call.
+//
+// Result: the process's exit code (0..255); 128 + the signal number when a signal ended it; one of
+// the start errors above when it could not be started (then nothing was waited for). If the
+// process's status is lost (someone else reaped it), the result is 0.
+//
+// intWindowStyle is accepted for the callers' sake (0 hidden ... 6); the program has no window to
+// show, so it changes nothing.
+//
+// The started program is left alone when this program ends: it is not stopped, and it keeps
+// running on its own to its end.
+int32_t RunAndWait(const QStringList& arguments, int intWindowStyle = 6);

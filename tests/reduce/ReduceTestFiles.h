@@ -1,0 +1,80 @@
+#pragma once
+// Files the reduce tests make for themselves: small shell scripts standing in for programs,
+// synthesised MP3 data, and the argument records a recording script leaves behind.
+
+#include <sys/stat.h>
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <ostream>
+
+namespace reducetest {
+
+inline bool WriteBytes(const QString& strPath, const QByteArray& bytes) {
+    QFile file(strPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    const bool blnOk = file.write(bytes) == bytes.size();
+    file.close();
+    return blnOk;
+}
+
+inline QByteArray ReadBytes(const QString& strPath) {
+    QFile file(strPath);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    return file.readAll();
+}
+
+// A "#!/bin/sh" script at strPath with strBody as its commands, executable when blnExecutable.
+inline bool WriteScript(const QString& strPath, const QString& strBody, bool blnExecutable = true) {
+    if (!WriteBytes(strPath, QByteArray("#!/bin/sh\n") + strBody.toUtf8() + '\n')) return false;
+    return chmod(QFile::encodeName(strPath).constData(), blnExecutable ? 0755 : 0644) == 0;
+}
+
+// A quoted shell word for strText (single quotes, embedded ones closed and escaped).
+inline QString ShellQuote(const QString& strText) {
+    QString strQuoted = strText;
+    strQuoted.replace(QStringLiteral("'"), QStringLiteral("'\\''"));
+    return u'\'' + strQuoted + u'\'';
+}
+
+// Script lines that append the script's path and every argument to strRecordPath, each item
+// ended by a NUL byte, so that blanks, quotes and newlines survive.
+inline QString RecordArgumentsLines(const QString& strRecordPath) {
+    return QStringLiteral("printf '%s\\0' \"$0\" \"$@\" >> ") + ShellQuote(strRecordPath);
+}
+
+// The items a recording script wrote, grouped into calls of lngItemsPerCall items.
+inline QList<QStringList> ReadRecord(const QString& strRecordPath, int lngItemsPerCall) {
+    const QList<QByteArray> items = ReadBytes(strRecordPath).split('\0');
+    QList<QStringList> calls;
+    // split leaves one empty piece after the last NUL.
+    for (qsizetype i = 0; i + lngItemsPerCall < items.size(); i += lngItemsPerCall) {
+        QStringList call;
+        for (int k = 0; k < lngItemsPerCall; ++k) call << QFile::decodeName(items[i + k]);
+        calls << call;
+    }
+    return calls;
+}
+
+// lngFrames MPEG-1 Layer III frames, 128 kbps, 44100 Hz, no padding (417 bytes each, header
+// FF FB 90 64, the rest silence): a file the analysis admits, made without an encoder.
+inline QByteArray SyntheticMp3(int lngFrames = 20) {
+    QByteArray frame(417, '\0');
+    frame[0] = static_cast<char>(0xFF);
+    frame[1] = static_cast<char>(0xFB);
+    frame[2] = static_cast<char>(0x90);
+    frame[3] = static_cast<char>(0x64);
+    QByteArray data;
+    for (int i = 0; i < lngFrames; ++i) data += frame;
+    return data;
+}
+
+}  // namespace reducetest
+
+// Failures show paths as text rather than as code units.
+inline void PrintTo(const QString& strText, std::ostream* os) { *os << strText.toStdString(); }
