@@ -268,8 +268,36 @@ void Form1::Check1_Click() {
     for (const QString& strPath : strPaths) AdmitFile(ListAdmission(), strPath);
 }
 
+namespace {
+
+// The Reduce run's view of the window: the list's rows, the menu's text, the pointer, the bar.
+class Form1ReduceHost : public ReduceHost {
+  public:
+    explicit Form1ReduceHost(Form1& form) : form(form) {}
+
+    int RowCount() override { return form.ListView1->topLevelItemCount(); }
+    QString RowText(int lngRow) override {
+        return form.ListView1->topLevelItem(lngRow - 1)->text(0);
+    }
+    QString MenuText() override { return form.Combo1->currentText(); }
+    void SetPointer(int lngPointer) override { form.SetMousePointer(lngPointer); }
+    void SetProgress(float sngValue) override { form.SetProgressValue(sngValue); }
+    QString ProgramFolder() override { return form.strProgramFolder; }
+    Prompts& MessagePrompts() override { return form.prompts; }
+    QWidget* MessageOwner() override { return &form; }
+
+  private:
+    Form1& form;
+};
+
+}  // namespace
+
 void Form1::Check2_Click() {
-    // wired by: reduce
+    // A check box drawn as a push button: act on the press, then let it spring back.
+    if (!Check2->isChecked()) return;
+    Check2->setChecked(false);
+    Form1ReduceHost host(*this);
+    reduceBatch.Run(host);
 }
 
 void Form1::Check3_Click() {

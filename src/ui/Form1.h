@@ -10,6 +10,7 @@
 
 #include "analysis/MP3Info.h"
 #include "filelist/AdmitFile.h"
+#include "reduce/ReduceBatch.h"
 #include "ui/Prompts.h"
 
 class FileListView;
@@ -100,5 +101,6 @@ class Form1 : public QWidget {
     QCursor curMouseIcon;
     bool blnHasMouseIcon = false;
     float sngProgressValue = 0;
+    ReduceBatch reduceBatch;       // the Reduce run; one at a time
     bool blnAddingFolder = false;  // a folder add is running
 };

@@ -1,0 +1,147 @@
+// "Reduce" through the window: the button guard, the empty list, and a run over the window's own
+// list and menu with a recording stand-in encoder in the program folder.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidgetItem>
+#include <memory>
+
+#include "reduce/OutputNaming.h"
+#include "reduce/ReduceTestFiles.h"
+#include "support/FakePrompts.h"
+#include "ui/FileListView.h"
+#include "ui/Form1.h"
+
+using namespace reducetest;
+
+namespace {
+
+class Check2Test : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static QTemporaryDir config;  // the menu setting goes here, not to the user's own
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    }
+
+    void SetUp() override {
+        ASSERT_TRUE(programFolder.isValid());
+        ASSERT_TRUE(music.isValid());
+        strRecord = music.filePath("record");
+        form = std::make_unique<Form1>(prompts, programFolder.path());
+    }
+
+    // The stand-in encoder: records its arguments and copies the input to the output.
+    void InstallEncoder() {
+        ASSERT_TRUE(
+            WriteScript(EncoderPath(programFolder.path()),
+                        RecordArgumentsLines(strRecord) + "\nsleep 0.1\ncp \"$6\" \"$7\"\n"));
+    }
+
+    // A row for a new MP3 file in the music folder; returns its path.
+    QString AddRow(const QString& strName) {
+        const QString strPath = music.filePath(strName);
+        EXPECT_TRUE(WriteBytes(strPath, SyntheticMp3()));
+        auto* item = new QTreeWidgetItem(form->ListView1);
+        item->setText(0, strPath);
+        item->setText(1, "128 kbps");
+        return strPath;
+    }
+
+    QTemporaryDir programFolder, music;
+    QString strRecord;
+    FakePrompts prompts;
+    std::unique_ptr<Form1> form;
+};
+
+TEST_F(Check2Test, AnEmptyListSaysSoOncePerPress) {
+    form->SetProgressValue(40.0f);
+    form->Check2->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].strTitle, "Kestrelund");
+    EXPECT_EQ(prompts.messages[0].strText, "No files added.");
+    EXPECT_EQ(prompts.messages[0].icon, Prompts::Icon::None);
+    EXPECT_FALSE(form->Check2->isChecked());
+    EXPECT_EQ(form->ProgressValue(), 40.0f);  // the bar and the pointer keep their state
+    EXPECT_EQ(form->MousePointer(), 0);
+    form->Check2->click();
+    EXPECT_EQ(prompts.messages.size(), 2u);
+    // A click event while the button is up (as its own reset would raise) does nothing.
+    form->Check2_Click();
+    EXPECT_EQ(prompts.messages.size(), 2u);
+}
+
+TEST_F(Check2Test, ReducesTheListAtTheMenusBitrate) {
+    InstallEncoder();
+    const QString strA = AddRow("a.mp3");
+    const QString strB = AddRow("b c.mp3");
+    form->Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps"
+    int lngPointerDuringRun = -1;
+    float sngProgressDuringRun = -1;
+    int lngPressesDuringRun = 0;
+    QTimer::singleShot(0, [&] {
+        lngPointerDuringRun = form->MousePointer();
+        sngProgressDuringRun = form->ProgressValue();
+        // A second press while the encoder runs is ignored.
+        form->Check2->click();
+        ++lngPressesDuringRun;
+    });
+    form->Check2->click();
+
+    EXPECT_EQ(lngPressesDuringRun, 1);
+    EXPECT_EQ(lngPointerDuringRun, 11);
+    EXPECT_EQ(sngProgressDuringRun, 50.0f);
+    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->ProgressValue(), 0.0f);
+    EXPECT_FALSE(form->Check2->isChecked());
+    const QList<QStringList> calls = ReadRecord(strRecord, 8);
+    ASSERT_EQ(calls.size(), 2);
+    EXPECT_EQ(calls[0], (QStringList{EncoderPath(programFolder.path()), "-h", "-m", "s", "-b", "32",
+                                     strA, music.filePath("a_32KBIT_REDUCED.mp3")}));
+    EXPECT_EQ(calls[1][6], strB);
+    EXPECT_EQ(calls[1][7], music.filePath("b c_32KBIT_REDUCED.mp3"));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].strText, "Done.");
+    EXPECT_EQ(prompts.messages[0].strInformative, "");
+    // The list is as it was.
+    ASSERT_EQ(form->ListView1->topLevelItemCount(), 2);
+    EXPECT_EQ(form->ListView1->topLevelItem(0)->text(0), strA);
+    EXPECT_EQ(form->ListView1->topLevelItem(1)->text(0), strB);
+}
+
+TEST_F(Check2Test, AMissingEncoderIsNamedInAWarning) {
+    AddRow("a.mp3");
+    AddRow("b.mp3");
+    form->Check2->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].strText, "The encoder could not be started.");
+    EXPECT_EQ(prompts.messages[0].icon, Prompts::Icon::Warning);
+    EXPECT_TRUE(
+        prompts.messages[0].strInformative.startsWith(EncoderPath(programFolder.path()) + "\n"));
+    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->ProgressValue(), 0.0f);
+}
+
+TEST_F(Check2Test, ARowRemovedDuringARunEndsItAtTheListsEnd) {
+    InstallEncoder();
+    AddRow("a.mp3");
+    AddRow("b.mp3");
+    AddRow("c.mp3");
+    std::vector<float> progress;
+    QTimer::singleShot(0, [&] { delete form->ListView1->topLevelItem(2); });
+    // Samples the bar while each encoder runs.
+    QTimer sampler;
+    QObject::connect(&sampler, &QTimer::timeout,
+                     [&] { progress.push_back(form->ProgressValue()); });
+    sampler.start(20);
+    form->Check2->click();
+    sampler.stop();
+    EXPECT_EQ(ReadRecord(strRecord, 8).size(), 2);
+    for (float sngValue : progress) EXPECT_LE(sngValue, 100.0f);
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].strText, "Done.");
+}
+
+}  // namespace
