@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build_dir=${KESTRELUND_BUILD_DIR:-build}
+build_dir=$(realpath -m "${KESTRELUND_BUILD_DIR:-build}")
 
 ./scripts/deps.sh
 
@@ -84,7 +84,7 @@ if ! window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kestrelund
 fi
 
 sleep 1 # let the window finish painting
-shot="$(pwd)/$build_dir/run-screenshot.png"
+shot="$build_dir/run-screenshot.png"
 import -window "$window" "$shot" 2>/dev/null || import -window root "$shot"
 echo "Screenshot of the window: $shot"
 echo "Kestrelund is running on $DISPLAY. Press Ctrl+C to stop it."

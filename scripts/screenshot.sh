@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build_dir=${KESTRELUND_BUILD_DIR:-build}
+build_dir=$(realpath -m "${KESTRELUND_BUILD_DIR:-build}")
 out=${1:-docs/screenshot.png}
 
 ./scripts/deps.sh
@@ -22,10 +22,14 @@ for t in kestrelund kestrelund_lame_link kestrelund_pointers; do
   fi
 done
 cmake --build "$build_dir" -j "$(nproc)" --target "${targets[@]}" >/dev/null
-program="$(pwd)/$build_dir/bin/kestrelund"
+program="$build_dir/bin/kestrelund"
 [ -x "$program" ] || { echo "screenshot.sh: $program was not built" >&2; exit 1; }
 
 tmp=$(mktemp -d)
+# The added files live under a short, readable folder name when it is free (mkdir refuses an
+# existing name, so nothing of anyone else's is touched), else in a fresh temporary folder.
+demo=/tmp/kestrelund-demo
+mkdir "$demo" 2>/dev/null || demo=$(mktemp -d)
 xvfb_pid=""
 program_pid=""
 # shellcheck disable=SC2317 # run by the EXIT trap
@@ -33,14 +37,14 @@ cleanup() {
   if [ -n "$program_pid" ]; then kill "$program_pid" 2>/dev/null || true; fi
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
   wait 2>/dev/null || true
-  rm -rf "$tmp"
+  rm -rf "$tmp" "$demo"
 }
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-# Three short tones, encoded at three bitrates, in a folder with a plausible name.
-music="$tmp/Music/Field Recordings"
+# Three short tones, encoded at three bitrates.
+music="$demo/Music"
 mkdir -p "$music"
 make_mp3() { # name frequency lame-options...
   local name=$1 freq=$2
@@ -48,7 +52,7 @@ make_mp3() { # name frequency lame-options...
   sox -n -r 44100 -c 2 -b 16 "$tmp/tone.wav" synth 3 sine "$freq" vol 0.3
   lame --quiet "$@" "$tmp/tone.wav" "$music/$name"
 }
-make_mp3 "01 Morning Hover.mp3" 440 -b 128
+make_mp3 "01 Hover.mp3" 440 -b 128
 make_mp3 "02 Stoop.mp3" 660 -b 192
 make_mp3 "03 Open Field.mp3" 550 -b 320
 
@@ -90,7 +94,7 @@ if [ -n "$dialog" ]; then
   xdotool type --delay 5 "$music/"
   xdotool key Return
   sleep 0.5
-  xdotool type --delay 5 '"01 Morning Hover.mp3" "02 Stoop.mp3" "03 Open Field.mp3"'
+  xdotool type --delay 5 '"01 Hover.mp3" "02 Stoop.mp3" "03 Open Field.mp3"'
   xdotool key Return
   for _ in $(seq 50); do
     [ -z "$(visible_windows "$title_re")" ] && break
