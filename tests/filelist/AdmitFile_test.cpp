@@ -1,0 +1,189 @@
+// Admission of one candidate file into the list, the path join and the bitrate text.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <climits>
+#include <memory>
+
+#include "analysis/MP3Info.h"
+#include "filelist/AdmitFile.h"
+#include "support/FakePrompts.h"
+
+namespace {
+
+using Row = std::pair<QString, QString>;  // path, bitrate text
+
+// Four MPEG-1 Layer III frames: 44100 Hz, no padding, bitrate index btIndex (9: 128 kbps,
+// 417 bytes a frame; 14: 320 kbps, 1044 bytes), zeros after each header.
+QByteArray Mp3Frames(uint8_t btIndex, int lngFrameLength) {
+    QByteArray frame(lngFrameLength, '\0');
+    frame[0] = char(0xFF);
+    frame[1] = char(0xFB);
+    frame[2] = char(btIndex << 4);
+    frame[3] = char(0x64);
+    return frame.repeated(4);
+}
+
+class AdmitFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        list.setColumnCount(2);
+    }
+
+    QString MakeFile(const QString& strName, const QByteArray& btData) {
+        const QString strPath = folder.path() + "/" + strName;
+        QFile file(strPath);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << strPath.toStdString();
+        file.write(btData);
+        return strPath;
+    }
+    QString Mp3(const QString& strName) { return MakeFile(strName, Mp3Frames(9, 417)); }
+
+    void Admit(const QString& strPath) {
+        AdmitFile(Admission{&list, &info, &prompts, nullptr}, strPath);
+    }
+
+    std::vector<Row> Rows() const {
+        std::vector<Row> rows;
+        for (int i = 0; i < list.topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = list.topLevelItem(i);
+            EXPECT_EQ(item->columnCount(), 2);
+            rows.emplace_back(item->text(0), item->text(1));
+        }
+        return rows;
+    }
+
+    void ExpectRefused(size_t lngIndex, const QString& strPath) {
+        ASSERT_LT(lngIndex, prompts.messages.size());
+        const FakePrompts::Message& message = prompts.messages[lngIndex];
+        EXPECT_EQ(message.strTitle, "Kestrelund");
+        EXPECT_EQ(message.strText, "Not a valid MP3 file!");
+        EXPECT_EQ(message.icon, Prompts::Icon::Warning);
+        EXPECT_EQ(message.strInformative, strPath);
+    }
+
+    QTemporaryDir folder;
+    QTreeWidget list;
+    MP3Info info;
+    FakePrompts prompts;
+};
+
+TEST_F(AdmitFileTest, ValidFileBecomesOneRowWithPathAndBitrate) {
+    const QString strPath = Mp3("Track One.MP3");
+    Admit(strPath);
+    EXPECT_EQ(Rows(), (std::vector<Row>{{strPath, "128 kbps"}}));
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(AdmitFileTest, EachFileShowsItsOwnBitrate) {
+    const QString strHigh = MakeFile("high.mp3", Mp3Frames(14, 1044));
+    const QString strLow = Mp3("low.mp3");
+    Admit(strHigh);
+    Admit(strLow);
+    EXPECT_EQ(Rows(), (std::vector<Row>{{strHigh, "320 kbps"}, {strLow, "128 kbps"}}));
+}
+
+TEST_F(AdmitFileTest, PathIsKeptExactlyAsGiven) {
+    // Not normalised: letter case, spaces, a doubled separator and non-ASCII letters stay.
+    QDir(folder.path()).mkpath("Sub Dir");
+    const QString strName = QString::fromUtf8("Sub Dir/Ærø Sång.mp3");
+    Mp3(strName);
+    const QString strPath = folder.path() + "//" + strName;
+    Admit(strPath);
+    EXPECT_EQ(Rows(), (std::vector<Row>{{strPath, "128 kbps"}}));
+}
+
+TEST_F(AdmitFileTest, RefusedFilesWarnWithTheirPathAndAddNothing) {
+    const QString strText = MakeFile("notes.mp3", "Plain text that only calls itself an MP3.\n");
+    const QString strEmpty = MakeFile("empty.mp3", {});
+    const QString strMissing = folder.path() + "/missing.mp3";
+    const QString strFolder = folder.path();
+    const QString strBelowAFile = Mp3("plain.mp3") + "/inside.mp3";  // cannot be opened
+    const std::vector<QString> candidates = {strText, strEmpty, strMissing, strFolder,
+                                             strBelowAFile};
+    for (const QString& strPath : candidates) Admit(strPath);
+    EXPECT_TRUE(Rows().empty());
+    ASSERT_EQ(prompts.messages.size(), candidates.size());
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        SCOPED_TRACE(candidates[i].toStdString());
+        ExpectRefused(i, candidates[i]);
+    }
+}
+
+TEST_F(AdmitFileTest, UnreadableFileIsRefused) {
+    const QString strPath = Mp3("locked.mp3");
+    ASSERT_TRUE(QFile::setPermissions(strPath, QFileDevice::Permissions()));
+    if (access(QFile::encodeName(strPath).constData(), R_OK) == 0) {
+        GTEST_SKIP() << "running with rights that read any file";
+    }
+    Admit(strPath);
+    EXPECT_TRUE(Rows().empty());
+    ExpectRefused(0, strPath);
+}
+
+TEST_F(AdmitFileTest, DuplicatesAppendAnotherRowAndAnInvalidFileBetweenValidOnes) {
+    const QString strA = Mp3("a.mp3");
+    const QString strBad = MakeFile("bad.mp3", QByteArray(2000, '\xFF'));
+    const QString strB = Mp3("b.mp3");
+    for (const QString& strPath : {strA, strBad, strB, strA}) Admit(strPath);
+    EXPECT_EQ(Rows(),
+              (std::vector<Row>{{strA, "128 kbps"}, {strB, "128 kbps"}, {strA, "128 kbps"}}));
+    ASSERT_EQ(prompts.messages.size(), 1);
+    ExpectRefused(0, strBad);
+}
+
+TEST_F(AdmitFileTest, WarningIsShownWhileTheRowsBeforeItAreInPlace) {
+    const QString strA = Mp3("a.mp3");
+    const QString strBad = MakeFile("bad.mp3", "x");
+    std::vector<int> rowsSeen;
+    prompts.onMessage = [&](const FakePrompts::Message&) {
+        rowsSeen.push_back(list.topLevelItemCount());
+    };
+    Admit(strA);
+    Admit(strBad);
+    EXPECT_EQ(rowsSeen, std::vector<int>{1});
+}
+
+TEST(BitrateTextTest, RoundsHalvesToEven) {
+    const std::vector<std::pair<int32_t, QString>> table = {{128000, "128 kbps"},
+                                                            {128500, "128 kbps"},
+                                                            {129500, "130 kbps"},
+                                                            {128499, "128 kbps"},
+                                                            {128501, "129 kbps"},
+                                                            {999, "1 kbps"},
+                                                            {500, "0 kbps"},
+                                                            {1500, "2 kbps"},
+                                                            {2500, "2 kbps"},
+                                                            {0, "0 kbps"},
+                                                            {320000, "320 kbps"},
+                                                            {-1500, "-2 kbps"},
+                                                            {-2500, "-2 kbps"},
+                                                            {-999, "-1 kbps"},
+                                                            {INT32_MAX, "2147484 kbps"},
+                                                            {INT32_MIN, "-2147484 kbps"}};
+    for (const auto& [lngBitrate, strText] : table) {
+        SCOPED_TRACE(lngBitrate);
+        EXPECT_EQ(BitrateText(lngBitrate), strText);
+    }
+}
+
+TEST(JoinPathTest, InsertsOneSeparatorOnly) {
+    const std::vector<std::tuple<QString, QString, QString>> table = {
+        {"/music", "a.mp3", "/music/a.mp3"},
+        {"/music/", "a.mp3", "/music/a.mp3"},
+        {"/", "a.mp3", "/a.mp3"},
+        {"//server/share", "B C.MP3", "//server/share/B C.MP3"},
+        {"/Mixed/Case Folder", "~tmp.mp3", "/Mixed/Case Folder/~tmp.mp3"},
+        {"/a//b", "c.mp3", "/a//b/c.mp3"},
+    };
+    for (const auto& [strFolder, strName, strJoined] : table) {
+        SCOPED_TRACE(strJoined.toStdString());
+        EXPECT_EQ(JoinPath(strFolder, strName), strJoined);
+    }
+}
+
+}  // namespace

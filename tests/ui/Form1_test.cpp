@@ -1,0 +1,612 @@
+// The main window: its layout, the bitrate menu and its remembered choice, the hand pointer file,
+// the progress and pointer accessors, the list's event forwarding, and adding files by dialog.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QBuffer>
+#include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QImage>
+#include <QImageWriter>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <memory>
+
+#include "support/FakePrompts.h"
+#include "ui/BitrateMenu.h"
+#include "ui/FileListView.h"
+#include "ui/Form1.h"
+
+namespace {
+
+// Every window test of this program keeps the menu setting in a temporary folder, never in the
+// user's: the settings store reads XDG_CONFIG_HOME once, so it is set before any test runs.
+const bool blnConfigRedirected = [] {
+    static QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    return true;
+}();
+
+// The store's file: the settings store fixes its folder once per process, so ask it.
+QString ConfigFile() { return QSettings("Venmarrow", "Kestrelund").fileName(); }
+
+// Sets the stored menu text, or removes the key when strValue is null.
+void StoreMenuSetting(const QString& strValue) {
+    QSettings settings("Venmarrow", "Kestrelund");
+    settings.beginGroup("Kestrelund");
+    if (strValue.isNull()) {
+        settings.remove("Combo1");
+    } else {
+        settings.setValue("Combo1", strValue);
+    }
+    settings.endGroup();
+    settings.sync();
+}
+
+// The key's value as it stands in the store's file on disk.
+QString StoredOnDisk() {
+    QFile file(ConfigFile());
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return {};
+    bool blnInGroup = false;
+    for (const QByteArray& btLine : file.readAll().split('\n')) {
+        const QString strLine = QString::fromUtf8(btLine).trimmed();
+        if (strLine.startsWith('[')) blnInGroup = strLine == "[Kestrelund]";
+        if (blnInGroup && strLine.startsWith("Combo1=")) return strLine.mid(7);
+    }
+    return {};
+}
+
+// Three MPEG-1 Layer III frames: 44100 Hz, no padding, bitrate index btIndex (9: 128 kbps,
+// 417 bytes a frame; 10: 160 kbps, 522 bytes).
+QByteArray Mp3Frames(uint8_t btIndex, int lngFrameLength) {
+    QByteArray frame(lngFrameLength, '\0');
+    frame[0] = char(0xFF);
+    frame[1] = char(0xFB);
+    frame[2] = char(btIndex << 4);
+    frame[3] = char(0x64);
+    return frame.repeated(3);
+}
+
+// Input as the window system delivers it, sent straight to the widget.
+void SendMouse(QWidget* widget, QEvent::Type type, Qt::MouseButton button,
+               Qt::KeyboardModifiers shift, QPoint pntAt) {
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::MouseButtons() : Qt::MouseButtons(button);
+    QMouseEvent event(type, QPointF(pntAt), QPointF(widget->mapToGlobal(pntAt)), button, held,
+                      shift);
+    QApplication::sendEvent(widget, &event);
+}
+void Click(QWidget* widget, QPoint pntAt) {
+    SendMouse(widget, QEvent::MouseButtonPress, Qt::LeftButton, Qt::NoModifier, pntAt);
+    SendMouse(widget, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoModifier, pntAt);
+}
+void KeyClick(QWidget* widget, Qt::Key key) {
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "");
+    QApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, key == Qt::Key_Space ? " " : "");
+    QApplication::sendEvent(widget, &release);
+}
+void ShowAndSettle(QWidget* widget) {
+    widget->show();
+    widget->activateWindow();
+    QApplication::processEvents();
+}
+
+class Form1Test : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(blnConfigRedirected);
+        ASSERT_TRUE(programFolder.isValid());
+        ASSERT_TRUE(files.isValid());
+    }
+
+    std::unique_ptr<Form1> Start() {
+        return std::make_unique<Form1>(prompts, programFolder.path());
+    }
+
+    QString MakeFile(const QString& strName, const QByteArray& btData) {
+        const QString strPath = files.path() + "/" + strName;
+        QFile file(strPath);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(btData);
+        return strPath;
+    }
+    QString Mp3(const QString& strName) { return MakeFile(strName, Mp3Frames(9, 417)); }
+
+    static std::vector<std::pair<QString, QString>> Rows(const Form1& form) {
+        std::vector<std::pair<QString, QString>> rows;
+        for (int i = 0; i < form.ListView1->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = form.ListView1->topLevelItem(i);
+            rows.emplace_back(item->text(0), item->text(1));
+        }
+        return rows;
+    }
+
+    FakePrompts prompts;
+    QTemporaryDir programFolder;  // no "HAND-M.CUR" unless a test puts one there
+    QTemporaryDir files;
+};
+
+// --- Layout ---------------------------------------------------------------------------------
+
+TEST_F(Form1Test, WindowIsFixedWhiteAndCaptioned) {
+    StoreMenuSetting({});
+    auto form = Start();
+    EXPECT_EQ(form->windowTitle(), "Kestrelund");
+    EXPECT_EQ(form->size(), QSize(441, 291));
+    EXPECT_EQ(form->minimumSize(), QSize(441, 291));
+    EXPECT_EQ(form->maximumSize(), QSize(441, 291));
+    const Qt::WindowFlags flags = form->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+    EXPECT_EQ(form->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_TRUE(form->autoFillBackground());
+}
+
+TEST_F(Form1Test, ControlsStandWhereLaidOut) {
+    auto form = Start();
+    struct Expected {
+        const char* name;
+        QWidget* widget;
+        QRect geometry;
+        qreal sngPoints;  // 0: the control has no font of its own
+    };
+    const std::vector<Expected> table = {
+        {"Command1", form->Command1, QRect(-48, 176, 41, 33), 0},
+        {"Check1", form->Check1, QRect(8, 168, 137, 81), 11.25},
+        {"Check2", form->Check2, QRect(296, 168, 137, 81), 11.25},
+        {"ListView1", form->ListView1, QRect(8, 8, 425, 121), 9},
+        {"Check3", form->Check3, QRect(152, 168, 137, 81), 11.25},
+        {"ProgressBar1", form->ProgressBar1, QRect(8, 258, 425, 25), 0},
+        {"Label1", form->Label1, QRect(12, 139, 40, 15), 9},
+        {"Combo1", form->Combo1, QRect(63, 136, 373, 23), 9},
+    };
+    for (const Expected& e : table) {
+        SCOPED_TRACE(e.name);
+        ASSERT_NE(e.widget, nullptr);
+        EXPECT_EQ(e.widget->parentWidget(), form.get());
+        EXPECT_EQ(e.widget->geometry(), e.geometry);
+        if (e.sngPoints > 0) {
+            EXPECT_EQ(e.widget->font().family(), "Arial");
+            EXPECT_TRUE(e.widget->font().bold());
+            EXPECT_DOUBLE_EQ(e.widget->font().pointSizeF(), e.sngPoints);
+        }
+    }
+    // Command1 lies wholly left of the client area.
+    EXPECT_LE(form->Command1->geometry().right(), 0);
+}
+
+TEST_F(Form1Test, ControlsShowTheirTexts) {
+    auto form = Start();
+    EXPECT_EQ(form->Command1->text(), "Command1");
+    EXPECT_EQ(form->Check1->text(), "Add MP3 File(s)");
+    EXPECT_EQ(form->Check2->text(), "Reduce");
+    EXPECT_EQ(form->Check3->text(), "Add All MP3 File(s) In Folder");
+    EXPECT_EQ(form->Label1->text(), "Option:");
+    EXPECT_EQ(form->Label1->palette().color(QPalette::Window), QColor(Qt::white));
+    EXPECT_TRUE(form->Label1->autoFillBackground());
+    EXPECT_EQ(form->ListView1->toolTip(),
+              "Drag and drop files here. Double-click item to remove it. Move bar to right and "
+              "out of window to reveal full names.");
+    for (QToolButton* button : {form->Check1, form->Check2, form->Check3}) {
+        SCOPED_TRACE(button->text().toStdString());
+        EXPECT_TRUE(button->isCheckable());
+        EXPECT_FALSE(button->isChecked());
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        EXPECT_EQ(button->iconSize(), QSize(32, 32));
+        EXPECT_EQ(button->palette().color(QPalette::Button), QColor(Qt::white));
+    }
+}
+
+TEST_F(Form1Test, ListHasTwoColumnsAndTakesDrops) {
+    auto form = Start();
+    FileListView* list = form->ListView1;
+    ASSERT_EQ(list->columnCount(), 2);
+    EXPECT_EQ(list->headerItem()->text(0), "MP3 File(s)");
+    EXPECT_EQ(list->headerItem()->text(1), "Bitrate");
+    EXPECT_EQ(list->columnWidth(0), 313);  // 4700 twips
+    EXPECT_EQ(list->columnWidth(1), 67);   // 1000 twips
+    EXPECT_FALSE(list->rootIsDecorated());
+    EXPECT_TRUE(list->uniformRowHeights());
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_TRUE(list->DropTarget());
+    EXPECT_TRUE(list->viewport()->acceptDrops());
+}
+
+TEST_F(Form1Test, ProgressBarStartsEmptyWhiteAndWithoutText) {
+    auto form = Start();
+    EXPECT_EQ(form->ProgressBar1->value(), form->ProgressBar1->minimum());
+    EXPECT_FALSE(form->ProgressBar1->isTextVisible());
+    EXPECT_EQ(form->ProgressBar1->palette().color(QPalette::Base), QColor(Qt::white));
+    EXPECT_EQ(form->ProgressValue(), 0.0f);
+}
+
+TEST_F(Form1Test, HiddenCommand1HoldsTheFirstFocus) {
+    auto form = Start();
+    ShowAndSettle(form.get());
+    EXPECT_EQ(QApplication::focusWidget(), static_cast<QWidget*>(form->Command1));
+    // Tab moves on in the laid-out order.
+    QWidget* next = form->Command1->nextInFocusChain();
+    EXPECT_EQ(next, static_cast<QWidget*>(form->Check1));
+}
+
+TEST_F(Form1Test, StartsWithOneAnalysisObjectAndTheDefaultPointer) {
+    auto form = Start();
+    EXPECT_NE(form->mp3Info, nullptr);
+    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->strProgramFolder, programFolder.path());
+    EXPECT_FALSE(form->HasMouseIcon());
+}
+
+// --- The bitrate menu and its remembered choice -------------------------------------------
+
+TEST_F(Form1Test, MenuHoldsTheEighteenEntriesInOrder) {
+    auto form = Start();
+    const QStringList expected = {"Reduce to 8 kbps",   "Reduce to 16 kbps",  "Reduce to 24 kbps",
+                                  "Reduce to 32 kbps",  "Reduce to 40 kbps",  "Reduce to 48 kbps",
+                                  "Reduce to 56 kbps",  "Reduce to 64 kbps",  "Reduce to 80 kbps",
+                                  "Reduce to 96 kbps",  "Reduce to 112 kbps", "Reduce to 128 kbps",
+                                  "Reduce to 144 kbps", "Reduce to 160 kbps", "Reduce to 192 kbps",
+                                  "Reduce to 224 kbps", "Reduce to 256 kbps", "Reduce to 320 kbps"};
+    QStringList shown;
+    for (int i = 0; i < form->Combo1->count(); ++i) shown << form->Combo1->itemText(i);
+    EXPECT_EQ(shown, expected);
+    EXPECT_FALSE(form->Combo1->isEditable());
+}
+
+TEST_F(Form1Test, FirstStartShowsNinetySixAndStoresNine) {
+    ASSERT_FALSE(ConfigFile().startsWith(QDir::homePath()));
+    StoreMenuSetting({});
+    ASSERT_EQ(StoredOnDisk(), "");
+    auto form = Start();
+    EXPECT_EQ(form->Combo1->currentIndex(), 9);
+    EXPECT_EQ(form->Combo1->currentText(), "Reduce to 96 kbps");
+    EXPECT_EQ(StoredOnDisk(), "9");
+}
+
+// Stored texts and the entry they select; texts that are not a whole number from 0 to 17 fall
+// back to 9, which is then written back.
+TEST_F(Form1Test, StoredChoiceIsRestored) {
+    const std::vector<std::tuple<QString, int, QString>> table = {
+        {"0", 0, "Reduce to 8 kbps"},      {"17", 17, "Reduce to 320 kbps"},
+        {"7", 7, "Reduce to 64 kbps"},     {"-1", 9, "Reduce to 96 kbps"},
+        {"18", 9, "Reduce to 96 kbps"},    {"abc", 9, "Reduce to 96 kbps"},
+        {"9.5", 9, "Reduce to 96 kbps"},   {"", 9, "Reduce to 96 kbps"},
+        {"32768", 9, "Reduce to 96 kbps"}, {"1e400", 9, "Reduce to 96 kbps"},
+    };
+    for (const auto& [strStored, intIndex, strText] : table) {
+        SCOPED_TRACE(strStored.toStdString());
+        StoreMenuSetting(strStored);
+        auto form = Start();
+        EXPECT_EQ(form->Combo1->currentIndex(), intIndex);
+        EXPECT_EQ(form->Combo1->currentText(), strText);
+        EXPECT_EQ(StoredOnDisk(), QString::number(intIndex));
+    }
+}
+
+TEST_F(Form1Test, MenuIndexFromSettingReadsWholeNumbersOnly) {
+    const std::vector<std::pair<QString, int>> table = {
+        {"0", 0},   {"17", 17}, {" 12 ", 12}, {"012", 12}, {"3.0", 3},
+        {"-0", 0},  {"-1", 9},  {"18", 9},    {"abc", 9},  {"9.5", 9},
+        {"2.5", 9}, {"", 9},    {"nan", 9},   {"inf", 9},  {"4x", 9}};
+    for (const auto& [strStored, intIndex] : table) {
+        SCOPED_TRACE(strStored.toStdString());
+        EXPECT_EQ(MenuIndexFromSetting(strStored), intIndex);
+    }
+}
+
+TEST_F(Form1Test, MenuChangeIsWrittenAtOnceAndSurvivesARestart) {
+    StoreMenuSetting({});
+    {
+        auto form = Start();
+        form->Combo1->setCurrentIndex(7);
+        EXPECT_EQ(StoredOnDisk(), "7");  // written on the change, not at exit
+        form->Combo1->setCurrentIndex(16);
+        EXPECT_EQ(StoredOnDisk(), "16");
+    }
+    auto form = Start();
+    EXPECT_EQ(form->Combo1->currentText(), "Reduce to 256 kbps");
+}
+
+TEST_F(Form1Test, MenuChangeByKeyboardIsStored) {
+    StoreMenuSetting("3");
+    auto form = Start();
+    ShowAndSettle(form.get());
+    form->Combo1->setFocus();
+    KeyClick(form->Combo1, Qt::Key_Down);
+    EXPECT_EQ(form->Combo1->currentIndex(), 4);
+    EXPECT_EQ(StoredOnDisk(), "4");
+}
+
+// --- The hand pointer file ----------------------------------------------------------------
+
+// A 32 by 32 cursor file with its hotspot at (5, 2), made from an icon written by Qt.
+QByteArray HandCursorFile() {
+    QImage image(32, 32, QImage::Format_ARGB32);
+    image.fill(Qt::black);
+    QByteArray btData;
+    {
+        QBuffer buffer(&btData);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "ico");
+        EXPECT_TRUE(writer.write(image)) << writer.errorString().toStdString();
+    }
+    btData[2] = 2;  // type: cursor
+    btData[10] = 5;
+    btData[11] = 0;  // hotspot x
+    btData[12] = 2;
+    btData[13] = 0;  // hotspot y
+    return btData;
+}
+
+TEST_F(Form1Test, HandPointerIsLoadedFromTheProgramFolder) {
+    QFile file(programFolder.filePath("HAND-M.CUR"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(HandCursorFile());
+    file.close();
+    auto form = Start();
+    ASSERT_TRUE(form->HasMouseIcon());
+    form->SetMousePointer(99);
+    EXPECT_EQ(form->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(form->cursor().hotSpot(), QPoint(5, 2));
+}
+
+TEST_F(Form1Test, UnreadableHandPointerIsSkipped) {
+    QFile file(programFolder.filePath("HAND-M.CUR"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("this is not a cursor");
+    file.close();
+    auto form = Start();
+    EXPECT_FALSE(form->HasMouseIcon());
+    EXPECT_EQ(form->Combo1->count(), 18);  // start-up went on
+    form->SetMousePointer(99);
+    EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
+}
+
+// --- Pointer and progress accessors ---------------------------------------------------------
+
+TEST_F(Form1Test, PointerValuesSelectTheirShapes) {
+    auto form = Start();
+    form->SetMousePointer(11);
+    EXPECT_EQ(form->MousePointer(), 11);
+    EXPECT_EQ(form->cursor().shape(), Qt::WaitCursor);
+    form->SetMousePointer(1);
+    EXPECT_EQ(form->MousePointer(), 1);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_TRUE(form->testAttribute(Qt::WA_SetCursor));
+    form->SetMousePointer(99);  // no hand file: a pointing hand
+    EXPECT_EQ(form->MousePointer(), 99);
+    EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
+    form->SetMousePointer(0);
+    EXPECT_EQ(form->MousePointer(), 0);
+    EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);  // a window's unset pointer
+}
+
+TEST_F(Form1Test, ProgressKeepsTheExactValueAndShowsFractions) {
+    auto form = Start();
+    const float sngThird = static_cast<float>(1.0 / 3.0 * 100.0);  // 33.33333
+    form->SetProgressValue(sngThird);
+    EXPECT_EQ(form->ProgressValue(), sngThird);
+    const double dblShown = 100.0 * (form->ProgressBar1->value() - form->ProgressBar1->minimum()) /
+                            (form->ProgressBar1->maximum() - form->ProgressBar1->minimum());
+    EXPECT_NEAR(dblShown, 33.333, 0.01);
+    form->SetProgressValue(100.0f);
+    EXPECT_EQ(form->ProgressBar1->value(), form->ProgressBar1->maximum());
+    form->SetProgressValue(0.0f);
+    EXPECT_EQ(form->ProgressBar1->value(), form->ProgressBar1->minimum());
+    // Out of range values are kept but the bar stays within its range.
+    form->SetProgressValue(150.0f);
+    EXPECT_EQ(form->ProgressValue(), 150.0f);
+    EXPECT_EQ(form->ProgressBar1->value(), form->ProgressBar1->maximum());
+}
+
+// --- The list's event forwarding -------------------------------------------------------------
+
+TEST(FileListViewTest, ForwardsMouseEventsInRowCoordinates) {
+    FileListView list;
+    list.setColumnCount(2);
+    list.resize(300, 200);
+    list.addTopLevelItem(new QTreeWidgetItem(QStringList{"/a.mp3", "128 kbps"}));
+    ShowAndSettle(&list);
+
+    struct Forwarded {
+        QString strWhat;
+        Qt::MouseButton button;
+        Qt::KeyboardModifiers shift;
+        QPoint pntAt;
+    };
+    std::vector<Forwarded> seen;
+    auto record = [&](const char* what) {
+        return [&seen, what](Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y) {
+            seen.push_back({what, button, shift, QPoint(x, y)});
+        };
+    };
+    QObject::connect(&list, &FileListView::mouseDown, record("down"));
+    QObject::connect(&list, &FileListView::mouseMove, record("move"));
+    QObject::connect(&list, &FileListView::mouseUp, record("up"));
+    QObject::connect(&list, &QTreeWidget::itemPressed, [&](QTreeWidgetItem* item, int) {
+        seen.push_back({item == list.topLevelItem(0) ? "row 1" : "row ?", Qt::NoButton, {}, {}});
+    });
+    int lngDoubleClicks = 0;
+    QObject::connect(&list, &FileListView::doubleClick, [&] { ++lngDoubleClicks; });
+
+    const QPoint pntRow = list.visualItemRect(list.topLevelItem(0)).center();
+    QWidget* viewport = list.viewport();
+    SendMouse(viewport, QEvent::MouseButtonPress, Qt::LeftButton, Qt::ShiftModifier, pntRow);
+    SendMouse(viewport, QEvent::MouseMove, Qt::LeftButton, Qt::NoModifier, pntRow + QPoint(3, 1));
+    SendMouse(viewport, QEvent::MouseButtonRelease, Qt::LeftButton, Qt::NoModifier, pntRow);
+    // Without a button held, moves are forwarded too (the list tracks the pointer).
+    SendMouse(viewport, QEvent::MouseMove, Qt::NoButton, Qt::NoModifier, pntRow + QPoint(0, 40));
+
+    // The row counts as clicked when the button goes down on it, before the press is forwarded.
+    ASSERT_EQ(seen.size(), 5);
+    EXPECT_EQ(seen[0].strWhat, "row 1");
+    EXPECT_EQ(seen[1].strWhat, "down");
+    EXPECT_EQ(seen[1].button, Qt::LeftButton);
+    EXPECT_EQ(seen[1].shift, Qt::ShiftModifier);
+    EXPECT_EQ(seen[1].pntAt, pntRow);
+    EXPECT_EQ(list.itemAt(seen[1].pntAt), list.topLevelItem(0));
+    EXPECT_EQ(seen[2].strWhat, "move");
+    EXPECT_EQ(seen[2].button, Qt::LeftButton);  // the buttons held during the move
+    EXPECT_EQ(seen[2].pntAt, pntRow + QPoint(3, 1));
+    EXPECT_EQ(seen[3].strWhat, "up");
+    EXPECT_EQ(seen[3].button, Qt::LeftButton);
+    EXPECT_EQ(seen[4].strWhat, "move");
+    EXPECT_EQ(seen[4].button, Qt::NoButton);
+
+    SendMouse(viewport, QEvent::MouseButtonDblClick, Qt::LeftButton, Qt::NoModifier, pntRow);
+    EXPECT_EQ(lngDoubleClicks, 1);
+}
+
+TEST(FileListViewTest, DragEventsReachTheReceiverWhichDecides) {
+    FileListView list;
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile("/music/a.mp3")});
+    bool blnAccept = true;
+    int lngOver = 0, lngDrop = 0;
+    QObject::connect(&list, &FileListView::dragOver, [&](QDragMoveEvent* event) {
+        ++lngOver;
+        if (blnAccept) {
+            event->acceptProposedAction();
+        } else {
+            event->ignore();
+        }
+    });
+    QObject::connect(&list, &FileListView::dragDrop, [&](QDropEvent* event) {
+        ++lngDrop;
+        event->acceptProposedAction();
+    });
+
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &enter);
+    EXPECT_EQ(lngOver, 1);
+    EXPECT_TRUE(enter.isAccepted());
+
+    blnAccept = false;
+    QDragMoveEvent over(QPoint(6, 6), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &over);
+    EXPECT_EQ(lngOver, 2);
+    EXPECT_FALSE(over.isAccepted());
+
+    QDropEvent drop(QPointF(6, 6), Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &drop);
+    EXPECT_EQ(lngDrop, 1);
+    EXPECT_TRUE(drop.isAccepted());
+    EXPECT_EQ(list.topLevelItemCount(), 0);  // the list itself adds nothing
+
+    list.SetDropTarget(false);
+    EXPECT_FALSE(list.DropTarget());
+    list.SetDropTarget(true);
+    EXPECT_TRUE(list.DropTarget());
+}
+
+TEST(FileListViewTest, ListPointerKeepsItsValue) {
+    FileListView list;
+    list.SetMousePointer(99);
+    EXPECT_EQ(list.MousePointer(), 99);
+    EXPECT_EQ(list.viewport()->cursor().shape(), Qt::PointingHandCursor);
+    list.SetMouseIcon(QCursor(Qt::CrossCursor));
+    EXPECT_EQ(list.viewport()->cursor().shape(), Qt::CrossCursor);
+    list.SetMousePointer(1);
+    EXPECT_EQ(list.viewport()->cursor().shape(), Qt::ArrowCursor);
+    list.SetMousePointer(0);
+    EXPECT_FALSE(list.viewport()->testAttribute(Qt::WA_SetCursor));
+}
+
+// --- Adding files by dialog ------------------------------------------------------------------
+
+constexpr const char* kDialogTitle = "Add File(s) - Hold Ctrl or Shift to select multiple files";
+
+TEST_F(Form1Test, CancelledDialogChangesNothing) {
+    auto form = Start();
+    form->Check1->setChecked(true);
+    form->Check1_Click();
+    ASSERT_EQ(prompts.openFileTitles.size(), 1);
+    EXPECT_EQ(prompts.openFileTitles[0], kDialogTitle);
+    EXPECT_EQ(prompts.openFileFilters[0], "Mp3 Files (*.mp3)");
+    EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_FALSE(form->Check1->isChecked());
+}
+
+TEST_F(Form1Test, DialogAddsOneOrSeveralFilesInTheGivenOrder) {
+    const QString strOne = Mp3("One Song.MP3");
+    const QString strB = Mp3("b.mp3");
+    const QString strA = Mp3("a.mp3");
+    const QString strTilde = Mp3("~c.mp3");
+    auto form = Start();
+    prompts.openFileAnswers.push_back({strOne});
+    prompts.openFileAnswers.push_back({strB, strA, strTilde, strOne});
+    form->Check1->click();
+    form->Check1->click();
+    EXPECT_EQ(prompts.openFileTitles.size(), 2);
+    using Row = std::pair<QString, QString>;
+    const std::vector<Row> expected = {{strOne, "128 kbps"},
+                                       {strB, "128 kbps"},
+                                       {strA, "128 kbps"},
+                                       {strTilde, "128 kbps"},
+                                       {strOne, "128 kbps"}};
+    EXPECT_EQ(Rows(*form), expected);
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(Form1Test, DialogWarnsOncePerInvalidFileAndKeepsGoing) {
+    const QString strFirst = Mp3("first.mp3");
+    const QString strText = MakeFile("notes.mp3", "just some text, not audio\n");
+    const QString strFast = MakeFile("fast.mp3", Mp3Frames(10, 522));
+    const QString strMissing = files.path() + "/gone.mp3";
+    auto form = Start();
+    // While a warning is open the rows already admitted are in place.
+    std::vector<int> rowsAtWarning;
+    prompts.onMessage = [&](const FakePrompts::Message&) {
+        rowsAtWarning.push_back(form->ListView1->topLevelItemCount());
+    };
+    prompts.openFileAnswers.push_back({strFirst, strText, strFast, strMissing});
+    form->Check1->click();
+    using Row = std::pair<QString, QString>;
+    const std::vector<Row> expected = {{strFirst, "128 kbps"}, {strFast, "160 kbps"}};
+    EXPECT_EQ(Rows(*form), expected);
+    ASSERT_EQ(prompts.messages.size(), 2);
+    for (const auto& [message, strPath] :
+         {std::pair{prompts.messages[0], strText}, std::pair{prompts.messages[1], strMissing}}) {
+        EXPECT_EQ(message.strTitle, "Kestrelund");
+        EXPECT_EQ(message.strText, "Not a valid MP3 file!");
+        EXPECT_EQ(message.icon, Prompts::Icon::Warning);
+        EXPECT_EQ(message.strInformative, strPath);
+    }
+    EXPECT_EQ(rowsAtWarning, (std::vector<int>{1, 2}));
+}
+
+TEST_F(Form1Test, ButtonGuardRunsOncePerPress) {
+    auto form = Start();
+    ShowAndSettle(form.get());
+    // An unticked button does nothing: this is the click its own reset would raise.
+    form->Check1_Click();
+    EXPECT_EQ(prompts.openFileTitles.size(), 0);
+
+    Click(form->Check1, form->Check1->rect().center());
+    EXPECT_EQ(prompts.openFileTitles.size(), 1);
+    EXPECT_FALSE(form->Check1->isChecked());
+
+    form->Check1->click();
+    EXPECT_EQ(prompts.openFileTitles.size(), 2);
+    EXPECT_FALSE(form->Check1->isChecked());
+
+    form->Check1->setFocus();
+    KeyClick(form->Check1, Qt::Key_Space);
+    EXPECT_EQ(prompts.openFileTitles.size(), 3);
+    EXPECT_FALSE(form->Check1->isChecked());
+}
+
+}  // namespace
