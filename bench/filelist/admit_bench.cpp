@@ -1,0 +1,234 @@
+// Admitting files into the list, and the list with many rows.
+//
+// BM_AdmitFilesAgainstProbe: 10,000 files through AdmitFile into the window's list, against
+// `kestrelund-info --json` over the same files, in the same run; the counters give both times per
+// round and their ratio (admit / probe).
+// BM_HundredThousandRows: 100,000 rows appended through AdmitFile into a shown window, then the
+// time to scroll to the bottom and back to the top (each with a full repaint of the list), the
+// time of one more add with the list at the new row, and the process's resident memory.
+//
+// kestrelund-info is looked up beside this program (build*/bin/); build it first.
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <QApplication>
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <chrono>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "../../tests/support/FakePrompts.h"
+#include "filelist/AdmitFile.h"
+#include "ui/FileListView.h"
+#include "ui/Form1.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kFiles = 10'000;
+constexpr int kRows = 100'000;
+
+double Seconds(Clock::time_point t0, Clock::time_point t1) {
+    return std::chrono::duration<double>(t1 - t0).count();
+}
+
+// Ten MPEG-1 Layer III frames at 128 kbps, 44100 Hz: header FF FB 90 64, zeros to 417 bytes.
+QByteArray SmallMp3() {
+    QByteArray frame(417, '\0');
+    frame[0] = char(0xFF);
+    frame[1] = char(0xFB);
+    frame[2] = char(0x90);
+    frame[3] = char(0x64);
+    return frame.repeated(10);
+}
+
+// 10,000 files in 100 album folders, named as a music collection names them.
+struct Collection {
+    QTemporaryDir dir;
+    QStringList paths;
+    std::vector<std::string> files;  // the same paths as bytes, for the probe
+
+    Collection() {
+        const QByteArray mp3 = SmallMp3();
+        for (int i = 0; i < kFiles; ++i) {
+            const QString strAlbum = QString("%1/Music/Some Artist/Album %2")
+                                         .arg(dir.path())
+                                         .arg(i / 100, 3, 10, QChar('0'));
+            if (i % 100 == 0) QDir().mkpath(strAlbum);
+            const QString strPath = QString("%1/%2 A Track With A Title.mp3")
+                                        .arg(strAlbum)
+                                        .arg(i % 100, 2, 10, QChar('0'));
+            QFile file(strPath);
+            if (file.open(QIODevice::WriteOnly)) file.write(mp3);
+            paths << strPath;
+            files.push_back(QFile::encodeName(strPath).toStdString());
+        }
+    }
+};
+
+const Collection& Files() {
+    static const Collection collection;
+    return collection;
+}
+
+// Runs `kestrelund-info --json -- FILE...` with its output going to /dev/null; its exit status.
+int RunProbe(const std::string& strProbe, const std::vector<std::string>& files) {
+    std::string strProgram = strProbe, strJson = "--json", strEnd = "--";
+    std::vector<char*> argv = {strProgram.data(), strJson.data(), strEnd.data()};
+    for (const std::string& strFile : files) argv.push_back(const_cast<char*>(strFile.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, strProbe.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+
+// VmRSS of this process in megabytes (MiB).
+double ResidentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string strLine;
+    while (std::getline(status, strLine)) {
+        if (strLine.rfind("VmRSS:", 0) == 0) return std::stod(strLine.substr(6)) / 1024.0;
+    }
+    return 0;
+}
+
+// Lays out and paints the list now, as the screen would show it.
+void Repaint(Form1& form) {
+    QCoreApplication::processEvents();
+    form.ListView1->viewport()->repaint();
+}
+
+void BM_HundredThousandRows(benchmark::State& state) {
+    const Collection& collection = Files();
+    for (auto _ : state) {
+        const double dblBaseline = ResidentMegabytes();
+        QTemporaryDir programFolder;
+        FakePrompts prompts;
+        Form1 form(prompts, programFolder.path());
+        form.show();
+        Repaint(form);
+        const double dblEmptyWindow = ResidentMegabytes();
+
+        // Each file ten times: duplicates are rows like any other.
+        const auto t0 = Clock::now();
+        for (int i = 0; i < kRows; ++i) {
+            AdmitFile(form.ListAdmission(), collection.paths[i % kFiles]);
+        }
+        Repaint(form);
+        const auto t1 = Clock::now();
+        form.ListView1->scrollToBottom();
+        Repaint(form);
+        const auto t2 = Clock::now();
+        form.ListView1->scrollToTop();
+        Repaint(form);
+        const auto t3 = Clock::now();
+        AdmitFile(form.ListAdmission(), collection.paths[0]);
+        form.ListView1->scrollToItem(form.ListView1->topLevelItem(kRows));
+        Repaint(form);
+        const auto t4 = Clock::now();
+        // A page of scrolling as the wheel or the scroll bar does it, in the middle of the list.
+        QScrollBar* bar = form.ListView1->verticalScrollBar();
+        bar->setValue(bar->maximum() / 2);
+        Repaint(form);
+        const auto t5 = Clock::now();
+        bar->setValue(bar->value() + bar->pageStep());
+        Repaint(form);
+        const auto t6 = Clock::now();
+
+        if (form.ListView1->topLevelItemCount() != kRows + 1 || !prompts.messages.empty()) {
+            state.SkipWithError("not every row was added");
+            return;
+        }
+        state.counters["append_100k_s"] = Seconds(t0, t1);
+        state.counters["to_bottom_ms"] = Seconds(t1, t2) * 1000;
+        state.counters["to_top_ms"] = Seconds(t2, t3) * 1000;
+        state.counters["one_more_add_ms"] = Seconds(t3, t4) * 1000;
+        state.counters["to_middle_ms"] = Seconds(t4, t5) * 1000;
+        state.counters["page_down_ms"] = Seconds(t5, t6) * 1000;
+        state.counters["rss_before_window_MB"] = dblBaseline;
+        state.counters["rss_empty_window_MB"] = dblEmptyWindow;
+        state.counters["rss_100k_rows_MB"] = ResidentMegabytes();
+        state.SetIterationTime(Seconds(t0, t1));
+    }
+}
+// Runs first, so that its memory figures are not those of a heap grown by earlier rounds.
+BENCHMARK(BM_HundredThousandRows)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_AdmitFilesAgainstProbe(benchmark::State& state) {
+    const Collection& collection = Files();
+    const std::string strProbe =
+        QFile::encodeName(QCoreApplication::applicationDirPath() + "/kestrelund-info")
+            .toStdString();
+    if (access(strProbe.c_str(), X_OK) != 0) {
+        state.SkipWithError("kestrelund-info is not built beside this program");
+        return;
+    }
+    QTemporaryDir programFolder;
+    FakePrompts prompts;
+    Form1 form(prompts, programFolder.path());
+    form.show();
+    QCoreApplication::processEvents();
+    RunProbe(strProbe, collection.files);  // both sides then read from a warm file cache
+
+    double dblAdmit = 0, dblProbe = 0;
+    for (auto _ : state) {
+        form.ListView1->clear();
+        Repaint(form);
+        const auto t0 = Clock::now();
+        for (const QString& strPath : collection.paths) AdmitFile(form.ListAdmission(), strPath);
+        Repaint(form);
+        const auto t1 = Clock::now();
+        const int lngProbeStatus = RunProbe(strProbe, collection.files);
+        const auto t2 = Clock::now();
+
+        if (form.ListView1->topLevelItemCount() != kFiles || !prompts.messages.empty()) {
+            state.SkipWithError("not every file was admitted without a warning");
+            return;
+        }
+        if (lngProbeStatus != 0) {
+            state.SkipWithError("kestrelund-info did not find every file valid");
+            return;
+        }
+        dblAdmit += Seconds(t0, t1);
+        dblProbe += Seconds(t1, t2);
+        state.SetIterationTime(Seconds(t0, t1));
+    }
+    const double dblRounds = double(state.iterations());
+    state.counters["admit_ms"] = dblAdmit / dblRounds * 1000;
+    state.counters["probe_ms"] = dblProbe / dblRounds * 1000;
+    state.counters["ratio"] = dblAdmit / dblProbe;
+    state.counters["files"] = kFiles;
+}
+BENCHMARK(BM_AdmitFilesAgainstProbe)->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(3.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The window stores its menu choice; keep it away from the user's own settings.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
