@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 
+#include "analysis/AnalysisError.h"
 #include "analysis/MP3Info.h"
 
 class MP3InfoSource {
@@ -19,5 +20,21 @@ class MP3InfoSource {
         info.Reset();
         info.lngFileSize = 0;
         return info.Analyse(source);
+    }
+    // Only the search for the first frame: its offset, -1 when none is found, -2 when the data
+    // raised an error.
+    static int32_t FindFirstFrame(MP3Info& info, ByteSource& source) {
+        info.Reset();
+        info.view.Reset(&source);
+        int32_t lngResult = -1;
+        try {
+            const MP3Info::FirstFrameResult result = info.FindFirstFrame();
+            if (result.blnFound) lngResult = result.lngOffset;
+        } catch (const AnalysisError&) {
+            lngResult = -2;
+        }
+        info.view.Reset(nullptr);
+        info.Reset();
+        return lngResult;
     }
 };

@@ -1,0 +1,257 @@
+// The analysis reads a file in a few large pieces, yet must examine, find and compute exactly
+// what a plain search over 2048-byte chunks with seeks finds. These tests hold a straightforward
+// chunked search, written with a file position as the search is described, against it on many
+// generated files.
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+
+#include "analysis/MP3Info.h"
+#include "analysis/MP3InfoSource.h"
+#include "analysis/Mp3Synth.h"
+
+namespace {
+
+using synth::Bytes;
+
+// A file with a position: reads advance it; bytes past the end are not there.
+class PlainFile {
+  public:
+    explicit PlainFile(const Bytes& data) : data_(data) {}
+    int64_t Read(uint8_t* dest, int64_t count) {
+        int64_t n = 0;
+        while (n < count && pos_ + n < static_cast<int64_t>(data_.size())) {
+            dest[n] = data_[static_cast<size_t>(pos_ + n)];
+            ++n;
+        }
+        pos_ += n;
+        return n;
+    }
+    void Seek(int64_t pos) { pos_ = pos; }
+    int64_t Tell() const { return pos_; }
+
+  private:
+    const Bytes& data_;
+    int64_t pos_ = 0;
+};
+
+struct Overflow {};
+
+int64_t Fits(int64_t value) {
+    if (value < INT32_MIN || value > INT32_MAX) throw Overflow{};
+    return value;
+}
+
+// Reads bytes at pos into a zeroed buffer and puts the position back.
+template <size_t N>
+std::array<uint8_t, N> ReadAt(PlainFile& file, int64_t pos) {
+    std::array<uint8_t, N> buffer{};
+    const int64_t saved = file.Tell();
+    file.Seek(pos);
+    file.Read(buffer.data(), N);
+    file.Seek(saved);
+    return buffer;
+}
+
+int64_t TagLength(PlainFile& file, int64_t pos) {
+    const auto tag = ReadAt<10>(file, pos);
+    const bool synchsafe = tag[6] < 128 && tag[7] < 128 && tag[8] < 128 && tag[9] < 128;
+    int64_t size = synchsafe ? (tag[6] << 21 | tag[7] << 14 | tag[8] << 7 | tag[9])
+                             : Fits(int64_t{tag[6]} << 24) | tag[7] << 16 | tag[8] << 8 | tag[9];
+    return Fits(size + ((tag[3] >= 4 && (tag[5] & 16)) ? 20 : 10));
+}
+
+// The search as described: -1 when nothing is found, -2 on an arithmetic error.
+int64_t ChunkedSearch(const Bytes& data) {
+    PlainFile file(data);
+    try {
+        int tagState = 0;
+        int syncState = 0;
+        int64_t chunkPos = 0;
+        int64_t tagLen = 0;
+        file.Seek(0);
+        for (;;) {
+            uint8_t chunk[2048];
+            const int64_t n = file.Read(chunk, 2048);
+            bool found = false;
+            int64_t first = -1;
+            for (int64_t i = 0; i < n && !found; ++i) {
+                const uint8_t b = chunk[i];
+                const int oldTag = tagState;
+                tagState = oldTag == 0   ? (b == 'I' ? 1 : 0)
+                           : oldTag == 1 ? (b == 'D' ? 2 : 0)
+                           : oldTag == 2 ? (b == '3' ? 3 : 0)
+                                         : 0;
+                if (tagState == 3) {
+                    const int64_t start = Fits(chunkPos + i - 2);
+                    tagLen = TagLength(file, start);
+                    file.Seek(Fits(start + tagLen));
+                    chunkPos = Fits(start + tagLen - 2048);
+                    break;
+                }
+                syncState = syncState == 1 ? (b != 0 ? 2 : 0) : (b == 255 ? 1 : 0);
+                if (syncState == 2) {
+                    const int64_t c = Fits(chunkPos + i - 1);
+                    const FrameHeader header = DecodeHeader(ReadAt<4>(file, c));
+                    if (IsValidHeader(header)) {
+                        const int64_t next = Fits(c + GetFrameLength(header));
+                        if (IsValidHeader(DecodeHeader(ReadAt<4>(file, next)))) {
+                            found = true;
+                            first = c;
+                        }
+                    }
+                }
+            }
+            if (n > 0 && !found && Fits(chunkPos - tagLen) > 10240) return -1;
+            chunkPos = Fits(chunkPos + 2048);
+            if (found) return first;
+            if (n <= 0) return -1;
+        }
+    } catch (const Overflow&) {
+        return -2;
+    }
+}
+
+// Files made of pieces that matter to the search: runs of frames of many kinds, damaged frames,
+// tags (synchsafe or not, with footers), stray markers and sync bytes, often placed right at a
+// chunk boundary.
+Bytes RandomFile(std::mt19937& random) {
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const synth::Header kinds[] = {
+        {},
+        {.padding = 1},
+        {.version = 2, .bitrate = 1},
+        {.version = 0, .bitrate = 14, .samplerate = 2, .padding = 1},
+        {.layer = 2, .bitrate = 1, .mode = 3},
+        {.layer = 3, .bitrate = 1, .samplerate = 1},
+        {.version = 2, .layer = 3, .bitrate = 14, .samplerate = 2},
+    };
+    Bytes data;
+    const int pieces = 1 + pick(12);
+    // Some files hold long stretches without frames, so that the search runs to its limits.
+    const bool blnSparse = pick(2) == 0;
+    for (int p = 0; p < pieces; ++p) {
+        if (blnSparse && pick(3) != 0) data.resize(data.size() + static_cast<size_t>(pick(6000)), 0);
+        if (pick(3) == 0) {
+            // Move to just before, at or just after a chunk boundary.
+            const size_t boundary = (data.size() / 2048 + 1) * 2048;
+            data.resize(boundary - static_cast<size_t>(pick(5)),
+                        static_cast<uint8_t>(pick(2) * 'x'));
+        }
+        switch (pick(7)) {
+            case 0:
+                data.resize(data.size() + static_cast<size_t>(pick(4000)), 0);
+                break;
+            case 1: {
+                const uint8_t alphabet[] = {0, 0xFF, 'I', 'D', '3', 0xFB, 0x90, 0x64, 0xE3, 7};
+                const int len = pick(300);
+                for (int i = 0; i < len; ++i) data.push_back(alphabet[pick(10)]);
+                break;
+            }
+            case 2: {
+                const int size = pick(4) == 0 ? pick(40000) : pick(3000);
+                Bytes tag = synth::Id3v2Header(
+                    static_cast<uint8_t>(2 + pick(3)), static_cast<uint8_t>(pick(2) * 16),
+                    {static_cast<uint8_t>(size >> 21 & 127), static_cast<uint8_t>(size >> 14 & 127),
+                     static_cast<uint8_t>(size >> 7 & 127), static_cast<uint8_t>(size & 127)});
+                if (pick(6) == 0) tag[6 + static_cast<size_t>(pick(4))] |= 0x80;  // not synchsafe
+                data.insert(data.end(), tag.begin(), tag.end());
+                break;
+            }
+            case 3:
+            case 4: {
+                const Bytes frames = synth::Frames(kinds[pick(7)], 1 + pick(4));
+                data.insert(data.end(), frames.begin(), frames.end());
+                if (pick(3) == 0 && data.size() > 2)
+                    data[data.size() - 1 - static_cast<size_t>(pick(2))] = 0xFF;
+                break;
+            }
+            case 5: {
+                Bytes frames = synth::Frames(kinds[pick(7)], 3);
+                frames[static_cast<size_t>(kinds[0].Length() % 24) +
+                       static_cast<size_t>(pick(3))] ^= 0xFF;
+                data.insert(data.end(), frames.begin(), frames.end());
+                break;
+            }
+            default:
+                data.push_back(0xFF);
+                break;
+        }
+    }
+    return data;
+}
+
+TEST(Search, MatchesThePlainChunkedSearchOnGeneratedFiles) {
+    std::mt19937 random(20240611);
+    MP3Info info;
+    int found = 0;
+    int errors = 0;
+    for (int round = 0; round < 3000; ++round) {
+        const Bytes data = RandomFile(random);
+        MemorySource source(data);
+        const int64_t expected = ChunkedSearch(data);
+        ASSERT_EQ(MP3InfoSource::FindFirstFrame(info, source), expected) << "round " << round;
+        found += expected >= 0;
+        errors += expected == -2;
+    }
+    // The generator reaches every outcome.
+    EXPECT_GT(found, 1000);
+    EXPECT_GT(errors, 10);
+}
+
+TEST(Search, FileAndMemoryGiveTheSameAnswers) {
+    std::mt19937 random(7);
+    synth::TempDir dir;
+    const std::string path = dir.File("f.mp3");
+    MP3Info fromFile;
+    MP3Info fromMemory;
+    for (int round = 0; round < 200; ++round) {
+        Bytes data = RandomFile(random);
+        if (round % 2 == 0) {
+            const Bytes tail = synth::TrailingTag();
+            data.insert(data.end(), tail.begin(), tail.end());
+        }
+        synth::WriteFile(path, data);
+        const bool blnFile = fromFile.ReadMP3Info(path);
+        ASSERT_EQ(blnFile, MP3InfoSource::ReadMP3Info(fromMemory, data)) << round;
+        EXPECT_EQ(fromFile.FirstFrame(), fromMemory.FirstFrame());
+        EXPECT_EQ(fromFile.Duration(), fromMemory.Duration());
+        EXPECT_EQ(fromFile.Bitrate(), fromMemory.Bitrate());
+        EXPECT_EQ(fromFile.FileSize(), fromMemory.FileSize());
+        EXPECT_EQ(fromFile.MpegBytes(), fromMemory.MpegBytes());
+        EXPECT_EQ(fromFile.Frames(), fromMemory.Frames());
+        EXPECT_EQ(fromFile.IsVBR(), fromMemory.IsVBR());
+    }
+}
+
+// Counts the reads that reach the data.
+class CountingSource : public ByteSource {
+  public:
+    explicit CountingSource(const Bytes& data) : inner_(data) {}
+    int64_t Size() const override { return inner_.Size(); }
+    size_t ReadAt(int64_t lngOffset, uint8_t* btDest, size_t lngLen) override {
+        ++reads;
+        bytes += lngLen;
+        return inner_.ReadAt(lngOffset, btDest, lngLen);
+    }
+    int reads = 0;
+    size_t bytes = 0;
+
+  private:
+    MemorySource inner_;
+};
+
+TEST(Search, ATypicalFileCostsTwoReads) {
+    Bytes data = synth::Concat(
+        {synth::Id3v2Tag(1500), synth::Frames(synth::Header{}, 100), synth::TrailingTag()});
+    CountingSource source(data);
+    MP3Info info;
+    ASSERT_TRUE(MP3InfoSource::ReadMP3Info(info, source));
+    EXPECT_EQ(info.FirstFrame(), 1500);
+    EXPECT_EQ(source.reads, 2);  // the start of the file and the trailing tag
+    EXPECT_LE(source.bytes, 16384u);
+}
+
+}  // namespace
