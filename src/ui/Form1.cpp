@@ -113,6 +113,11 @@ void Form1::CreateControls() {
     Label1->setGeometry(Twips(180, 2080, 600, 225));
     Label1->setFont(fntSmall);
     Whiten(Label1);
+    // At 96 dots per inch "Option:" is a few pixels wider than its 600 twips; widen the label so
+    // the colon is not cut off (the menu starts well to the right of it).
+    Label1->resize(
+        qMax(Label1->width(), Label1->fontMetrics().horizontalAdvance(Label1->text()) + 1),
+        Label1->height());
 
     Combo1 = new QComboBox(this);
     Combo1->setGeometry(Twips(945, 2040, 5595, 345));
