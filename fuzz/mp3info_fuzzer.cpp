@@ -1,0 +1,41 @@
+// Fuzz target: the whole analysis of ReadMP3Info (search, tag skips, header decoding, variable-
+// bitrate headers, arithmetic) on the input taken as a file's bytes. Besides the sanitizers it
+// checks what a result promises: false leaves every property but FileSize at zero; true gives a
+// plausible first frame inside the file.
+
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "analysis/MP3Info.h"
+#include "analysis/MP3InfoSource.h"
+
+namespace {
+
+void Require(bool blnCondition) {
+    if (!blnCondition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static MP3Info info;  // one object for every input, as the program uses it
+    const bool blnValid = MP3InfoSource::ReadMP3Info(info, std::span<const uint8_t>(data, size));
+    Require(info.FileSize() == static_cast<int32_t>(size));
+    if (!blnValid) {
+        Require(info.FirstFrame() == 0 && info.Duration() == 0 && info.Channels() == 0 &&
+                info.Samplerate() == 0 && info.Bitrate() == 0 && info.MpegBytes() == 0 &&
+                info.Frames() == 0 && info.Layer() == 0 && info.MpegVersion() == 0 &&
+                !info.CopyrightBit() && !info.OriginalBit() && !info.PrivateBit() &&
+                !info.Protected() && !info.Emphasis() && !info.IsVBR());
+        return 0;
+    }
+    Require(info.FirstFrame() >= 0 && static_cast<size_t>(info.FirstFrame()) + 4 <= size);
+    Require(info.Channels() == 1 || info.Channels() == 2);
+    Require(info.Layer() >= 1 && info.Layer() <= 3);
+    Require(info.MpegVersion() == 1.0f || info.MpegVersion() == 2.0f || info.MpegVersion() == 2.5f);
+    Require(info.Samplerate() >= 8000 && info.Samplerate() <= 48000);
+    Require(info.Duration() == info.Duration());  // never NaN
+    if (!info.IsVBR()) Require(info.Bitrate() >= 8000 && info.Bitrate() <= 448000);
+    return 0;
+}
