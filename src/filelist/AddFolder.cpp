@@ -4,6 +4,7 @@
 #include <fnmatch.h>
 #include <sys/stat.h>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <set>
 #include <utility>
@@ -40,28 +41,43 @@ class Listing {
     DIR* dir;
 };
 
-void CollectLevel(QStringList& folders, bool recurse, std::set<FolderKey>& visited) {
+// What one collection carries from level to level.
+struct Walk {
+    std::set<FolderKey> visited;
+    QElapsedTimer sinceEvents;
+
+    // Lets pending window events run. A large tree reaches this point tens of thousands of times
+    // a second, and each run polls the window system, so runs closer together than a millisecond
+    // are left out: the window still reacts at once, and the walk is not slowed down.
+    void LetEventsRun() {
+        if (sinceEvents.isValid() && sinceEvents.nsecsElapsed() < 1'000'000) return;
+        QCoreApplication::processEvents();
+        sinceEvents.start();
+    }
+};
+
+void CollectLevel(QStringList& folders, bool recurse, Walk& walk) {
     QStringList found;
     for (const QString& strFolder : std::as_const(folders)) {
         const QString strParent = WithSlash(strFolder);
         Listing listing(strParent);
-        QCoreApplication::processEvents();
+        walk.LetEventsRun();
         if (!listing.IsOpen()) continue;  // unreadable: nothing below it is entered
         while (const dirent* entry = listing.Next()) {
             // Hidden entries (and so "." and "..") are not part of the listing.
             if (entry->d_name[0] == '.') continue;
-            QCoreApplication::processEvents();
+            walk.LetEventsRun();
             if (entry->d_type != DT_DIR && entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN)
                 continue;
             struct stat st;
             if (!listing.Stat(entry, st) || !S_ISDIR(st.st_mode)) continue;
-            if (!visited.insert({st.st_dev, st.st_ino}).second) continue;  // entered already
+            if (!walk.visited.insert({st.st_dev, st.st_ino}).second) continue;  // entered already
             found << strParent + QFile::decodeName(entry->d_name) + u'/';
         }
     }
-    if (!found.isEmpty() && recurse) CollectLevel(found, true, visited);
+    if (!found.isEmpty() && recurse) CollectLevel(found, true, walk);
     for (const QString& strFolder : std::as_const(found)) {
-        QCoreApplication::processEvents();
+        walk.LetEventsRun();
         folders << strFolder;
     }
 }
@@ -74,12 +90,13 @@ QString BrowseForFolder(Prompts& prompts, QWidget* owner, const QString& strProm
 
 void CollectSubfolders(QStringList& folders, bool recurse) {
     // The folders given count as entered, so a link back to one of them is not followed.
-    std::set<FolderKey> visited;
+    Walk walk;
     for (const QString& strFolder : std::as_const(folders)) {
         struct stat st;
-        if (stat(QFile::encodeName(strFolder), &st) == 0) visited.insert({st.st_dev, st.st_ino});
+        if (stat(QFile::encodeName(strFolder), &st) == 0)
+            walk.visited.insert({st.st_dev, st.st_ino});
     }
-    CollectLevel(folders, recurse, visited);
+    CollectLevel(folders, recurse, walk);
 }
 
 QStringList ListFolderFiles(const QString& strFolder, const QString& strPattern) {
