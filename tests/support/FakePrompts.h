@@ -12,7 +12,7 @@
 #include "ui/Prompts.h"
 
 class FakePrompts : public Prompts {
-public:
+  public:
     struct Message {
         QString strTitle;
         QString strText;
