@@ -1,0 +1,108 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build into a temporary folder and checks it without
+# installing it: its name, its control fields (section, maintainer, the real dependencies), its
+# file list (everything under /usr, the encoder link naming /usr/bin/lame, relative links in
+# /usr/bin), and its unpacked desktop entry and metainfo through both validators.
+# Usage: package_check.sh BUILD_DIR CPACK APP_ID
+set -euo pipefail
+
+if [ $# -ne 3 ]; then
+  echo "Usage: $0 BUILD_DIR CPACK APP_ID" >&2
+  exit 2
+fi
+build_dir=$(realpath "$1")
+cpack_cmd=$2
+app_id=$3
+
+work=$(mktemp -d "$build_dir/package-check.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+pass() { echo "ok: $*"; }
+
+"$cpack_cmd" --config "$build_dir/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log" >&2; exit 1; }
+
+arch=$(dpkg --print-architecture)
+shopt -s nullglob
+debs=("$work"/*.deb)
+if [ ${#debs[@]} -ne 1 ]; then
+  echo "package_check: expected one .deb, found ${#debs[@]}" >&2
+  cat "$work/cpack.log" >&2
+  exit 1
+fi
+deb=${debs[0]}
+name=$(basename "$deb")
+if [[ "$name" =~ ^kestrelund_[0-9]+\.[0-9]+\.[0-9]+_${arch}\.deb$ ]]; then
+  pass "file name $name"
+else
+  fail "file name $name is not kestrelund_<version>_$arch.deb"
+fi
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = kestrelund ] && pass "Package: kestrelund" || fail "Package: $(field Package)"
+[ "$(field Section)" = sound ] && pass "Section: sound" || fail "Section: $(field Section)"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
+[ -n "$(field Maintainer)" ] && pass "Maintainer: $(field Maintainer)" || fail "no Maintainer"
+[ -n "$(field Description)" ] || fail "no Description"
+depends=$(field Depends)
+echo "Depends: $depends"
+for dep in lame qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6; do
+  # Each dependency is a whole package name, with or without a version.
+  if grep -Eq "(^|, )$dep( \([^)]*\))?(,|$)" <<<"$depends"; then
+    pass "depends on $dep"
+  else
+    fail "does not depend on $dep"
+  fi
+done
+
+contents=$(dpkg-deb -c "$deb")
+if outside=$(awk '{print $6}' <<<"$contents" | grep -v '^\./usr/' | grep -vx '\./'); then
+  fail "files outside /usr: $outside"
+else
+  pass "everything lies under /usr"
+fi
+expect_entry() { # PATTERN DESCRIPTION: one line of the file list matches PATTERN
+  if grep -Eq "$1" <<<"$contents"; then pass "$2"; else fail "$2"; fi
+}
+expect_entry ' \./usr/lib/kestrelund/lame -> /usr/bin/lame$' "usr/lib/kestrelund/lame -> /usr/bin/lame"
+expect_entry ' \./usr/bin/kestrelund -> \.\./lib/kestrelund/kestrelund$' "usr/bin/kestrelund is a relative link"
+expect_entry ' \./usr/bin/kestrelund-info -> \.\./lib/kestrelund/kestrelund-info$' "usr/bin/kestrelund-info is a relative link"
+for f in kestrelund kestrelund-info HAND-M.CUR drag.ico; do
+  expect_entry "^-.* \./usr/lib/kestrelund/$f\$" "usr/lib/kestrelund/$f"
+done
+expect_entry " \./usr/share/applications/$app_id\.desktop\$" "desktop entry"
+expect_entry " \./usr/share/metainfo/$app_id\.metainfo\.xml\$" "metainfo"
+expect_entry " \./usr/share/icons/hicolor/scalable/apps/$app_id\.svg\$" "scalable icon"
+expect_entry " \./usr/share/icons/hicolor/48x48/apps/$app_id\.png\$" "48x48 icon"
+
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+if out=$(desktop-file-validate "$root/usr/share/applications/$app_id.desktop" 2>&1) && [ -z "$out" ]; then
+  pass "desktop-file-validate"
+else
+  fail "desktop-file-validate: $out"
+fi
+if out=$(appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/$app_id.metainfo.xml" 2>&1); then
+  pass "appstreamcli validate --no-net --pedantic"
+else
+  fail "appstreamcli validate: $out"
+fi
+if grep -rlF "$build_dir" "$root/usr/share" >/dev/null; then
+  fail "the packaged data names the build folder"
+fi
+if "$root/usr/lib/kestrelund/kestrelund-info" --help | grep -q '^Usage: kestrelund-info'; then
+  pass "the packaged kestrelund-info runs"
+else
+  fail "the packaged kestrelund-info does not run"
+fi
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed" >&2
+  exit 1
+fi
+echo "all package checks passed"
