@@ -65,6 +65,11 @@ if [ ! -s "$tmp/display" ]; then
 fi
 DISPLAY=":$(tr -dc 0-9 <"$tmp/display")"
 export DISPLAY
+# Qt wants a private runtime folder; a session without one gets a temporary one.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  mkdir -m 700 "$tmp/runtime"
+  export XDG_RUNTIME_DIR="$tmp/runtime"
+fi
 echo "Virtual display: $DISPLAY"
 
 "$program" &

@@ -66,6 +66,11 @@ done
 [ -s "$tmp/display" ] || { cat "$tmp/xvfb.log" >&2; echo "screenshot.sh: Xvfb did not start" >&2; exit 1; }
 DISPLAY=":$(tr -dc 0-9 <"$tmp/display")"
 export DISPLAY
+# Qt wants a private runtime folder; a session without one gets a temporary one.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+  mkdir -m 700 "$tmp/runtime"
+  export XDG_RUNTIME_DIR="$tmp/runtime"
+fi
 
 mkdir -p "$tmp/config"
 (cd "$tmp" && XDG_CONFIG_HOME="$tmp/config" HOME="$tmp" exec "$program") >"$tmp/program.log" 2>&1 &
