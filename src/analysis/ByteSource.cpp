@@ -8,11 +8,13 @@
 
 namespace {
 
-// The first read of a file covers its start, where nearly every file has its first frame (and
-// small files are read whole with it). Later reads, after a leading tag or for a far first frame,
-// take a bigger window: the search may walk up to 14336 bytes from there.
-constexpr size_t kFirstWindow = 8192;
-constexpr size_t kLaterWindow = 16384 + 4096;
+// Nearly every file has its first frame, and the frame that confirms it, within 4 KiB of where the
+// search starts: at the start of the file or right behind a leading tag. So the first two pieces
+// of search read are small; a search that walks on past them gets bigger pieces, enough for the
+// rest of its window. Other requests (a trailing tag, a far header) read just what they need.
+constexpr size_t kSmallPiece = 4096;
+constexpr size_t kLargePiece = 16384 + 4096;
+constexpr int kSmallPieces = 2;
 
 }  // namespace
 
@@ -41,7 +43,7 @@ FileView::FileView() = default;
 void FileView::Reset(ByteSource* source) {
     source_ = source;
     lngSize_ = source ? source->Size() : 0;
-    blnFirstLoad_ = true;
+    lngSearchLoads_ = 0;
     for (Window& window : windows_) window.lngLen = 0;
 }
 
@@ -84,14 +86,14 @@ FileView::Window& FileView::Load(int64_t lngOffset, size_t lngLen) {
         }
         if (window.lngUsed < victim->lngUsed) victim = &window;
     }
-    size_t lngRead = std::max(lngLen, blnFirstLoad_ ? kFirstWindow : kLaterWindow);
-    // A request that is plainly not part of the search (the trailing tag, a lone header read far
-    // away) gets only what it asked for.
-    if (!blnFirstLoad_ && lngLen < 2048) lngRead = lngLen;
+    size_t lngRead = lngLen;
+    if (lngLen >= kSearchRequest || lngSearchLoads_ == 0) {
+        lngRead = std::max(lngLen, lngSearchLoads_ < kSmallPieces ? kSmallPiece : kLargePiece);
+        ++lngSearchLoads_;
+    }
     lngRead =
         static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(lngRead), lngSize_ - lngOffset));
-    blnFirstLoad_ = false;
-    if (victim->btData.size() < lngRead) victim->btData.resize(std::max(lngRead, kLaterWindow));
+    if (victim->btData.size() < lngRead) victim->btData.resize(std::max(lngRead, kLargePiece));
     victim->lngStart = lngOffset;
     victim->lngLen = source_ ? source_->ReadAt(lngOffset, victim->btData.data(), lngRead) : 0;
     victim->lngUsed = ++lngClock_;

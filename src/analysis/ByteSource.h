@@ -61,6 +61,8 @@ class FileView {
     void ReadZeroFilled(int64_t lngOffset, std::span<uint8_t> btDest);
 
     static constexpr size_t kMaxRequest = 4096;
+    // Requests of at least this size are the search's chunks, which read ahead.
+    static constexpr size_t kSearchRequest = 2048;
 
   private:
     struct Window {
@@ -74,6 +76,6 @@ class FileView {
     ByteSource* source_ = nullptr;
     int64_t lngSize_ = 0;
     uint64_t lngClock_ = 0;
-    bool blnFirstLoad_ = true;
+    int lngSearchLoads_ = 0;  // reads made for the search so far
     Window windows_[3];
 };

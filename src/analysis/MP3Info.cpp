@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <new>
 
 #include "analysis/AnalysisError.h"
@@ -15,6 +16,22 @@ constexpr int32_t kChunkSize = 2048;
 constexpr int32_t kSearchLimit = 10240;
 constexpr int32_t kTrailingTagSize = 128;
 constexpr int64_t kLargestFile = INT32_MAX;  // sizes and offsets are signed 32-bit
+
+// Both detectors rest at state 0 on any byte other than "I" and 255. From index i on, returns
+// the index of the next such byte in btData[0, n), or n; eight bytes at a time.
+int32_t NextWakingByte(const uint8_t* btData, int32_t i, int32_t n) {
+    constexpr uint64_t kOnes = 0x0101010101010101ull;
+    constexpr uint64_t kHighs = 0x8080808080808080ull;
+    const auto hasZeroByte = [](uint64_t lngWord) { return (lngWord - kOnes) & ~lngWord & kHighs; };
+    while (i + 8 <= n) {
+        uint64_t lngWord;
+        std::memcpy(&lngWord, btData + i, 8);
+        if (hasZeroByte(~lngWord) | hasZeroByte(lngWord ^ (kOnes * 'I'))) break;
+        i += 8;
+    }
+    while (i < n && btData[i] != 'I' && btData[i] != 255) ++i;
+    return i;
+}
 
 }  // namespace
 
@@ -136,11 +153,11 @@ MP3Info::FirstFrameResult MP3Info::FindFirstFrame() {
         std::copy(btRead.begin(), btRead.end(), btChunk.begin());
         lngFilePos = CheckedAdd(lngFilePos, n);
         for (int32_t i = 0; i < n; ++i) {
-            const uint8_t bytValue = btChunk[static_cast<size_t>(i)];
-            // Both detectors rest at state 0 on any byte other than "I" and 255.
-            if (lngTagState == 0 && lngSyncState == 0 && bytValue != 'I' && bytValue != 255) {
-                continue;
+            if (lngTagState == 0 && lngSyncState == 0) {
+                i = NextWakingByte(btChunk.data(), i, n);
+                if (i >= n) break;
             }
+            const uint8_t bytValue = btChunk[static_cast<size_t>(i)];
             if (FeedTagDetector(bytValue)) {
                 // A tag starts at the "I"; skip it and go on behind it.
                 const int32_t lngTagStart = CheckedSub(CheckedAdd(lngChunkPos, i), 2);

@@ -71,6 +71,16 @@ void AppendJsonString(std::string& strOut, std::string_view strBytes) {
     strOut += '"';
     size_t i = 0;
     while (i < strBytes.size()) {
+        // Printable ASCII other than '"' and '\' is copied as it is, a whole run at a time.
+        size_t lngRun = i;
+        while (lngRun < strBytes.size()) {
+            const unsigned char bytPlain = static_cast<unsigned char>(strBytes[lngRun]);
+            if (bytPlain < 0x20 || bytPlain >= 0x7F || bytPlain == '"' || bytPlain == '\\') break;
+            ++lngRun;
+        }
+        strOut.append(strBytes.data() + i, lngRun - i);
+        i = lngRun;
+        if (i == strBytes.size()) break;
         const unsigned char bytValue = static_cast<unsigned char>(strBytes[i]);
         if (bytValue >= 0x80) {
             const size_t lngLen = Utf8SequenceLength(strBytes.substr(i));

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdlib>
@@ -86,6 +87,7 @@ inline Bytes XingFrame(const Header& header, const std::string& name, uint32_t f
                        uint32_t frames, uint32_t bytes, uint32_t quality = 0) {
     Bytes frame = Frame(header);
     size_t pos = static_cast<size_t>(header.XingOffset());
+    frame.resize(std::max(frame.size(), pos + 124));  // room for every field; cut back below
     Put(frame, pos, name);
     PutBE32(frame, pos + 4, flags);
     pos += 8;

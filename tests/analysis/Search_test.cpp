@@ -133,7 +133,9 @@ Bytes RandomFile(std::mt19937& random) {
     // Some files hold long stretches without frames, so that the search runs to its limits.
     const bool blnSparse = pick(2) == 0;
     for (int p = 0; p < pieces; ++p) {
-        if (blnSparse && pick(3) != 0) data.resize(data.size() + static_cast<size_t>(pick(6000)), 0);
+        if (blnSparse && pick(3) != 0) {
+            data.resize(data.size() + static_cast<size_t>(pick(6000)), 0);
+        }
         if (pick(3) == 0) {
             // Move to just before, at or just after a chunk boundary.
             const size_t boundary = (data.size() / 2048 + 1) * 2048;

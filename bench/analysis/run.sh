@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# Builds kestrelund-info and its benchmark in build-bench/ (the analysis-only build, optimised like
+# the normal build) and prints the per-file figures: 10,000 generated files, warm cache, the probe
+# against the I/O floor. Arguments go to the benchmark (--files N, --rounds R, --dir DIR).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DKESTRELUND_ANALYSIS_ONLY=ON >/dev/null
+cmake --build build-bench --target analysis_bench kestrelund-info >/dev/null
+exec build-bench/bin/analysis_bench "$@"
