@@ -58,9 +58,23 @@ void FileListView::ClearMouseIcon() {
     if (lngMousePointer == 99) SetMousePointer(99);
 }
 
+void FileListView::SetWindowBusy(bool blnBusy) {
+    blnWindowBusy = blnBusy;
+    ShowPointer();
+}
+
 void FileListView::SetMousePointer(int lngPointer) {
     lngMousePointer = lngPointer;
-    switch (lngPointer) {
+    ShowPointer();
+}
+
+void FileListView::ShowPointer() {
+    if (blnWindowBusy && lngMousePointer != 99) {
+        // Unset, the viewport shows the window's hourglass.
+        viewport()->unsetCursor();
+        return;
+    }
+    switch (lngMousePointer) {
         case 1:
             viewport()->setCursor(Qt::ArrowCursor);
             break;
@@ -83,7 +97,10 @@ void FileListView::mousePressEvent(QMouseEvent* event) {
 }
 
 void FileListView::mouseMoveEvent(QMouseEvent* event) {
-    QTreeWidget::mouseMoveEvent(event);
+    // With a button held, the window's move handler reorders the rows and moves the selection
+    // with the dragged file; the base class would select whatever row is under the pointer (or
+    // start a drag of its own) behind its back.
+    if (event->buttons() == Qt::NoButton) QTreeWidget::mouseMoveEvent(event);
     emit mouseMove(static_cast<Qt::MouseButton>(event->buttons().toInt()), event->modifiers(),
                    X(event), Y(event));
 }

@@ -32,6 +32,11 @@ class FileListView : public QTreeWidget {
     void ClearMouseIcon();
     bool HasMouseIcon() const { return blnHasMouseIcon; }
 
+    // While the window shows the hourglass, the list shows it too instead of its own arrow or
+    // default pointer; the drag image (99) still shows while a row is being dragged. The list's
+    // pointer value is not changed by this.
+    void SetWindowBusy(bool blnBusy);
+
   signals:
     // Positions are in the list's row coordinates (what itemAt() takes). For mouseMove, button
     // carries the buttons held during the move.
@@ -55,7 +60,10 @@ class FileListView : public QTreeWidget {
     bool viewportEvent(QEvent* event) override;
 
   private:
+    void ShowPointer();
+
     int lngMousePointer = 0;
+    bool blnWindowBusy = false;
     bool blnDragSource = false;
     QCursor curMouseIcon;
     bool blnHasMouseIcon = false;

@@ -15,15 +15,18 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QUrl>
+#include <cstdio>
 
 #include "filelist/AddFolder.h"
 #include "ui/BitrateMenu.h"
 #include "ui/CaptionButton.h"
 #include "ui/FileListView.h"
 #include "ui/PointerImage.h"
+#include "ui/RowReorder.h"
 
 namespace {
 
@@ -148,6 +151,15 @@ void Form1::ConnectEvents() {
     connect(ListView1, &FileListView::mouseDown, this, &Form1::ListView1_MouseDown);
     connect(ListView1, &FileListView::mouseMove, this, &Form1::ListView1_MouseMove);
     connect(ListView1, &FileListView::mouseUp, this, &Form1::ListView1_MouseUp);
+    // A removed row can no longer show the dragged file.
+    connect(ListView1->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex&, int lngFirst, int lngLast) {
+                const int lngRow = ListView1->indexOfTopLevelItem(itmDrag);
+                if (itmDrag != nullptr && lngRow >= lngFirst && lngRow <= lngLast)
+                    itmDrag = nullptr;
+            });
+    connect(ListView1->model(), &QAbstractItemModel::modelAboutToBeReset, this,
+            [this] { itmDrag = nullptr; });
 
     // Moves over the buttons, the label and the window's own background reach the hover
     // handlers; moves over a control do not also count as moves over the background.
@@ -188,6 +200,8 @@ void Form1::closeEvent(QCloseEvent* event) {
 
 void Form1::SetMousePointer(int lngPointer) {
     lngMousePointer = lngPointer;
+    // The list's own arrow would hide the hourglass over the list.
+    ListView1->SetWindowBusy(lngPointer == 11);
     switch (lngPointer) {
         case 1:
             setCursor(Qt::ArrowCursor);
@@ -256,11 +270,18 @@ void Form1::Combo1_Click() {
 }
 
 void Form1::Form_QueryUnload() {
-    // wired by: pointer
+    // The close is never refused.
+    mp3Info.reset();
 }
 
 void Form1::Form_Unload() {
-    // wired by: pointer
+    // The menu choice was written at each change; whatever of the store is not on disk yet goes
+    // there now. Then the program ends where it stands: a folder add or a Reduce run waiting in
+    // its event loop goes no further (no more rows, no "Done."), and an encoder already started
+    // is left to finish on its own.
+    QSettings(QStringLiteral("Venmarrow"), QStringLiteral("Kestrelund")).sync();
+    std::fflush(nullptr);
+    EndProgram();
 }
 
 void Form1::Check1_Click() {
@@ -373,42 +394,66 @@ void Form1::ListView1_DblClick() {
     delete ListView1->takeTopLevelItem(ListView1->indexOfTopLevelItem(selected.first()));
 }
 
-void Form1::ListView1_ItemClick(QTreeWidgetItem*) {
-    // wired by: pointer
+void Form1::ListView1_ItemClick(QTreeWidgetItem* item) {
+    // The drag image is read afresh on every row click; without a readable "drag.ico" the list
+    // shows a closed hand while a row is dragged.
+    const QString strDrag = QDir(strProgramFolder).filePath(QStringLiteral("drag.ico"));
+    ListView1->SetMouseIcon(LoadPointerImage(strDrag).value_or(QCursor(Qt::ClosedHandCursor)));
+    ListView1->SetMousePointer(99);
+    // Rows move only through the move handler; dropped files are refused until the button comes
+    // up again (ListView1_MouseUp).
+    ListView1->SetDragSource(false);
+    ListView1->SetDropTarget(false);
+    // The clicked row, which the click has just selected (a Ctrl-click may have unselected it,
+    // but it is still the row the person took hold of).
+    if (item == nullptr && !ListView1->selectedItems().isEmpty())
+        item = ListView1->selectedItems().first();
+    itmDrag = item;
 }
 
 void Form1::ListView1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-    // wired by: pointer
+    blnDragging = true;
 }
 
-void Form1::ListView1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-    // wired by: pointer
+void Form1::ListView1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
+    ApplyPointerRule(0);
+    if (!blnDragging) return;
+    itmUnder = RowAt(*ListView1, x, y);
+    // Over the dragged row itself, or a row naming the same file, nothing trades places.
+    if (itmUnder != nullptr && itmDrag != nullptr && itmUnder->text(0) != itmDrag->text(0)) {
+        ExchangeRows(*itmDrag, *itmUnder);
+        ListView1->setCurrentItem(itmUnder);
+        itmDrag = itmUnder;
+        // Near the top or the bottom of the screen the list follows one row per exchange.
+        const int lngScrollRow =
+            AutoScrollRow(ListView1->indexOfTopLevelItem(itmUnder) + 1,
+                          ListView1->topLevelItemCount(), prompts.CursorPos().y());
+        if (lngScrollRow > 0) ListView1->scrollToItem(ListView1->topLevelItem(lngScrollRow - 1));
+    }
+    itmUnder = nullptr;
 }
 
 void Form1::ListView1_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
-    // wired by: pointer
+    blnDragging = false;
+    ListView1->SetMousePointer(1);
+    // A row click switched the drop target off; files dropped onto the list are taken again.
+    ListView1->SetDropTarget(true);
 }
 
-void Form1::Check1_MouseMove() {
-    // wired by: pointer
+void Form1::ApplyPointerRule(int lngPointer) {
+    // The hourglass of a folder add or a Reduce run stays until that operation ends.
+    if (MousePointer() == 11) return;
+    SetMousePointer(lngPointer);
 }
 
-void Form1::Check2_MouseMove() {
-    // wired by: pointer
-}
+void Form1::Check1_MouseMove() { ApplyPointerRule(99); }
 
-void Form1::Check3_MouseMove() {
-    // wired by: pointer
-}
+void Form1::Check2_MouseMove() { ApplyPointerRule(99); }
 
-void Form1::Form_MouseMove() {
-    // wired by: pointer
-}
+void Form1::Check3_MouseMove() { ApplyPointerRule(99); }
 
-void Form1::Label1_MouseMove() {
-    // wired by: pointer
-}
+void Form1::Form_MouseMove() { ApplyPointerRule(0); }
 
-void Form1::ProgressBar1_MouseDown() {
-    // wired by: pointer
-}
+void Form1::Label1_MouseMove() { ApplyPointerRule(0); }
+
+void Form1::ProgressBar1_MouseDown() { ApplyPointerRule(0); }
