@@ -80,7 +80,7 @@ void MakeFile(std::mt19937& random, const std::string& path) {
         Bytes first;
         // Encoders leave out the seek table where the first frame cannot hold it.
         const uint32_t flags = header.Length() >= header.XingOffset() + 120 ? 15 : 3;
-        switch (pick(4)) {
+        switch (header.Length() >= header.XingOffset() + 16 ? pick(4) : 3) {
             case 0:
                 first = synth::XingFrame(header, "Xing", flags,
                                          static_cast<uint32_t>(1000 + pick(20000)),
