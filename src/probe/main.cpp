@@ -29,7 +29,8 @@ constexpr const char* kUsage =
     "  --help   show this help and exit\n"
     "  --       treat every later argument as a FILE, even when it starts with '-'\n"
     "\n"
-    "Exit status: 0 when every file is a valid MP3 file, 1 when any is not, 2 on a usage error.\n";
+    "Exit status: 0 when every file is a valid MP3 file, 1 when any is not, 2 on a usage error\n"
+    "(or when the output cannot be written).\n";
 
 int UsageError(const char* strMessage, const char* strArgument) {
     std::fprintf(stderr, "kestrelund-info: %s%s\n\n%s", strMessage, strArgument, kUsage);
