@@ -14,7 +14,7 @@ packages=(
   # fonts the window asks for (Arial resolves to Liberation Sans)
   fonts-liberation2 fontconfig
   # a virtual X server, driving it, screenshots
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick libx11-dev
   # rendering the artwork from its drawings (assets/make-assets.sh)
   librsvg2-bin
   # desktop integration checks and the Debian package

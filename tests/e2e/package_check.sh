@@ -44,11 +44,16 @@ else
 fi
 
 field() { dpkg-deb -f "$deb" "$1"; }
-[ "$(field Package)" = kestrelund ] && pass "Package: kestrelund" || fail "Package: $(field Package)"
-[ "$(field Section)" = sound ] && pass "Section: sound" || fail "Section: $(field Section)"
-[ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
-[ -n "$(field Maintainer)" ] && pass "Maintainer: $(field Maintainer)" || fail "no Maintainer"
-[ -n "$(field Description)" ] || fail "no Description"
+expect_field() { # NAME VALUE
+  if [ "$(field "$1")" = "$2" ]; then pass "$1: $2"; else fail "$1: '$(field "$1")', not '$2'"; fi
+}
+expect_field Package kestrelund
+expect_field Section sound
+expect_field Architecture "$arch"
+expect_field Version "$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build_dir/CPackConfig.cmake")"
+for f in Maintainer Description; do
+  if [ -n "$(field "$f")" ]; then pass "$f: $(field "$f" | head -n 1)"; else fail "no $f"; fi
+done
 depends=$(field Depends)
 echo "Depends: $depends"
 for dep in lame qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6; do
