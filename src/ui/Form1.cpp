@@ -92,6 +92,7 @@ void Form1::CreateControls() {
     ListView1 = new FileListView(this);
     ListView1->setGeometry(Twips(120, 120, 6375, 1815));
     ListView1->setFont(fntSmall);
+    ListView1->header()->setFont(fntSmall);  // the platform theme would give headers its own font
     ListView1->setToolTip(QStringLiteral(
         "Drag and drop files here. Double-click item to remove it. Move bar to right and out of "
         "window to reveal full names."));
