@@ -19,6 +19,12 @@ QString BrowseForFolder(Prompts& prompts, QWidget* owner, const QString& strProm
 // end; folders that cannot be read are passed over. Window events run while the tree is walked.
 void CollectSubfolders(QStringList& folders, bool recurse);
 
+// The same walk, which also reads the file names of every folder it ends with, in the listing that
+// finds the folder's subfolders, so that no folder is read twice: on return strFileNames[i] holds
+// what ListFolderFiles(folders[i], strPattern) gives (empty for a folder that cannot be read).
+void CollectSubfolders(QStringList& folders, bool recurse, const QString& strPattern,
+                       QList<QStringList>& strFileNames);
+
 // The bare names of the files in strFolder whose names match strPattern ("*.mp3"; letter case
 // ignored), hidden files included, folders never, in the order the directory listing gives them.
 // Empty when there are none or the folder cannot be read.
