@@ -342,10 +342,13 @@ void Form1::Check3_Click() {
     }
     SetMousePointer(11);
     QStringList strFolders{strFolder.endsWith(u'/') ? strFolder : strFolder + u'/'};
-    CollectSubfolders(strFolders, true);
+    // The walk reads each folder once: strFileNames[i] is ListFolderFiles(strFolders[i], "*.mp3").
+    QList<QStringList> strFileNames;
+    CollectSubfolders(strFolders, true, QStringLiteral("*.mp3"), strFileNames);
     const Admission admission = ListAdmission();
-    for (const QString& strQueued : std::as_const(strFolders)) {
-        for (const QString& strName : ListFolderFiles(strQueued, QStringLiteral("*.mp3"))) {
+    for (qsizetype i = 0; i < strFolders.size(); ++i) {
+        const QString& strQueued = strFolders.at(i);
+        for (const QString& strName : strFileNames.at(i)) {
             if (!strName.startsWith(u'~')) AdmitFile(admission, JoinPath(strQueued, strName));
         }
     }
