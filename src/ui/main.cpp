@@ -11,6 +11,8 @@ int main(int argc, char** argv) {
     QApplication::setOrganizationName(QStringLiteral("Venmarrow"));
     QApplication::setApplicationName(QStringLiteral("Kestrelund"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kestrelund.png")));
+    // Lets desktops match the window to its installed desktop entry.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.venmarrow.kestrelund"));
 
     QtPrompts prompts;
     Form1 form(prompts, QCoreApplication::applicationDirPath());
