@@ -1,11 +1,14 @@
 #include "filelist/AddFolder.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <utility>
@@ -20,6 +23,11 @@ using FolderKey = std::pair<dev_t, ino_t>;
 QString WithSlash(const QString& strFolder) {
     return strFolder.endsWith(u'/') ? strFolder : strFolder + u'/';
 }
+
+// A name from a listing as text. Qt takes file names on this platform as UTF-8 (what
+// QFile::decodeName does with them); fromUtf8 decodes them the same way without setting up the
+// locale's decoder for every name.
+QString NameText(const char* strName) { return QString::fromUtf8(strName); }
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
@@ -60,26 +68,61 @@ class NameMatcher {
     bool blnTailOnly = false;
 };
 
-// Owns one open directory listing.
+// One folder opened for reading. The entries come straight from the kernel, many to a call, and
+// the folder's identity from the same open descriptor, so that reading a folder costs one open,
+// one fstat and the reads of its entries.
 class Listing {
   public:
-    explicit Listing(const QString& strFolder) : dir(opendir(QFile::encodeName(strFolder))) {}
+    explicit Listing(const QString& strFolder)
+        : fd(open(QFile::encodeName(strFolder), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {}
     ~Listing() {
-        if (dir) closedir(dir);
+        if (fd >= 0) close(fd);
     }
     Listing(const Listing&) = delete;
     Listing& operator=(const Listing&) = delete;
 
-    bool IsOpen() const { return dir != nullptr; }
-    dirent* Next() { return readdir(dir); }
+    bool IsOpen() const { return fd >= 0; }
+    // The real folder being read; false when that cannot be found out.
+    bool Key(FolderKey& key) const {
+        struct stat st;
+        if (fd < 0 || fstat(fd, &st) != 0) return false;
+        key = {st.st_dev, st.st_ino};
+        return true;
+    }
+    // The next entry in listing order; nullptr at the end or on a read error.
+    const dirent64* Next() {
+        if (lngPos >= lngFilled) {
+            ssize_t lngGot;
+            do {
+                lngGot = getdents64(fd, btBuffer, sizeof btBuffer);
+            } while (lngGot < 0 && errno == EINTR);
+            if (lngGot <= 0) return nullptr;
+            lngFilled = static_cast<size_t>(lngGot);
+            lngPos = 0;
+        }
+        const auto* entry = reinterpret_cast<const dirent64*>(btBuffer + lngPos);
+        lngPos += entry->d_reclen;
+        return entry;
+    }
     // Where the entry leads, links followed; false when that cannot be found out.
-    bool Stat(const dirent* entry, struct stat& st) const {
-        return fstatat(dirfd(dir), entry->d_name, &st, 0) == 0;
+    bool Stat(const dirent64* entry, struct stat& st) const {
+        return fstatat(fd, entry->d_name, &st, 0) == 0;
     }
 
   private:
-    DIR* dir;
+    int fd;
+    size_t lngPos = 0;
+    size_t lngFilled = 0;
+    alignas(dirent64) char btBuffer[32768];
 };
+
+// The real folder at strFolder, links followed; false when it is not a folder (any more).
+bool FolderKeyOf(const QString& strFolder, FolderKey& key) {
+    struct stat st;
+    if (stat(QFile::encodeName(strFolder), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    key = {st.st_dev, st.st_ino};
+    return true;
+}
 
 // What one collection carries from level to level.
 struct Walk {
@@ -97,61 +140,73 @@ struct Walk {
     }
 };
 
-// Reads the folder strFolder (ending in "/") once. With a walk: its subfolders that are not hidden
-// and not entered before go to found, and window events run meanwhile. With a matcher: the names
-// of its files that match go to names. A folder that cannot be read gives nothing.
-void ReadFolder(const QString& strFolder, Walk* walk, QStringList* found,
+// Reads the folder strFolder (ending in "/") once. With a walk, window events run meanwhile, and a
+// folder that is not one of the given ones is first checked against the folders entered so far:
+// when it was entered before (reached by another road, such as a link), it is not read and the
+// result is false. With found: its subfolders that are not hidden go there, links to folders
+// included. With a matcher: the names of its files that match go to names. A folder that cannot
+// be read stays (true) but gives nothing.
+bool ReadFolder(const QString& strFolder, Walk* walk, bool blnGiven, QStringList* found,
                 const NameMatcher* matcher, QStringList* names) {
     Listing listing(strFolder);
-    if (walk) walk->LetEventsRun();
-    if (!listing.IsOpen()) return;  // unreadable: nothing below it is entered
-    while (const dirent* entry = listing.Next()) {
+    if (walk) {
+        walk->LetEventsRun();
+        if (!blnGiven) {
+            FolderKey key;
+            if (!listing.Key(key) && !FolderKeyOf(strFolder, key)) return false;
+            if (!walk->visited.insert(key).second) return false;  // entered already
+        }
+    }
+    if (!listing.IsOpen()) return true;  // unreadable: nothing below it is entered
+    if (!found && !matcher) return true;
+    while (const dirent64* entry = listing.Next()) {
         // Hidden folders (and so "." and "..") are not entered; hidden files are listed.
-        const bool blnMayBeFolder = walk != nullptr && entry->d_name[0] != '.';
-        if (blnMayBeFolder) walk->LetEventsRun();
+        const bool blnMayBeFolder = found != nullptr && entry->d_name[0] != '.';
+        if (blnMayBeFolder && walk) walk->LetEventsRun();
         const bool blnMayBeFile = matcher != nullptr && matcher->Matches(entry->d_name);
         if (!blnMayBeFolder && !blnMayBeFile) continue;
 
         // Links (and entries of unknown type) count as what they lead to.
-        struct stat st;
-        bool blnStatted = false;
         unsigned char bytType = entry->d_type;
         if (bytType == DT_LNK || bytType == DT_UNKNOWN) {
+            struct stat st;
             if (!listing.Stat(entry, st)) continue;
-            blnStatted = true;
             bytType = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
         }
         if (bytType == DT_REG) {
             // Regular files only: never folders, and never devices or pipes, which could block
             // the analysis that reads them.
-            if (blnMayBeFile) *names << QFile::decodeName(entry->d_name);
+            if (blnMayBeFile) *names << NameText(entry->d_name);
         } else if (bytType == DT_DIR && blnMayBeFolder) {
-            if (!blnStatted && !listing.Stat(entry, st)) continue;
-            if (!S_ISDIR(st.st_mode)) continue;
-            if (!walk->visited.insert({st.st_dev, st.st_ino}).second) continue;  // entered already
-            *found << strFolder + QFile::decodeName(entry->d_name) + u'/';
+            // Whether it was entered before is found out when it is read, in queue order, so the
+            // first road to a folder is the one kept.
+            *found << strFolder + NameText(entry->d_name) + u'/';
         }
     }
+    return true;
 }
 
-// Reads every folder of folders, then the level below them, and so on; appends what was found.
-// With names (one list per folder in folders on return), every folder's files are listed too.
-void CollectLevel(QStringList& folders, QList<QStringList>* names, bool recurse, Walk& walk) {
-    QStringList found;
-    if (names) names->resize(folders.size());
-    for (qsizetype i = 0; i < folders.size(); ++i) {
-        ReadFolder(WithSlash(folders.at(i)), &walk, &found, walk.matcher,
-                   names ? &(*names)[i] : nullptr);
+// Reads the folders of one level and then the levels below them. On return folders holds this
+// level's folders, less those entered before by another road (never the given ones), followed by
+// every folder below them, level by level; names (when wanted) one name list for each of them.
+// Below the given level, folders are only read for their subfolders when recurse is true.
+void CollectLevel(QStringList& folders, QList<QStringList>* names, bool blnGiven, bool recurse,
+                  Walk& walk) {
+    QStringList kept, found;
+    QList<QStringList> keptNames, foundNames;
+    kept.reserve(folders.size());
+    for (const QString& strFolder : std::as_const(folders)) {
+        QStringList strNames;
+        if (!ReadFolder(WithSlash(strFolder), &walk, blnGiven,
+                        blnGiven || recurse ? &found : nullptr, walk.matcher,
+                        names ? &strNames : nullptr))
+            continue;
+        kept << strFolder;
+        if (names) keptNames << std::move(strNames);
     }
-    QList<QStringList> foundNames;
-    if (!found.isEmpty() && recurse) {
-        CollectLevel(found, names ? &foundNames : nullptr, true, walk);
-    } else if (names) {
-        // The folders found are not walked, but their files are still wanted.
-        foundNames.resize(found.size());
-        for (qsizetype i = 0; i < found.size(); ++i)
-            ReadFolder(found.at(i), nullptr, nullptr, walk.matcher, &foundNames[i]);
-    }
+    if (!found.isEmpty()) CollectLevel(found, names ? &foundNames : nullptr, false, recurse, walk);
+    folders = std::move(kept);
+    if (names) *names = std::move(keptNames);
     for (qsizetype i = 0; i < found.size(); ++i) {
         walk.LetEventsRun();
         folders << found.at(i);
@@ -177,7 +232,7 @@ QString BrowseForFolder(Prompts& prompts, QWidget* owner, const QString& strProm
 void CollectSubfolders(QStringList& folders, bool recurse) {
     Walk walk;
     MarkGiven(folders, walk);
-    CollectLevel(folders, nullptr, recurse, walk);
+    CollectLevel(folders, nullptr, true, recurse, walk);
 }
 
 void CollectSubfolders(QStringList& folders, bool recurse, const QString& strPattern,
@@ -186,14 +241,13 @@ void CollectSubfolders(QStringList& folders, bool recurse, const QString& strPat
     Walk walk;
     walk.matcher = &matcher;
     MarkGiven(folders, walk);
-    strFileNames.clear();
-    CollectLevel(folders, &strFileNames, recurse, walk);
+    CollectLevel(folders, &strFileNames, true, recurse, walk);
 }
 
 QStringList ListFolderFiles(const QString& strFolder, const QString& strPattern) {
     QStringList names;
     names.reserve(100);
     const NameMatcher matcher(strPattern);
-    ReadFolder(WithSlash(strFolder), nullptr, nullptr, &matcher, &names);
+    ReadFolder(WithSlash(strFolder), nullptr, false, nullptr, &matcher, &names);
     return names;
 }

@@ -3,17 +3,36 @@
 #include <QFile>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <optional>
 
 #include "analysis/MP3Info.h"
 #include "ui/Prompts.h"
+
+namespace {
+
+// A folder of music mostly holds files of one bitrate: the text made last is kept, and the rows
+// with that bitrate share it instead of each making its own. Admission runs on the window's thread.
+const QString& SharedBitrateText(int32_t lngBitrate) {
+    static std::optional<int32_t> lngLast;
+    static QString strLast;
+    if (lngLast != lngBitrate) {
+        strLast = BitrateText(lngBitrate);
+        lngLast = lngBitrate;
+    }
+    return strLast;
+}
+
+}  // namespace
 
 void AdmitFile(const Admission& admission, const QString& strPath) {
     if (admission.mp3Info == nullptr || admission.ListView1 == nullptr) return;
     // The analysis takes the path as the bytes the file system uses.
     if (admission.mp3Info->ReadMP3Info(QFile::encodeName(strPath).toStdString())) {
         // Path and bitrate text arrive together, as one new row at the end.
-        admission.ListView1->addTopLevelItem(
-            new QTreeWidgetItem(QStringList{strPath, BitrateText(admission.mp3Info->Bitrate())}));
+        auto* item = new QTreeWidgetItem;
+        item->setText(0, strPath);
+        item->setText(1, SharedBitrateText(admission.mp3Info->Bitrate()));
+        admission.ListView1->addTopLevelItem(item);
     } else {
         admission.prompts->ShowMessage(admission.owner, QStringLiteral("Kestrelund"),
                                        QStringLiteral("Not a valid MP3 file!"),
