@@ -261,12 +261,17 @@ void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lng
         if (vbr.Vbri.lngFrames > 0) lngFrames = vbr.Vbri.lngFrames;
     }
 
-    const int32_t lngSamples = CheckedMul(lngFrames, GetSamplesPerFrame(header));
-    dblDuration = CheckedDivide(lngSamples, lngSamplerate) * 1000.0;
+    // The sample count and the bit count are formed in 64 bits: a long but well-formed file
+    // (more than 2^31 samples, or more than 268435455 bytes of audio) is still an MP3 file. Both
+    // products are exact in a double, so every file whose products fit in 32 bits gets the same
+    // result as with 32-bit products; the stored values are still checked when converted.
+    const int64_t lngSamples = int64_t{lngFrames} * GetSamplesPerFrame(header);
+    dblDuration = CheckedDivide(static_cast<double>(lngSamples), lngSamplerate) * 1000.0;
 
     blnIsVBR = vbr.VbrKind != 0;
     if (blnIsVBR) {
-        const int32_t lngBits = CheckedMul(lngMpegBytes, 8);
-        lngBitrate = RoundToInt32(CheckedDivide(lngBits, dblDuration) * 1000.0);
+        const int64_t lngBits = int64_t{lngMpegBytes} * 8;
+        lngBitrate =
+            RoundToInt32(CheckedDivide(static_cast<double>(lngBits), dblDuration) * 1000.0);
     }
 }
