@@ -62,13 +62,16 @@ void MP3Info::Reset() {
     vbr = VbrHeaders();
 }
 
-bool MP3Info::ReadMP3Info(const std::string& strPath) {
+bool MP3Info::ReadMP3Info(const std::string& strPath) { return ReadMP3Info(AT_FDCWD, strPath); }
+
+bool MP3Info::ReadMP3Info(int lngFolder, const std::string& strPath) {
     Reset();
     lngFileSize = 0;
     // A path cannot hold a NUL byte; cutting it there would name another file.
     if (strPath.find('\0') != std::string::npos) return false;
     // Non-blocking, so that opening a FIFO does not wait for a writer; regular files ignore it.
-    const int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd =
+        ::openat(lngFolder, strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return false;
     struct stat st {};
     bool blnResult = false;

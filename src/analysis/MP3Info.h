@@ -24,6 +24,10 @@ class MP3Info {
     // Only regular files are analysed. A file of 2 GiB or more is refused with FileSize 0, since
     // its size does not fit.
     bool ReadMP3Info(const std::string& strPath);
+    // The same for strPath taken relative to the folder open as the descriptor lngFolder (as
+    // openat takes it; AT_FDCWD is the working folder). A caller with many files in one folder
+    // saves the lookup of the folder's path for each of them.
+    bool ReadMP3Info(int lngFolder, const std::string& strPath);
 
     int32_t FirstFrame() const { return lngFirstFrame; }
     double Duration() const { return dblDuration; }  // milliseconds, not rounded
