@@ -251,3 +251,10 @@ QStringList ListFolderFiles(const QString& strFolder, const QString& strPattern)
     ReadFolder(WithSlash(strFolder), nullptr, false, nullptr, &matcher, &names);
     return names;
 }
+
+OpenFolder::OpenFolder(const QString& strFolder)
+    : fd(open(QFile::encodeName(strFolder), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+
+OpenFolder::~OpenFolder() {
+    if (fd >= 0) close(fd);
+}

@@ -29,3 +29,19 @@ void CollectSubfolders(QStringList& folders, bool recurse, const QString& strPat
 // ignored), hidden files included, folders never, in the order the directory listing gives them.
 // Empty when there are none or the folder cannot be read.
 QStringList ListFolderFiles(const QString& strFolder, const QString& strPattern);
+
+// A folder held open while its files are admitted, so that each file is opened relative to it
+// (AdmitFile with a folder) rather than by its full path. Descriptor() is -1 when the folder
+// cannot be opened; the full paths are used then.
+class OpenFolder {
+  public:
+    explicit OpenFolder(const QString& strFolder);
+    ~OpenFolder();
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    int Descriptor() const { return fd; }
+
+  private:
+    int fd;
+};

@@ -1,5 +1,6 @@
 #include "filelist/AdmitFile.h"
 
+#include <fcntl.h>
 #include <QFile>
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
@@ -22,12 +23,12 @@ const QString& SharedBitrateText(int32_t lngBitrate) {
     return strLast;
 }
 
-}  // namespace
-
-void AdmitFile(const Admission& admission, const QString& strPath) {
+// Admits strPath; the analysis opens strOpen relative to lngFolder (AT_FDCWD: strPath itself).
+void Admit(const Admission& admission, const QString& strPath, int lngFolder,
+           const QString& strOpen) {
     if (admission.mp3Info == nullptr || admission.ListView1 == nullptr) return;
     // The analysis takes the path as the bytes the file system uses.
-    if (admission.mp3Info->ReadMP3Info(QFile::encodeName(strPath).toStdString())) {
+    if (admission.mp3Info->ReadMP3Info(lngFolder, QFile::encodeName(strOpen).toStdString())) {
         // Path and bitrate text arrive together, as one new row at the end.
         auto* item = new QTreeWidgetItem;
         item->setText(0, strPath);
@@ -37,6 +38,21 @@ void AdmitFile(const Admission& admission, const QString& strPath) {
         admission.prompts->ShowMessage(admission.owner, QStringLiteral("Kestrelund"),
                                        QStringLiteral("Not a valid MP3 file!"),
                                        Prompts::Icon::Warning, strPath);
+    }
+}
+
+}  // namespace
+
+void AdmitFile(const Admission& admission, const QString& strPath) {
+    Admit(admission, strPath, AT_FDCWD, strPath);
+}
+
+void AdmitFile(const Admission& admission, const QString& strPath, int lngFolder,
+               const QString& strName) {
+    if (lngFolder < 0) {
+        Admit(admission, strPath, AT_FDCWD, strPath);
+    } else {
+        Admit(admission, strPath, lngFolder, strName);
     }
 }
 
