@@ -348,8 +348,11 @@ void Form1::Check3_Click() {
     const Admission admission = ListAdmission();
     for (qsizetype i = 0; i < strFolders.size(); ++i) {
         const QString& strQueued = strFolders.at(i);
+        // The folder's files are opened relative to it, not each by its full path.
+        const OpenFolder folder(strQueued);
         for (const QString& strName : strFileNames.at(i)) {
-            if (!strName.startsWith(u'~')) AdmitFile(admission, JoinPath(strQueued, strName));
+            if (strName.startsWith(u'~')) continue;
+            AdmitFile(admission, JoinPath(strQueued, strName), folder.Descriptor(), strName);
         }
     }
     SetMousePointer(0);
