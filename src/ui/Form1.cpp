@@ -348,8 +348,10 @@ void Form1::Check3_Click() {
     const Admission admission = ListAdmission();
     for (qsizetype i = 0; i < strFolders.size(); ++i) {
         const QString& strQueued = strFolders.at(i);
-        // The folder's files are opened relative to it, not each by its full path.
+        // The folder's files are opened relative to it, not each by its full path. A folder that
+        // has gone since the walk read it is passed over, like one that cannot be read.
         const OpenFolder folder(strQueued);
+        if (folder.Descriptor() < 0) continue;
         for (const QString& strName : strFileNames.at(i)) {
             if (strName.startsWith(u'~')) continue;
             AdmitFile(admission, JoinPath(strQueued, strName), folder.Descriptor(), strName);
