@@ -2,12 +2,17 @@
 // are listed, and that links, hidden and unreadable folders cannot lead it astray.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <fnmatch.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QTimer>
+#include <QTreeWidget>
 #include <optional>
 
+#include "analysis/MP3Info.h"
 #include "filelist/AddFolder.h"
+#include "filelist/AdmitFile.h"
 #include "filelist/FolderTree.h"
 #include "support/FakePrompts.h"
 
@@ -20,6 +25,19 @@ QStringList Walk(const QString& strFolder, bool recurse = true) {
     QStringList folders{strFolder};
     CollectSubfolders(folders, recurse);
     return folders;
+}
+
+// The walk that also lists files: the folders of the plain walk, each with the names that
+// ListFolderFiles gives for it.
+QList<QStringList> ExpectNamesAsListed(const QString& strFolder, bool recurse = true) {
+    QStringList folders{strFolder};
+    QList<QStringList> names{{"left over"}};
+    CollectSubfolders(folders, recurse, "*.mp3", names);
+    EXPECT_EQ(folders, Walk(strFolder, recurse));
+    EXPECT_EQ(names.size(), folders.size());
+    for (qsizetype i = 0; i < std::min(names.size(), folders.size()); ++i)
+        EXPECT_EQ(names[i], ListFolderFiles(folders[i], "*.mp3")) << folders[i].toStdString();
+    return names;
 }
 
 // Each name as a folder path below strParent.
@@ -144,6 +162,72 @@ TEST(AddFolderWalk, EachRealFolderIsEnteredOnceSoLinkCyclesEnd) {
     EXPECT_EQ(folders, expected);
 }
 
+TEST(AddFolderWalk, WalkWithNamesGivesEveryFolderWhatListingItGives) {
+    Tree tree;
+    tree.File("a.mp3");
+    tree.File("~tmp.mp3");
+    tree.File(".hidden.mp3");
+    tree.File("notes.txt", "plain text");
+    tree.File("Sub/b.MP3");
+    tree.File("Sub/Deeper/c.Mp3");
+    tree.File("x.mp3/inside.mp3");
+    tree.File(".cache/not-entered.mp3");
+    tree.Folder("Empty");
+    ASSERT_EQ(symlink("a.mp3", tree.Path("link.mp3").toLocal8Bit().constData()), 0);
+    ASSERT_EQ(symlink("Sub", tree.Path("again").toLocal8Bit().constData()), 0);
+    ASSERT_EQ(symlink("x.mp3", tree.Path("tofolder.mp3").toLocal8Bit().constData()), 0);
+    ASSERT_EQ(mkfifo(tree.Path("pipe.mp3").toLocal8Bit().constData(), 0644), 0);
+    const QString r = tree.Root() + "/";
+
+    const QList<QStringList> names = ExpectNamesAsListed(r);
+    ASSERT_FALSE(names.isEmpty());
+    EXPECT_EQ(names[0], InListingOrder(r, {"a.mp3", "~tmp.mp3", ".hidden.mp3", "link.mp3"}));
+    ExpectNamesAsListed(r, false);  // the folders found are not walked, but still listed
+    ExpectNamesAsListed(tree.Root());
+
+    // Folders that are missing keep their place with no names.
+    QStringList folders{tree.Path("gone/"), r + "Sub/Deeper/"};
+    QList<QStringList> given;
+    CollectSubfolders(folders, true, "*.mp3", given);
+    EXPECT_EQ(folders, QStringList({tree.Path("gone/"), r + "Sub/Deeper/"}));
+    EXPECT_EQ(given, QList<QStringList>({{}, {"c.Mp3"}}));
+}
+
+TEST(AddFolderWalk, PatternsMatchLikeFnmatchIgnoringCase) {
+    Tree tree;
+    for (const char* name :
+         {"a.mp3", "B.MP3", "c.Mp3", ".mp3", "mp3", "x.mp3.txt", "song.ki", "SONG.KI", "SONG.K",
+          "m\xC3\xBCsik.MP3", "\xC3\x9F.mp3", "a", "ab.MP4"})
+        tree.File(QFile::decodeName(name), "data");
+    tree.Folder("folder.mp3");
+    for (const char* pattern : {"*.mp3", "*.MP3", "*", "*3", "*.ki", "*.K", "*.m?3", "a*",
+                                "*.[mM]p3", "*.txt", "*\xC3\xBCsik.mp3", "*.mp"}) {
+        QStringList expected;
+        for (const QString& strName : foldertree::ReaddirOrder(tree.Root())) {
+            const QByteArray name = QFile::encodeName(strName);
+            if (fnmatch(pattern, name.constData(), FNM_CASEFOLD) == 0 && strName != "folder.mp3")
+                expected << strName;
+        }
+        EXPECT_EQ(ListFolderFiles(tree.Root(), QFile::decodeName(pattern)), expected) << pattern;
+    }
+}
+
+TEST(AddFolderWalk, FolderReachedByALinkOneLevelHigherIsEnteredThere) {
+    Tree tree;
+    tree.File("A/Deep/d.mp3");
+    tree.File("A/a.mp3");
+    ASSERT_EQ(symlink("A/Deep", tree.Path("Link").toLocal8Bit().constData()), 0);
+    const QString r = tree.Root() + "/";
+
+    // Link, one level below R, reaches Deep before A's own entry for it does.
+    const QStringList first = InListingOrder(r, {"A", "Link"});
+    const QList<QStringList> names = ExpectNamesAsListed(r);
+    EXPECT_EQ(Walk(r), QStringList{r} + Folders(r, first));
+    ASSERT_EQ(names.size(), 3);
+    EXPECT_EQ(names[1 + first.indexOf("Link")], QStringList{"d.mp3"});
+    EXPECT_EQ(names[1 + first.indexOf("A")], QStringList{"a.mp3"});
+}
+
 TEST(AddFolderWalk, MissingFolderGivesNothing) {
     Tree tree;
     const QString strGone = tree.Path("gone/");
@@ -163,6 +247,7 @@ void ExpectLockedPassedOver(const QString& strRoot) {
     EXPECT_FALSE(folders.contains(r + "Locked/Deeper/"));
     EXPECT_TRUE(ListFolderFiles(r + "Locked/", "*.mp3").isEmpty());
     EXPECT_EQ(ListFolderFiles(r + "Open/", "*.mp3"), QStringList{"b.mp3"});
+    ExpectNamesAsListed(r);
 }
 
 }  // namespace
@@ -207,4 +292,68 @@ TEST(AddFolderWalk, WindowEventsRunWhileFoldersAreCollectedNotWhileFilesAreListe
     EXPECT_FALSE(blnRan);
     Walk(r);
     EXPECT_TRUE(blnRan);
+}
+
+namespace {
+
+class FolderAdmissionTest : public ::testing::Test {
+  protected:
+    void SetUp() override { list.setColumnCount(2); }
+
+    QStringList Paths() const {
+        QStringList paths;
+        for (int i = 0; i < list.topLevelItemCount(); ++i) paths << list.topLevelItem(i)->text(0);
+        return paths;
+    }
+    QStringList Warned() const {
+        QStringList paths;
+        for (const FakePrompts::Message& message : prompts.messages) {
+            EXPECT_EQ(message.strText, "Not a valid MP3 file!");
+            paths << message.strInformative;
+        }
+        return paths;
+    }
+
+    QTreeWidget list;
+    MP3Info info;
+    FakePrompts prompts;
+    const Admission admission{&list, &info, &prompts, nullptr};
+};
+
+}  // namespace
+
+TEST_F(FolderAdmissionTest, FilesOpenedInTheOpenFolderBecomeRowsWithTheirPaths) {
+    Tree tree;
+    tree.File("Album/one.mp3");
+    tree.File("Album/bad.mp3", QByteArray(2000, 'x'));
+    const QString strAlbum = tree.Path("Album/");
+    int lngDescriptor = -1;
+    {
+        const OpenFolder folder(strAlbum);
+        lngDescriptor = folder.Descriptor();
+        ASSERT_GE(lngDescriptor, 0);
+        for (const char* name : {"one.mp3", "bad.mp3", "gone.mp3"})
+            AdmitFile(admission, JoinPath(strAlbum, name), lngDescriptor, name);
+        // The name is what is opened; the path is the row's text.
+        AdmitFile(admission, "/elsewhere/shown.mp3", lngDescriptor, "one.mp3");
+    }
+    EXPECT_EQ(fcntl(lngDescriptor, F_GETFD), -1);  // closed with its holder
+
+    EXPECT_EQ(Paths(), QStringList({strAlbum + "one.mp3", "/elsewhere/shown.mp3"}));
+    EXPECT_EQ(list.topLevelItem(0)->text(1), "128 kbps");
+    EXPECT_EQ(Warned(), QStringList({strAlbum + "bad.mp3", strAlbum + "gone.mp3"}));
+}
+
+TEST_F(FolderAdmissionTest, FolderThatCannotBeOpenedLeavesTheFullPaths) {
+    Tree tree;
+    tree.File("Album/one.mp3");
+    const OpenFolder gone(tree.Path("gone/"));
+    const OpenFolder file(tree.Path("Album/one.mp3"));  // not a folder
+    EXPECT_EQ(gone.Descriptor(), -1);
+    EXPECT_EQ(file.Descriptor(), -1);
+
+    AdmitFile(admission, tree.Path("Album/one.mp3"), gone.Descriptor(), "not used.mp3");
+    AdmitFile(admission, tree.Path("Album/missing.mp3"), -1, "one.mp3");
+    EXPECT_EQ(Paths(), QStringList{tree.Path("Album/one.mp3")});
+    EXPECT_EQ(Warned(), QStringList{tree.Path("Album/missing.mp3")});
 }

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
+#include <cstdio>
 #include <memory>
 
 #include "filelist/FolderTree.h"
@@ -163,6 +164,23 @@ TEST_F(Check3Test, InvalidFileGivesOneWarningAndTheWalkGoesOn) {
     EXPECT_EQ(prompts.messages[0].icon, Prompts::Icon::Warning);
     EXPECT_EQ(prompts.messages[0].strInformative, r + "broken.mp3");
     EXPECT_EQ(form->MousePointer(), 0);
+}
+
+TEST_F(Check3Test, FolderGoneBeforeItsTurnIsPassedOverWithoutMessages) {
+    Tree tree;
+    tree.File("bad.mp3", QByteArray(2000, 'x'));
+    tree.File("Sub/b.mp3");
+    tree.File("Other/c.mp3");
+    // While the warning for bad.mp3 is open, Sub (already walked) is moved away.
+    prompts.onMessage = [&](const FakePrompts::Message&) {
+        ASSERT_EQ(
+            rename(QFile::encodeName(tree.Path("Sub")), QFile::encodeName(tree.Path("Moved"))), 0);
+    };
+    AddFolder(tree.Root());
+
+    EXPECT_EQ(Rows(), (std::vector<Row>{{tree.Path("Other/c.mp3"), "128 kbps"}}));
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].strInformative, tree.Path("bad.mp3"));
 }
 
 TEST_F(Check3Test, CancelChangesNothing) {
