@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "support/RunAsNobody.h"
+
 namespace foldertree {
 
 // Three MPEG-1 Layer III frames at 128 kbps, 44100 Hz, no padding: header FF FB 90 64, then zeros
@@ -73,53 +75,10 @@ inline QStringList InListingOrder(const QString& strFolder, const QStringList& w
     return names;
 }
 
-// Root reads every folder whatever its mode, so a test of an unreadable folder runs its own case
-// again in a child process that has become the user "nobody". The child is this test program,
-// started with a filter naming the current test and strVariable=strValue in its environment.
-enum class Rerun { Passed, Failed, Impossible };
+// Reruns of a case as the user "nobody" (see tests/support/RunAsNobody.h).
+using testsupport::Rerun;
 inline Rerun RerunAsNobody(const char* strVariable, const QString& strValue, std::string& strWhy) {
-    const passwd* user = getpwnam("nobody");
-    if (!user) {
-        strWhy = "there is no user 'nobody' to drop to";
-        return Rerun::Impossible;
-    }
-    const uid_t uid = user->pw_uid;
-    const gid_t gid = user->pw_gid;
-    char exe[4096];
-    const ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-    if (n <= 0) {
-        strWhy = "the test program's own path is unknown";
-        return Rerun::Impossible;
-    }
-    exe[n] = '\0';
-    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
-    std::string filter =
-        std::string("--gtest_filter=") + test->test_suite_name() + "." + test->name();
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    env.push_back(std::string(strVariable) + "=" + strValue.toStdString());
-    std::vector<char*> envp, argv{exe, filter.data(), nullptr};
-    for (std::string& s : env) envp.push_back(s.data());
-    envp.push_back(nullptr);
-
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(77);
-        execve(exe, argv.data(), envp.data());
-        _exit(77);  // the program cannot be started as nobody
-    }
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid) {
-        strWhy = "no child process could be started";
-        return Rerun::Impossible;
-    }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 77) {
-        strWhy = "the test program cannot run as the user 'nobody'";
-        return Rerun::Impossible;
-    }
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0) return Rerun::Passed;
-    strWhy = "the case failed when run as the user 'nobody' (its output is above)";
-    return Rerun::Failed;
+    return testsupport::RerunAsNobody(strVariable, strValue.toStdString(), strWhy);
 }
 
 }  // namespace foldertree
