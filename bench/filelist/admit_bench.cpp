@@ -25,8 +25,9 @@
 #include <string>
 #include <vector>
 
-#include "../../tests/support/FakePrompts.h"
 #include "filelist/AdmitFile.h"
+#include "support/FakePrompts.h"
+#include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
 
@@ -41,16 +42,6 @@ double Seconds(Clock::time_point t0, Clock::time_point t1) {
     return std::chrono::duration<double>(t1 - t0).count();
 }
 
-// Ten MPEG-1 Layer III frames at 128 kbps, 44100 Hz: header FF FB 90 64, zeros to 417 bytes.
-QByteArray SmallMp3() {
-    QByteArray frame(417, '\0');
-    frame[0] = char(0xFF);
-    frame[1] = char(0xFB);
-    frame[2] = char(0x90);
-    frame[3] = char(0x64);
-    return frame.repeated(10);
-}
-
 // 10,000 files in 100 album folders, named as a music collection names them.
 struct Collection {
     QTemporaryDir dir;
@@ -58,7 +49,7 @@ struct Collection {
     std::vector<std::string> files;  // the same paths as bytes, for the probe
 
     Collection() {
-        const QByteArray mp3 = SmallMp3();
+        const QByteArray mp3 = testsupport::Mp3Frames(10);  // ten frames, 128 kbps
         for (int i = 0; i < kFiles; ++i) {
             const QString strAlbum = QString("%1/Music/Some Artist/Album %2")
                                          .arg(dir.path())

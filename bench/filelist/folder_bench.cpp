@@ -22,7 +22,8 @@
 #include <string>
 #include <vector>
 
-#include "../../tests/support/FakePrompts.h"
+#include "support/FakePrompts.h"
+#include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
 
@@ -47,23 +48,13 @@ constexpr int kArtists = 40;
 constexpr int kAlbums = 25;  // per artist: 1,000 album folders in all
 constexpr int kTracks = 10;  // per album: 10,000 files in all
 
-// Three MPEG-1 Layer III frames at 128 kbps, 44100 Hz: header FF FB 90 64, zeros to 417 bytes.
-QByteArray SmallMp3() {
-    QByteArray frame(417, '\0');
-    frame[0] = char(0xFF);
-    frame[1] = char(0xFB);
-    frame[2] = char(0x90);
-    frame[3] = char(0x64);
-    return frame.repeated(3);
-}
-
 struct MusicTree {
     QTemporaryDir dir;
     QString strRoot;
     std::vector<std::string> files;
 
     MusicTree() : strRoot(dir.path() + "/Music") {
-        const QByteArray mp3 = SmallMp3();
+        const QByteArray mp3 = testsupport::Mp3Frames(3);  // three frames, 128 kbps
         for (int a = 0; a < kArtists; ++a) {
             for (int b = 0; b < kAlbums; ++b) {
                 const QString strAlbum =

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/Mp3Synth.h"
+#include "support/Mp3Synth.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include <chrono>
 
-#include "analysis/Mp3Synth.h"
+#include "support/Mp3Synth.h"
 #include "support/RunAsNobody.h"
 
 namespace {

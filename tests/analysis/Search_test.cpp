@@ -10,7 +10,7 @@
 
 #include "analysis/MP3Info.h"
 #include "analysis/MP3InfoSource.h"
-#include "analysis/Mp3Synth.h"
+#include "support/Mp3Synth.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "analysis/AnalysisError.h"
-#include "analysis/Mp3Synth.h"
+#include "support/Mp3Synth.h"
 
 namespace {
 

@@ -11,22 +11,13 @@
 #include "analysis/MP3Info.h"
 #include "filelist/AdmitFile.h"
 #include "support/FakePrompts.h"
+#include "support/Mp3Bytes.h"
 #include "support/RunAsNobody.h"
 
 namespace {
 
 using Row = std::pair<QString, QString>;  // path, bitrate text
-
-// Four MPEG-1 Layer III frames: 44100 Hz, no padding, bitrate index btIndex (9: 128 kbps,
-// 417 bytes a frame; 14: 320 kbps, 1044 bytes), zeros after each header.
-QByteArray Mp3Frames(uint8_t btIndex, int lngFrameLength) {
-    QByteArray frame(lngFrameLength, '\0');
-    frame[0] = char(0xFF);
-    frame[1] = char(0xFB);
-    frame[2] = char(btIndex << 4);
-    frame[3] = char(0x64);
-    return frame.repeated(4);
-}
+using testsupport::Mp3Frames;
 
 class AdmitFileTest : public ::testing::Test {
   protected:
@@ -42,7 +33,7 @@ class AdmitFileTest : public ::testing::Test {
         file.write(btData);
         return strPath;
     }
-    QString Mp3(const QString& strName) { return MakeFile(strName, Mp3Frames(9, 417)); }
+    QString Mp3(const QString& strName) { return MakeFile(strName, Mp3Frames(4)); }
 
     void Admit(const QString& strPath) {
         AdmitFile(Admission{&list, &info, &prompts, nullptr}, strPath);
@@ -81,7 +72,7 @@ TEST_F(AdmitFileTest, ValidFileBecomesOneRowWithPathAndBitrate) {
 }
 
 TEST_F(AdmitFileTest, EachFileShowsItsOwnBitrate) {
-    const QString strHigh = MakeFile("high.mp3", Mp3Frames(14, 1044));
+    const QString strHigh = MakeFile("high.mp3", Mp3Frames(4, 14));
     const QString strLow = Mp3("low.mp3");
     Admit(strHigh);
     Admit(strLow);

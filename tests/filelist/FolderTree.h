@@ -17,20 +17,13 @@
 #include <string>
 #include <vector>
 
+#include "support/Mp3Bytes.h"
 #include "support/RunAsNobody.h"
 
 namespace foldertree {
 
-// Three MPEG-1 Layer III frames at 128 kbps, 44100 Hz, no padding: header FF FB 90 64, then zeros
-// up to the frame length of 417 bytes.
-inline QByteArray ValidMp3() {
-    QByteArray frame(417, '\0');
-    frame[0] = char(0xFF);
-    frame[1] = char(0xFB);
-    frame[2] = char(0x90);
-    frame[3] = char(0x64);
-    return frame.repeated(3);
-}
+// Three MPEG-1 Layer III frames at 128 kbps, 44100 Hz (1,251 bytes).
+inline QByteArray ValidMp3() { return testsupport::Mp3Frames(3); }
 
 // A temporary folder; Make creates folders and files below it from relative paths.
 class Tree {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "analysis/Mp3Synth.h"
 #include "probe/MiniJson.h"
 #include "probe/RunProbe.h"
+#include "support/Mp3Synth.h"
 
 namespace {
 

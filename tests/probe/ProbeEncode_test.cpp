@@ -6,9 +6,9 @@
 #include <cmath>
 #include <memory>
 
-#include "analysis/Mp3Synth.h"
 #include "probe/MiniJson.h"
 #include "probe/RunProbe.h"
+#include "support/Mp3Synth.h"
 
 namespace {
 

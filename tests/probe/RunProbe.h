@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/Mp3Synth.h"
+#include "support/Mp3Synth.h"
 
 extern char** environ;
 

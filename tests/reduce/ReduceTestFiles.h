@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <ostream>
 
+#include "support/Mp3Bytes.h"
+
 namespace reducetest {
 
 inline bool WriteBytes(const QString& strPath, const QByteArray& bytes) {
@@ -61,18 +63,9 @@ inline QList<QStringList> ReadRecord(const QString& strRecordPath, int lngItemsP
     return calls;
 }
 
-// lngFrames MPEG-1 Layer III frames, 128 kbps, 44100 Hz, no padding (417 bytes each, header
-// FF FB 90 64, the rest silence): a file the analysis admits, made without an encoder.
-inline QByteArray SyntheticMp3(int lngFrames = 20) {
-    QByteArray frame(417, '\0');
-    frame[0] = static_cast<char>(0xFF);
-    frame[1] = static_cast<char>(0xFB);
-    frame[2] = static_cast<char>(0x90);
-    frame[3] = static_cast<char>(0x64);
-    QByteArray data;
-    for (int i = 0; i < lngFrames; ++i) data += frame;
-    return data;
-}
+// lngFrames MPEG-1 Layer III frames at 128 kbps, 44100 Hz (417 bytes each, the rest of each frame
+// silence): a file the analysis admits, made without an encoder.
+inline QByteArray SyntheticMp3(int lngFrames = 20) { return testsupport::Mp3Frames(lngFrames); }
 
 }  // namespace reducetest
 

@@ -23,6 +23,7 @@
 #include <memory>
 
 #include "support/FakePrompts.h"
+#include "support/Mp3Bytes.h"
 #include "ui/BitrateMenu.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
@@ -66,16 +67,7 @@ QString StoredOnDisk() {
     return {};
 }
 
-// Three MPEG-1 Layer III frames: 44100 Hz, no padding, bitrate index btIndex (9: 128 kbps,
-// 417 bytes a frame; 10: 160 kbps, 522 bytes).
-QByteArray Mp3Frames(uint8_t btIndex, int lngFrameLength) {
-    QByteArray frame(lngFrameLength, '\0');
-    frame[0] = char(0xFF);
-    frame[1] = char(0xFB);
-    frame[2] = char(btIndex << 4);
-    frame[3] = char(0x64);
-    return frame.repeated(3);
-}
+using testsupport::Mp3Frames;
 
 // Input as the window system delivers it, sent straight to the widget.
 void SendMouse(QWidget* widget, QEvent::Type type, Qt::MouseButton button,
@@ -121,7 +113,7 @@ class Form1Test : public ::testing::Test {
         file.write(btData);
         return strPath;
     }
-    QString Mp3(const QString& strName) { return MakeFile(strName, Mp3Frames(9, 417)); }
+    QString Mp3(const QString& strName) { return MakeFile(strName, Mp3Frames(3)); }
 
     static std::vector<std::pair<QString, QString>> Rows(const Form1& form) {
         std::vector<std::pair<QString, QString>> rows;
@@ -574,7 +566,7 @@ TEST_F(Form1Test, DialogAddsOneOrSeveralFilesInTheGivenOrder) {
 TEST_F(Form1Test, DialogWarnsOncePerInvalidFileAndKeepsGoing) {
     const QString strFirst = Mp3("first.mp3");
     const QString strText = MakeFile("notes.mp3", "just some text, not audio\n");
-    const QString strFast = MakeFile("fast.mp3", Mp3Frames(10, 522));
+    const QString strFast = MakeFile("fast.mp3", Mp3Frames(3, 10));
     const QString strMissing = files.path() + "/gone.mp3";
     auto form = Start();
     // While a warning is open the rows already admitted are in place.
