@@ -10,11 +10,6 @@
 // kestrelund-info is looked up beside this program (build*/bin/); build it first.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -25,13 +20,15 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "filelist/AdmitFile.h"
-#include "support/FakePrompts.h"
 #include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
 
 namespace {
+
+using namespace benchsupport;
 
 using Clock = std::chrono::steady_clock;
 
@@ -58,8 +55,7 @@ struct Collection {
             const QString strPath = QString("%1/%2 A Track With A Title.mp3")
                                         .arg(strAlbum)
                                         .arg(i % 100, 2, 10, QChar('0'));
-            QFile file(strPath);
-            if (file.open(QIODevice::WriteOnly)) file.write(mp3);
+            WriteFile(strPath, mp3);
             paths << strPath;
             files.push_back(QFile::encodeName(strPath).toStdString());
         }
@@ -69,25 +65,6 @@ struct Collection {
 const Collection& Files() {
     static const Collection collection;
     return collection;
-}
-
-// Runs `kestrelund-info --json -- FILE...` with its output going to /dev/null; its exit status.
-int RunProbe(const std::string& strProbe, const std::vector<std::string>& files) {
-    std::string strProgram = strProbe, strJson = "--json", strEnd = "--";
-    std::vector<char*> argv = {strProgram.data(), strJson.data(), strEnd.data()};
-    for (const std::string& strFile : files) argv.push_back(const_cast<char*>(strFile.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, strProbe.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
 }
 
 // VmRSS of this process in megabytes (MiB).
@@ -110,10 +87,8 @@ void BM_HundredThousandRows(benchmark::State& state) {
     const Collection& collection = Files();
     for (auto _ : state) {
         const double dblBaseline = ResidentMegabytes();
-        QTemporaryDir programFolder;
-        FakePrompts prompts;
-        Form1 form(prompts, programFolder.path());
-        form.show();
+        Window window;
+        Form1& form = window.form;
         Repaint(form);
         const double dblEmptyWindow = ResidentMegabytes();
 
@@ -143,7 +118,7 @@ void BM_HundredThousandRows(benchmark::State& state) {
         Repaint(form);
         const auto t6 = Clock::now();
 
-        if (form.ListView1->topLevelItemCount() != kRows + 1 || !prompts.messages.empty()) {
+        if (form.ListView1->topLevelItemCount() != kRows + 1 || !window.prompts.messages.empty()) {
             state.SkipWithError("not every row was added");
             return;
         }
@@ -164,18 +139,11 @@ BENCHMARK(BM_HundredThousandRows)->UseManualTime()->Unit(benchmark::kSecond)->It
 
 void BM_AdmitFilesAgainstProbe(benchmark::State& state) {
     const Collection& collection = Files();
-    const std::string strProbe =
-        QFile::encodeName(QCoreApplication::applicationDirPath() + "/kestrelund-info")
-            .toStdString();
-    if (access(strProbe.c_str(), X_OK) != 0) {
-        state.SkipWithError("kestrelund-info is not built beside this program");
-        return;
-    }
-    QTemporaryDir programFolder;
-    FakePrompts prompts;
-    Form1 form(prompts, programFolder.path());
-    form.show();
-    QCoreApplication::processEvents();
+    const std::string strProbe = ProbeBesideProgram(state);
+    if (strProbe.empty()) return;
+    Window window;
+    Form1& form = window.form;
+    FakePrompts& prompts = window.prompts;
     RunProbe(strProbe, collection.files);  // both sides then read from a warm file cache
 
     double dblAdmit = 0, dblProbe = 0;
@@ -211,15 +179,4 @@ BENCHMARK(BM_AdmitFilesAgainstProbe)->UseManualTime()->Unit(benchmark::kMillisec
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The window stores its menu choice; keep it away from the user's own settings.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return benchsupport::RunBenchmarks(argc, argv); }

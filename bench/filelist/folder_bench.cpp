@@ -5,12 +5,7 @@
 // kestrelund-info is looked up beside this program (build*/bin/); build it first.
 #include <benchmark/benchmark.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <QApplication>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -18,16 +13,17 @@
 #include <QToolButton>
 #include <chrono>
 #include <ctime>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "support/FakePrompts.h"
+#include "BenchSupport.h"
 #include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
 
 namespace {
+
+using namespace benchsupport;
 
 // CPU seconds (user and system) of this process, and of its ended children.
 double OwnCpu() {
@@ -63,8 +59,7 @@ struct MusicTree {
                 for (int t = 1; t <= kTracks; ++t) {
                     const QString strPath =
                         QString("%1/%2 Track.mp3").arg(strAlbum).arg(t, 2, 10, QChar('0'));
-                    QFile file(strPath);
-                    if (file.open(QIODevice::WriteOnly)) file.write(mp3);
+                    WriteFile(strPath, mp3);
                     files.push_back(QFile::encodeName(strPath).toStdString());
                 }
             }
@@ -77,43 +72,13 @@ const MusicTree& Tree() {
     return tree;
 }
 
-// Runs `kestrelund-info --json -- FILE...` with its output going to /dev/null; its exit status.
-int RunProbe(const std::string& strProbe, const std::vector<std::string>& files) {
-    std::vector<char*> argv;
-    std::string strJson = "--json", strEnd = "--";
-    std::string strProgram = strProbe;
-    argv.push_back(strProgram.data());
-    argv.push_back(strJson.data());
-    argv.push_back(strEnd.data());
-    for (const std::string& strFile : files) argv.push_back(const_cast<char*>(strFile.c_str()));
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, strProbe.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return -1;
-    int status = 0;
-    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
 void BM_AddFolderTreeAgainstProbe(benchmark::State& state) {
     const MusicTree& tree = Tree();
-    const std::string strProbe =
-        QFile::encodeName(QCoreApplication::applicationDirPath() + "/kestrelund-info")
-            .toStdString();
-    if (access(strProbe.c_str(), X_OK) != 0) {
-        state.SkipWithError("kestrelund-info is not built beside this program");
-        return;
-    }
-    QTemporaryDir programFolder;
-    FakePrompts prompts;
-    Form1 form(prompts, programFolder.path());
-    form.show();
-    QCoreApplication::processEvents();
+    const std::string strProbe = ProbeBesideProgram(state);
+    if (strProbe.empty()) return;
+    Window window;
+    Form1& form = window.form;
+    FakePrompts& prompts = window.prompts;
 
     using Clock = std::chrono::steady_clock;
     double dblButton = 0, dblProbe = 0, dblButtonCpu = 0, dblProbeCpu = 0;
@@ -162,15 +127,4 @@ BENCHMARK(BM_AddFolderTreeAgainstProbe)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The window stores its menu choice; keep it away from the user's own settings.
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return benchsupport::RunBenchmarks(argc, argv); }
