@@ -7,37 +7,27 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidgetItem>
-#include <memory>
 
+#include "WindowFixture.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/ReduceTestFiles.h"
-#include "support/FakePrompts.h"
-#include "ui/FileListView.h"
-#include "ui/Form1.h"
 
 using namespace reducetest;
 
 namespace {
 
-class Check2Test : public ::testing::Test {
+class Check2Test : public windowtest::WindowTest {
   protected:
-    static void SetUpTestSuite() {
-        static QTemporaryDir config;  // the menu setting goes here, not to the user's own
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(programFolder.isValid());
+        ASSERT_NO_FATAL_FAILURE(WindowTest::SetUp());
         ASSERT_TRUE(music.isValid());
         strRecord = music.filePath("record");
-        form = std::make_unique<Form1>(prompts, programFolder.path());
     }
 
     // The stand-in encoder: records its arguments and copies the input to the output.
     void InstallEncoder() {
         ASSERT_TRUE(
-            WriteScript(EncoderPath(programFolder.path()),
-                        RecordArgumentsLines(strRecord) + "\nsleep 0.1\ncp \"$6\" \"$7\"\n"));
+            WriteEncoder(RecordArgumentsLines(strRecord) + "\nsleep 0.1\ncp \"$6\" \"$7\"\n"));
     }
 
     // A row for a new MP3 file in the music folder; returns its path.
@@ -50,10 +40,8 @@ class Check2Test : public ::testing::Test {
         return strPath;
     }
 
-    QTemporaryDir programFolder, music;
+    QTemporaryDir music;
     QString strRecord;
-    FakePrompts prompts;
-    std::unique_ptr<Form1> form;
 };
 
 TEST_F(Check2Test, AnEmptyListSaysSoOncePerPress) {

@@ -4,33 +4,22 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdio>
-#include <memory>
 
+#include "WindowFixture.h"
 #include "filelist/FolderTree.h"
-#include "support/FakePrompts.h"
-#include "ui/FileListView.h"
-#include "ui/Form1.h"
 
 using foldertree::InListingOrder;
 using foldertree::Tree;
 
 namespace {
 
-using Row = std::pair<QString, QString>;  // path, bitrate text
+using windowtest::Row;
 
-class Check3Test : public ::testing::Test {
+class Check3Test : public windowtest::WindowTest {
   protected:
-    static void SetUpTestSuite() {
-        static QTemporaryDir config;  // the menu setting goes here, not to the user's own
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    }
-
-    void SetUp() override { form = std::make_unique<Form1>(prompts, programFolder.path()); }
-
     // Presses the button with strFolder as the dialog's answer.
     void AddFolder(const QString& strFolder) {
         prompts.folderAnswers.push_back(strFolder);
@@ -41,15 +30,6 @@ class Check3Test : public ::testing::Test {
         form->Check3_Click();
     }
 
-    std::vector<Row> Rows() const {
-        std::vector<Row> rows;
-        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = form->ListView1->topLevelItem(i);
-            rows.emplace_back(item->text(0), item->text(1));
-        }
-        return rows;
-    }
-
     // The rows that admitting these names of strFolder (a folder path ending in "/") gives, in
     // the folder's listing order.
     static std::vector<Row> Admitted(const QString& strFolder, const QStringList& names) {
@@ -58,10 +38,6 @@ class Check3Test : public ::testing::Test {
             rows.emplace_back(strFolder + strName, "128 kbps");
         return rows;
     }
-
-    QTemporaryDir programFolder;
-    FakePrompts prompts;
-    std::unique_ptr<Form1> form;
 };
 
 std::vector<Row> operator+(std::vector<Row> a, const std::vector<Row>& b) {

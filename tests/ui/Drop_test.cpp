@@ -7,45 +7,28 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 #include <QUrl>
 #include <memory>
 
+#include "WindowFixture.h"
 #include "filelist/FolderTree.h"
-#include "support/FakePrompts.h"
-#include "ui/FileListView.h"
-#include "ui/Form1.h"
 
 using foldertree::Tree;
 
 namespace {
 
-using Row = std::pair<QString, QString>;  // path, bitrate text
+using windowtest::Row;
 
-class DropTest : public ::testing::Test {
+class DropTest : public windowtest::WindowTest {
   protected:
-    static void SetUpTestSuite() {
-        static QTemporaryDir config;
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    }
-
     void SetUp() override {
-        form = std::make_unique<Form1>(prompts, programFolder.path());
+        ASSERT_NO_FATAL_FAILURE(WindowTest::SetUp());
         form->show();
         tree.File("one.mp3");
         tree.File("two words #2 100%.mp3");
         tree.File("~three.MP3", "not an MP3 file, and dropping does not check");
         tree.File("notes.txt", "plain text");
         tree.File("Folder/inside.mp3");
-    }
-
-    std::vector<Row> Rows() const {
-        std::vector<Row> rows;
-        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = form->ListView1->topLevelItem(i);
-            rows.emplace_back(item->text(0), item->text(1));
-        }
-        return rows;
     }
 
     static std::unique_ptr<QMimeData> Files(const QStringList& paths) {
@@ -77,9 +60,6 @@ class DropTest : public ::testing::Test {
         return drop.isAccepted();
     }
 
-    QTemporaryDir programFolder;
-    FakePrompts prompts;
-    std::unique_ptr<Form1> form;
     Tree tree;
 };
 
@@ -141,7 +121,7 @@ namespace {
 class RemovalTest : public DropTest {
   protected:
     void SetUp() override {
-        DropTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(DropTest::SetUp());
         for (const char* name : {"one.mp3", "two words #2 100%.mp3", "~three.MP3"})
             paths << tree.Path(name);
         ASSERT_TRUE(DragAndDrop(*Files(paths)));

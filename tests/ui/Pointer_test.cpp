@@ -19,32 +19,15 @@
 #include <memory>
 #include <vector>
 
+#include "WindowFixture.h"
 #include "filelist/FolderTree.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/ReduceTestFiles.h"
-#include "support/FakePrompts.h"
-#include "ui/FileListView.h"
-#include "ui/Form1.h"
 
 namespace {
 
-class PointerTest : public ::testing::Test {
+class PointerTest : public windowtest::WindowTest {
   protected:
-    static void SetUpTestSuite() {
-        static QTemporaryDir config;  // the menu setting goes here, not to the user's own
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    }
-
-    void SetUp() override {
-        ASSERT_TRUE(programFolder.isValid());  // holds no "HAND-M.CUR" unless a test puts one
-        form = std::make_unique<Form1>(prompts, programFolder.path());
-    }
-
-    void ShowForm() {
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
-    }
-
     // The pointer the person sees where the pointer is now.
     Qt::CursorShape Shown() const { return form->windowHandle()->cursor().shape(); }
 
@@ -65,9 +48,7 @@ class PointerTest : public ::testing::Test {
         return strPath;
     }
 
-    QTemporaryDir programFolder, music;
-    FakePrompts prompts;
-    std::unique_ptr<Form1> form;
+    QTemporaryDir music;
     int lngJiggle = 0;
 };
 
@@ -175,8 +156,7 @@ TEST_F(PointerTest, WithoutTheHandFileTheButtonsStillSetTheHandValue) {
 }
 
 TEST_F(PointerTest, TheHourglassStaysEverywhereWhileAReduceRunWaits) {
-    ASSERT_TRUE(
-        reducetest::WriteScript(EncoderPath(programFolder.path()), "sleep 0.3\ncp \"$6\" \"$7\""));
+    ASSERT_TRUE(WriteEncoder("sleep 0.3\ncp \"$6\" \"$7\""));
     AddMp3Row("a.mp3");
     AddMp3Row("b.mp3");
     ShowForm();

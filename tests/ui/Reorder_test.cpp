@@ -14,31 +14,21 @@
 #include <QTest>
 #include <QUrl>
 #include <QWindow>
-#include <memory>
 #include <vector>
 
+#include "WindowFixture.h"
 #include "reduce/ReduceTestFiles.h"
-#include "support/FakePrompts.h"
-#include "ui/FileListView.h"
-#include "ui/Form1.h"
 #include "ui/RowReorder.h"
 
 namespace {
 
-using Row = std::pair<QString, QString>;  // path, bitrate text
+using windowtest::Row;
 
-class ReorderTest : public ::testing::Test {
+class ReorderTest : public windowtest::WindowTest {
   protected:
-    static void SetUpTestSuite() {
-        static QTemporaryDir config;  // the menu setting goes here, not to the user's own
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(programFolder.isValid());
-        form = std::make_unique<Form1>(prompts, programFolder.path());
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ASSERT_NO_FATAL_FAILURE(WindowTest::SetUp());
+        ASSERT_NO_FATAL_FAILURE(ShowForm());
         prompts.cursorPos = QPoint(400, 330);  // between the two scroll rows of the screen
     }
 
@@ -50,12 +40,6 @@ class ReorderTest : public ::testing::Test {
         List()->clear();
         for (const auto& [strPath, strBitrate] : rows)
             List()->addTopLevelItem(new QTreeWidgetItem(QStringList{strPath, strBitrate}));
-    }
-    std::vector<Row> Rows() const {
-        std::vector<Row> rows;
-        for (int i = 1; i <= List()->topLevelItemCount(); ++i)
-            rows.emplace_back(Item(i)->text(0), Item(i)->text(1));
-        return rows;
     }
     // The selected rows, counted from 1.
     std::vector<int> Selected() const {
@@ -118,10 +102,6 @@ class ReorderTest : public ::testing::Test {
         QApplication::sendEvent(window, &drop);
         return drop.isAccepted();
     }
-
-    QTemporaryDir programFolder;
-    FakePrompts prompts;
-    std::unique_ptr<Form1> form;
 };
 
 // An icon file of lngSize by lngSize pixels.

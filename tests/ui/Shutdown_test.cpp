@@ -22,12 +22,10 @@
 #include <QWindow>
 #include <memory>
 
+#include "WindowFixture.h"
 #include "filelist/FolderTree.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/ReduceTestFiles.h"
-#include "support/FakePrompts.h"
-#include "ui/FileListView.h"
-#include "ui/Form1.h"
 
 using reducetest::ReadBytes;
 using reducetest::ShellQuote;
@@ -39,26 +37,17 @@ namespace {
 
 // --- In the test process, with the ending replaced -----------------------------------------
 
-class CloseTest : public ::testing::Test {
+class CloseTest : public windowtest::WindowTest {
   protected:
-    static void SetUpTestSuite() {
-        static QTemporaryDir config;  // the menu setting goes here, not to the user's own
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    }
-
     void SetUp() override {
-        form = std::make_unique<Form1>(prompts, programFolder.path());
+        ASSERT_NO_FATAL_FAILURE(WindowTest::SetUp());
         form->EndProgram = [this] {
             ++lngEnds;
             blnReleasedBeforeEnd = form->mp3Info == nullptr;
         };
-        form->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        ASSERT_NO_FATAL_FAILURE(ShowForm());
     }
 
-    QTemporaryDir programFolder;
-    FakePrompts prompts;
-    std::unique_ptr<Form1> form;
     int lngEnds = 0;
     bool blnReleasedBeforeEnd = false;
 };

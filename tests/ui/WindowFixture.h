@@ -1,0 +1,68 @@
+#pragma once
+// The set-up the window tests share: the menu setting kept in a temporary folder instead of the
+// user's own, a temporary program folder, prompts answered by a fake, the window itself, and the
+// list read back as rows.
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidgetItem>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "reduce/OutputNaming.h"
+#include "reduce/ReduceTestFiles.h"
+#include "support/FakePrompts.h"
+#include "ui/FileListView.h"
+#include "ui/Form1.h"
+
+namespace windowtest {
+
+using Row = std::pair<QString, QString>;  // path, bitrate text
+
+class WindowTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        static QTemporaryDir config;  // the menu setting goes here, not to the user's own
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    }
+
+    // The window, not yet shown, over an empty program folder.
+    void SetUp() override {
+        ASSERT_TRUE(programFolder.isValid());  // holds no "HAND-M.CUR" unless a test puts one
+        form = std::make_unique<Form1>(prompts, programFolder.path());
+    }
+
+    // The window goes first, before anything a test class keeps beside it.
+    void TearDown() override { form.reset(); }
+
+    // Shows the window and waits until it is on the screen.
+    void ShowForm() {
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    }
+
+    // The list's rows, top to bottom.
+    std::vector<Row> Rows() const {
+        std::vector<Row> rows;
+        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = form->ListView1->topLevelItem(i);
+            rows.emplace_back(item->text(0), item->text(1));
+        }
+        return rows;
+    }
+
+    // A stand-in encoder in the program folder: a shell script running strBody.
+    bool WriteEncoder(const QString& strBody) const {
+        return reducetest::WriteScript(EncoderPath(programFolder.path()), strBody);
+    }
+
+    QTemporaryDir programFolder;
+    FakePrompts prompts;
+    std::unique_ptr<Form1> form;
+};
+
+}  // namespace windowtest
