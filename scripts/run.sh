@@ -6,6 +6,8 @@
 # The build folder is build/ unless KESTRELUND_BUILD_DIR names another.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib/xvfb.sh
+source scripts/lib/xvfb.sh
 
 build_dir=$(realpath -m "${KESTRELUND_BUILD_DIR:-build}")
 
@@ -50,26 +52,11 @@ trap cleanup EXIT
 trap 'echo; echo "Stopping Kestrelund and the virtual X server."; exit 130' INT
 trap 'exit 143' TERM
 
-# Xvfb picks a free display number itself and writes it to the file once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  if [ -s "$tmp/display" ]; then break; fi
-  if ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-  sleep 0.1
-done
-if [ ! -s "$tmp/display" ]; then
-  echo "run.sh: the virtual X server did not start:" >&2
-  cat "$tmp/xvfb.log" >&2
+if ! start_xvfb "$tmp" 1280x800x24; then
+  echo "run.sh: the virtual X server did not start (its log is above)" >&2
   exit 1
 fi
-DISPLAY=":$(tr -dc 0-9 <"$tmp/display")"
-export DISPLAY
-# Qt wants a private runtime folder; a session without one gets a temporary one.
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  mkdir -m 700 "$tmp/runtime"
-  export XDG_RUNTIME_DIR="$tmp/runtime"
-fi
+private_runtime_dir "$tmp"
 echo "Virtual display: $DISPLAY"
 
 "$program" &

@@ -6,6 +6,8 @@
 # The build folder is build/ unless KESTRELUND_BUILD_DIR names another.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# shellcheck source=scripts/lib/xvfb.sh
+source scripts/lib/xvfb.sh
 
 build_dir=$(realpath -m "${KESTRELUND_BUILD_DIR:-build}")
 out=${1:-docs/screenshot.png}
@@ -56,21 +58,8 @@ make_mp3 "01 Hover.mp3" 440 -b 128
 make_mp3 "02 Stoop.mp3" 660 -b 192
 make_mp3 "03 Open Field.mp3" 550 -b 320
 
-# Xvfb picks a free display number itself and writes it to the file once it accepts clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$tmp/display" >"$tmp/xvfb.log" 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  if [ -s "$tmp/display" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-  sleep 0.1
-done
-[ -s "$tmp/display" ] || { cat "$tmp/xvfb.log" >&2; echo "screenshot.sh: Xvfb did not start" >&2; exit 1; }
-DISPLAY=":$(tr -dc 0-9 <"$tmp/display")"
-export DISPLAY
-# Qt wants a private runtime folder; a session without one gets a temporary one.
-if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
-  mkdir -m 700 "$tmp/runtime"
-  export XDG_RUNTIME_DIR="$tmp/runtime"
-fi
+start_xvfb "$tmp" 1024x768x24 || { echo "screenshot.sh: Xvfb did not start" >&2; exit 1; }
+private_runtime_dir "$tmp"
 
 mkdir -p "$tmp/config"
 (cd "$tmp" && XDG_CONFIG_HOME="$tmp/config" HOME="$tmp" exec "$program") >"$tmp/program.log" 2>&1 &

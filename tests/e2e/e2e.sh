@@ -14,6 +14,8 @@
 # picture to appear, bounded; none is a fixed pause.
 # Usage: e2e.sh BUILD_DIR CMAKE CLOSE_WINDOW_HELPER
 set -euo pipefail
+# shellcheck source=scripts/lib/xvfb.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib/xvfb.sh"
 
 if [ $# -ne 3 ]; then
   echo "Usage: $0 BUILD_DIR CMAKE CLOSE_WINDOW_HELPER" >&2
@@ -199,17 +201,9 @@ cp -p "$music"/*.mp3 "$work/originals/"
 for f in "$music"/*.mp3; do "$prefix/bin/kestrelund-info" "$f"; done
 
 step "start a virtual X server"
-# Xvfb picks a free display number itself and writes it once it accepts clients. Without
-# -noreset it would reset whenever its last client leaves (each xdotool call, the program's end),
-# refusing connections for a moment.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
-  >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display_ready() { [ -s "$work/display" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; }
-wait_for 10 "Xvfb to start" display_ready
-[ -s "$work/display" ] || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
-DISPLAY=":$(tr -dc 0-9 <"$work/display")"
-export DISPLAY
+# Without -noreset Xvfb would reset whenever its last client leaves (each xdotool call, the
+# program's end), refusing connections for a moment.
+start_xvfb "$work" 1024x768x24 -noreset || fail "Xvfb did not start"
 echo "display $DISPLAY"
 
 step "start the installed program through bin/kestrelund"
