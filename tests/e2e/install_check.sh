@@ -4,6 +4,8 @@
 # the desktop entry, the icons and the AppStream metainfo, and that both validators accept them.
 # Usage: install_check.sh BUILD_DIR CMAKE APP_ID
 set -euo pipefail
+# shellcheck source=tests/e2e/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 if [ $# -ne 3 ]; then
   echo "Usage: $0 BUILD_DIR CMAKE APP_ID" >&2
@@ -22,13 +24,6 @@ done
 
 work=$(mktemp -d "$build_dir/install-check.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
 
 # expect_file PATH: a regular file (not a link).
 expect_file() {
@@ -89,18 +84,7 @@ check_prefix() { # ROOT: the installed tree's prefix as seen on disk
     fi
   done
 
-  # The validators: any message from desktop-file-validate counts, even a hint.
-  local out
-  if out=$(desktop-file-validate "$desktop" 2>&1) && [ -z "$out" ]; then
-    pass "desktop-file-validate"
-  else
-    fail "desktop-file-validate: $out"
-  fi
-  if out=$(appstreamcli validate --no-net --pedantic "$metainfo" 2>&1); then
-    pass "appstreamcli validate --no-net --pedantic"
-  else
-    fail "appstreamcli validate: $out"
-  fi
+  validate_desktop_files "$desktop" "$metainfo"
 
   # The three files name one another by the application id.
   grep -qx "Icon=$app_id" "$desktop" || fail "the desktop entry's Icon is not $app_id"
@@ -127,8 +111,4 @@ if [ -e "$staged_prefix" ]; then
   fail "the DESTDIR install wrote $staged_prefix outside DESTDIR"
 fi
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed" >&2
-  exit 1
-fi
-echo "all install checks passed"
+finish_checks install

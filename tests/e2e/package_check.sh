@@ -5,6 +5,8 @@
 # /usr/bin), and its unpacked desktop entry and metainfo through both validators.
 # Usage: package_check.sh BUILD_DIR CPACK APP_ID
 set -euo pipefail
+# shellcheck source=tests/e2e/checks.sh
+source "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 
 if [ $# -ne 3 ]; then
   echo "Usage: $0 BUILD_DIR CPACK APP_ID" >&2
@@ -16,13 +18,6 @@ app_id=$3
 
 work=$(mktemp -d "$build_dir/package-check.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-
-failures=0
-fail() {
-  echo "FAIL: $*" >&2
-  failures=$((failures + 1))
-}
-pass() { echo "ok: $*"; }
 
 "$cpack_cmd" --config "$build_dir/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.log" 2>&1 ||
   { cat "$work/cpack.log" >&2; exit 1; }
@@ -87,16 +82,8 @@ expect_entry " \./usr/share/icons/hicolor/48x48/apps/$app_id\.png\$" "48x48 icon
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
-if out=$(desktop-file-validate "$root/usr/share/applications/$app_id.desktop" 2>&1) && [ -z "$out" ]; then
-  pass "desktop-file-validate"
-else
-  fail "desktop-file-validate: $out"
-fi
-if out=$(appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/$app_id.metainfo.xml" 2>&1); then
-  pass "appstreamcli validate --no-net --pedantic"
-else
-  fail "appstreamcli validate: $out"
-fi
+validate_desktop_files "$root/usr/share/applications/$app_id.desktop" \
+  "$root/usr/share/metainfo/$app_id.metainfo.xml"
 if grep -rlF "$build_dir" "$root/usr/share" >/dev/null; then
   fail "the packaged data names the build folder"
 fi
@@ -106,8 +93,4 @@ else
   fail "the packaged kestrelund-info does not run"
 fi
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed" >&2
-  exit 1
-fi
-echo "all package checks passed"
+finish_checks package
