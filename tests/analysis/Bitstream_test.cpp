@@ -5,21 +5,12 @@
 #include <functional>
 #include <vector>
 
+#include "ErrorOf.h"
 #include "analysis/AnalysisError.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-AnalysisError::Kind ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AnalysisError& error) {
-        return error.kind();
-    }
-    ADD_FAILURE() << "no error raised";
-    return AnalysisError::Kind::DivisionByZero;
-}
 
 TEST(Bitstream, FieldsSpanningBytesThenReadingPastTheEnd) {
     const Bytes data = {0xAB, 0xCD};

@@ -4,22 +4,13 @@
 
 #include <functional>
 
+#include "ErrorOf.h"
 #include "analysis/AnalysisError.h"
 #include "support/Mp3Synth.h"
 
 namespace {
 
 using synth::Bytes;
-
-AnalysisError::Kind ErrorOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const AnalysisError& error) {
-        return error.kind();
-    }
-    ADD_FAILURE() << "no error raised";
-    return AnalysisError::Kind::DivisionByZero;
-}
 
 const synth::Header kStereo1{};                                       // Xing offset 36, 417 bytes
 const synth::Header kMono1{.mode = 3};                                // Xing offset 21
