@@ -36,9 +36,7 @@ xvfb_pid=""
 program_pid=""
 # shellcheck disable=SC2317 # run by the EXIT trap
 cleanup() {
-  if [ -n "$program_pid" ]; then kill "$program_pid" 2>/dev/null || true; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-  wait 2>/dev/null || true
+  stop_program_and_xvfb
   rm -rf "$tmp" "$demo"
 }
 trap cleanup EXIT

@@ -31,3 +31,11 @@ private_runtime_dir() {
     export XDG_RUNTIME_DIR="$1/runtime"
   fi
 }
+
+# stop_program_and_xvfb: stops the program (program_pid) and Xvfb (xvfb_pid) where they were
+# started, and waits for them.
+stop_program_and_xvfb() {
+  if [ -n "${program_pid:-}" ]; then kill "$program_pid" 2>/dev/null || true; fi
+  if [ -n "${xvfb_pid:-}" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+}
