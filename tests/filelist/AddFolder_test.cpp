@@ -15,6 +15,7 @@
 #include "filelist/AdmitFile.h"
 #include "filelist/FolderTree.h"
 #include "support/FakePrompts.h"
+#include "support/RunAsNobody.h"
 
 using foldertree::InListingOrder;
 using foldertree::Tree;
@@ -253,11 +254,7 @@ void ExpectLockedPassedOver(const QString& strRoot) {
 }  // namespace
 
 TEST(AddFolderWalk, UnreadableFolderIsPassedOver) {
-    const char* strVariable = "KESTRELUND_LOCKED_TREE";
-    if (qEnvironmentVariableIsSet(strVariable)) {  // the child run as "nobody"
-        ExpectLockedPassedOver(qEnvironmentVariable(strVariable));
-        return;
-    }
+    KESTRELUND_RUN_AS_ORDINARY_USER("root reads every folder")
     Tree tree;
     tree.File("a.mp3");
     tree.File("Locked/c.mp3");
@@ -265,19 +262,7 @@ TEST(AddFolderWalk, UnreadableFolderIsPassedOver) {
     tree.File("Open/b.mp3");
     const QByteArray locked = QFile::encodeName(tree.Path("Locked"));
     ASSERT_EQ(chmod(locked, 0), 0);
-    if (geteuid() != 0) {
-        ExpectLockedPassedOver(tree.Root());
-    } else {
-        // The tree's temporary parent must be open to the other user.
-        chmod(QFile::encodeName(tree.Root().section('/', 0, -2)), 0755);
-        std::string strWhy;
-        const foldertree::Rerun result =
-            foldertree::RerunAsNobody(strVariable, tree.Root(), strWhy);
-        chmod(locked, 0755);
-        if (result == foldertree::Rerun::Impossible)
-            GTEST_SKIP() << "root reads every folder, and " << strWhy;
-        EXPECT_EQ(result, foldertree::Rerun::Passed) << strWhy;
-    }
+    ExpectLockedPassedOver(tree.Root());
     chmod(locked, 0755);  // so that the temporary tree can be removed
 }
 

@@ -3,10 +3,7 @@
 // files synthesised byte by byte, and the order in which the directory listing returns names.
 
 #include <dirent.h>
-#include <grp.h>
 #include <gtest/gtest.h>
-#include <pwd.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <QByteArray>
 #include <QDir>
@@ -18,7 +15,6 @@
 #include <vector>
 
 #include "support/Mp3Bytes.h"
-#include "support/RunAsNobody.h"
 
 namespace foldertree {
 
@@ -66,12 +62,6 @@ inline QStringList InListingOrder(const QString& strFolder, const QStringList& w
     for (const QString& strName : ReaddirOrder(strFolder))
         if (wanted.contains(strName)) names << strName;
     return names;
-}
-
-// Reruns of a case as the user "nobody" (see tests/support/RunAsNobody.h).
-using testsupport::Rerun;
-inline Rerun RerunAsNobody(const char* strVariable, const QString& strValue, std::string& strWhy) {
-    return testsupport::RerunAsNobody(strVariable, strValue.toStdString(), strWhy);
 }
 
 }  // namespace foldertree
