@@ -13,7 +13,7 @@
 #include <set>
 #include <utility>
 
-#include "ui/Prompts.h"
+#include "common/Prompts.h"
 
 namespace {
 

@@ -2,12 +2,11 @@
 
 #include <fcntl.h>
 #include <QFile>
-#include <QTreeWidget>
-#include <QTreeWidgetItem>
 #include <optional>
 
 #include "analysis/MP3Info.h"
-#include "ui/Prompts.h"
+#include "common/Prompts.h"
+#include "filelist/FileList.h"
 
 namespace {
 
@@ -26,14 +25,12 @@ const QString& SharedBitrateText(int32_t lngBitrate) {
 // Admits strPath; the analysis opens strOpen relative to lngFolder (AT_FDCWD: strPath itself).
 void Admit(const Admission& admission, const QString& strPath, int lngFolder,
            const QString& strOpen) {
-    if (admission.mp3Info == nullptr || admission.ListView1 == nullptr) return;
+    if (admission.mp3Info == nullptr || admission.fileList == nullptr) return;
     // The analysis takes the path as the bytes the file system uses.
     if (admission.mp3Info->ReadMP3Info(lngFolder, QFile::encodeName(strOpen).toStdString())) {
         // Path and bitrate text arrive together, as one new row at the end.
-        auto* item = new QTreeWidgetItem;
-        item->setText(0, strPath);
-        item->setText(1, SharedBitrateText(admission.mp3Info->Bitrate()));
-        admission.ListView1->addTopLevelItem(item);
+        admission.fileList->AppendAdmitted(strPath,
+                                           SharedBitrateText(admission.mp3Info->Bitrate()));
     } else {
         admission.prompts->ShowMessage(admission.owner, QStringLiteral("Kestrelund"),
                                        QStringLiteral("Not a valid MP3 file!"),

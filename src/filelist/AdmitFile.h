@@ -1,19 +1,17 @@
 #pragma once
 // Admission of candidate files into the file list, shared by the dialog add and the folder add.
-// The rows of the window's list control are the file list itself: column 0 holds the file's full
-// path, column 1 the bitrate text ("128 kbps"; empty for dropped rows).
 
 #include <QString>
 #include <cstdint>
 
+class FileList;
 class MP3Info;
 class Prompts;
-class QTreeWidget;
 class QWidget;
 
 // What admission needs from the window: its list, its one analysis object and the prompt seam.
 struct Admission {
-    QTreeWidget* ListView1;
+    FileList* fileList;
     MP3Info* mp3Info;
     Prompts* prompts;
     QWidget* owner;  // owner of the warning box

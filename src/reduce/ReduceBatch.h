@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <functional>
 
-#include "ui/Prompts.h"
+#include "common/Prompts.h"
 
 class QWidget;
 

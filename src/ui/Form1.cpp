@@ -22,6 +22,7 @@
 #include <cstdio>
 
 #include "filelist/AddFolder.h"
+#include "filelist/FileList.h"
 #include "ui/BitrateMenu.h"
 #include "ui/CaptionButton.h"
 #include "ui/FileListView.h"
@@ -90,6 +91,7 @@ void Form1::CreateControls() {
     Check2->setGeometry(Twips(4440, 2520, 2055, 1215));
 
     ListView1 = new FileListView(this);
+    fileList = std::make_unique<FileList>(*ListView1);
     ListView1->setGeometry(Twips(120, 120, 6375, 1815));
     ListView1->setFont(fntSmall);
     ListView1->header()->setFont(fntSmall);  // the platform theme would give headers its own font
@@ -155,7 +157,7 @@ void Form1::ConnectEvents() {
     // A removed row can no longer show the dragged file.
     connect(ListView1->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this](const QModelIndex&, int lngFirst, int lngLast) {
-                const int lngRow = ListView1->indexOfTopLevelItem(itmDrag);
+                const int lngRow = fileList->RowOfItem(itmDrag);
                 if (itmDrag != nullptr && lngRow >= lngFirst && lngRow <= lngLast)
                     itmDrag = nullptr;
             });
@@ -225,7 +227,9 @@ void Form1::SetProgressValue(float sngValue) {
     ProgressBar1->setValue(qRound(sngShown * kProgressSteps));
 }
 
-Admission Form1::ListAdmission() { return Admission{ListView1, mp3Info.get(), &prompts, this}; }
+Admission Form1::ListAdmission() {
+    return Admission{fileList.get(), mp3Info.get(), &prompts, this};
+}
 
 void Form1::Form_Load() {
     // Centre the whole window, frame included, on its screen.
@@ -249,8 +253,8 @@ void Form1::Form_Load() {
 
     ListView1->setColumnCount(2);
     ListView1->setHeaderLabels({QStringLiteral("MP3 File(s)"), QStringLiteral("Bitrate")});
-    ListView1->setColumnWidth(0, Px(4700));
-    ListView1->setColumnWidth(1, Px(1000));
+    ListView1->setColumnWidth(FileList::kPathColumn, Px(4700));
+    ListView1->setColumnWidth(FileList::kBitrateColumn, Px(1000));
 
     Whiten(ProgressBar1);
 
@@ -302,10 +306,8 @@ class Form1ReduceHost : public ReduceHost {
   public:
     explicit Form1ReduceHost(Form1& form) : form(form) {}
 
-    int RowCount() override { return form.ListView1->topLevelItemCount(); }
-    QString RowText(int lngRow) override {
-        return form.ListView1->topLevelItem(lngRow - 1)->text(0);
-    }
+    int RowCount() override { return form.fileList->RowCount(); }
+    QString RowText(int lngRow) override { return form.fileList->PathAt(lngRow - 1); }
     QString MenuText() override { return form.Combo1->currentText(); }
     void SetPointer(int lngPointer) override { form.SetMousePointer(lngPointer); }
     void SetProgress(float sngValue) override { form.SetProgressValue(sngValue); }
@@ -391,8 +393,7 @@ void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
         return;
     }
     // Appended as they come: no check, no bitrate.
-    for (const QString& strPath : strPaths)
-        ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{strPath, QString()}));
+    for (const QString& strPath : strPaths) fileList->AppendDropped(strPath);
     event->accept();
 }
 
@@ -400,7 +401,7 @@ void Form1::ListView1_DblClick() {
     // Removes the row from the list only; the file stays where it is.
     const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
     if (selected.isEmpty()) return;
-    delete ListView1->takeTopLevelItem(ListView1->indexOfTopLevelItem(selected.first()));
+    fileList->RemoveRow(fileList->RowOfItem(selected.first()));
 }
 
 void Form1::ListView1_ItemClick(QTreeWidgetItem* item) {
@@ -428,16 +429,17 @@ void Form1::ListView1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, int x, i
     ApplyPointerRule(0);
     if (!blnDragging) return;
     itmUnder = RowAt(*ListView1, x, y);
+    const int lngUnder = fileList->RowOfItem(itmUnder);
+    const int lngDrag = fileList->RowOfItem(itmDrag);
     // Over the dragged row itself, or a row naming the same file, nothing trades places.
-    if (itmUnder != nullptr && itmDrag != nullptr && itmUnder->text(0) != itmDrag->text(0)) {
-        ExchangeRows(*itmDrag, *itmUnder);
+    if (lngUnder >= 0 && lngDrag >= 0 && fileList->PathAt(lngUnder) != fileList->PathAt(lngDrag)) {
+        fileList->ExchangeRows(lngDrag, lngUnder);
         ListView1->setCurrentItem(itmUnder);
         itmDrag = itmUnder;
         // Near the top or the bottom of the screen the list follows one row per exchange.
         const int lngScrollRow =
-            AutoScrollRow(ListView1->indexOfTopLevelItem(itmUnder) + 1,
-                          ListView1->topLevelItemCount(), prompts.CursorPos().y());
-        if (lngScrollRow > 0) ListView1->scrollToItem(ListView1->topLevelItem(lngScrollRow - 1));
+            AutoScrollRow(lngUnder + 1, fileList->RowCount(), prompts.CursorPos().y());
+        if (lngScrollRow > 0) ListView1->scrollToItem(fileList->ItemAt(lngScrollRow - 1));
     }
     itmUnder = nullptr;
 }

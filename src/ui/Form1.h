@@ -11,10 +11,11 @@
 #include <memory>
 
 #include "analysis/MP3Info.h"
+#include "common/Prompts.h"
 #include "filelist/AdmitFile.h"
 #include "reduce/ReduceBatch.h"
-#include "ui/Prompts.h"
 
+class FileList;
 class FileListView;
 class QComboBox;
 class QDragMoveEvent;
@@ -42,6 +43,9 @@ class Form1 : public QWidget {
     QComboBox* Combo1 = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* Label1 = nullptr;
+
+    // The rows of ListView1: every handler reads and changes them through this.
+    std::unique_ptr<FileList> fileList;
 
     std::unique_ptr<MP3Info> mp3Info;  // the one analysis object, created by Form_Load
     Prompts& prompts;

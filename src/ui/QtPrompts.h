@@ -1,7 +1,7 @@
 #pragma once
 // The real dialogs behind the Prompts seam: QMessageBox and QFileDialog, all modal.
 
-#include "ui/Prompts.h"
+#include "common/Prompts.h"
 
 class QtPrompts : public Prompts {
   public:

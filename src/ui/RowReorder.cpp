@@ -3,26 +3,11 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
 
-namespace {
-
-constexpr int kPathColumn = 0;
-constexpr int kBitrateColumn = 1;
-
-}  // namespace
-
 QTreeWidgetItem* RowAt(const QTreeWidget& list, int x, int y) {
     // Outside the viewport the list's own hit test would still answer with rows scrolled out of
     // sight; there is no row under the pointer there.
     if (!list.viewport()->rect().contains(x, y)) return nullptr;
     return list.itemAt(x, y);
-}
-
-void ExchangeRows(QTreeWidgetItem& itmA, QTreeWidgetItem& itmB) {
-    for (const int intColumn : {kPathColumn, kBitrateColumn}) {
-        const QString strA = itmA.text(intColumn);
-        itmA.setText(intColumn, itmB.text(intColumn));
-        itmB.setText(intColumn, strA);
-    }
 }
 
 int AutoScrollRow(int lngRow, int lngRows, int lngScreenY) {

@@ -1,7 +1,7 @@
 #pragma once
-// Reordering the file list by dragging a row: the row under the pointer, the exchange of two
-// rows' files, and which row to bring into view while the pointer is near the top or the bottom of
-// the screen.
+// Reordering the file list by dragging a row: the row under the pointer, and which row to bring
+// into view while the pointer is near the top or the bottom of the screen. The exchange of two
+// rows' files is FileList::ExchangeRows.
 
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -9,10 +9,6 @@ class QTreeWidgetItem;
 // The row at (x, y) in the list's viewport coordinates, or nullptr over empty list space and
 // anywhere outside the viewport (the pointer may leave the list while the button is held).
 QTreeWidgetItem* RowAt(const QTreeWidget& list, int x, int y);
-
-// Gives each of the two rows the other's path and bitrate cell. The rows themselves keep their
-// places; only what they show moves.
-void ExchangeRows(QTreeWidgetItem& itmA, QTreeWidgetItem& itmB);
 
 // Screen rows, in pixels from the top edge, that start the auto-scroll: above the first the row
 // before the dragged file is brought into view, from the second on the row after it.

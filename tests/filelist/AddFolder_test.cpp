@@ -13,6 +13,7 @@
 #include "analysis/MP3Info.h"
 #include "filelist/AddFolder.h"
 #include "filelist/AdmitFile.h"
+#include "filelist/FileList.h"
 #include "filelist/FolderTree.h"
 #include "support/FakePrompts.h"
 #include "support/RunAsNobody.h"
@@ -283,11 +284,11 @@ namespace {
 
 class FolderAdmissionTest : public ::testing::Test {
   protected:
-    void SetUp() override { list.setColumnCount(2); }
+    void SetUp() override { view.setColumnCount(2); }
 
     QStringList Paths() const {
         QStringList paths;
-        for (int i = 0; i < list.topLevelItemCount(); ++i) paths << list.topLevelItem(i)->text(0);
+        for (int i = 0; i < list.RowCount(); ++i) paths << list.PathAt(i);
         return paths;
     }
     QStringList Warned() const {
@@ -299,7 +300,8 @@ class FolderAdmissionTest : public ::testing::Test {
         return paths;
     }
 
-    QTreeWidget list;
+    QTreeWidget view;
+    FileList list{view};
     MP3Info info;
     FakePrompts prompts;
     const Admission admission{&list, &info, &prompts, nullptr};
@@ -325,7 +327,7 @@ TEST_F(FolderAdmissionTest, FilesOpenedInTheOpenFolderBecomeRowsWithTheirPaths) 
     EXPECT_EQ(fcntl(lngDescriptor, F_GETFD), -1);  // closed with its holder
 
     EXPECT_EQ(Paths(), QStringList({strAlbum + "one.mp3", "/elsewhere/shown.mp3"}));
-    EXPECT_EQ(list.topLevelItem(0)->text(1), "128 kbps");
+    EXPECT_EQ(list.BitrateAt(0), "128 kbps");
     EXPECT_EQ(Warned(), QStringList({strAlbum + "bad.mp3", strAlbum + "gone.mp3"}));
 }
 

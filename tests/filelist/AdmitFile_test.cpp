@@ -10,6 +10,7 @@
 
 #include "analysis/MP3Info.h"
 #include "filelist/AdmitFile.h"
+#include "filelist/FileList.h"
 #include "support/FakePrompts.h"
 #include "support/Mp3Bytes.h"
 #include "support/RunAsNobody.h"
@@ -23,7 +24,7 @@ class AdmitFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_TRUE(folder.isValid());
-        list.setColumnCount(2);
+        view.setColumnCount(2);
     }
 
     QString MakeFile(const QString& strName, const QByteArray& btData) {
@@ -41,10 +42,9 @@ class AdmitFileTest : public ::testing::Test {
 
     std::vector<Row> Rows() const {
         std::vector<Row> rows;
-        for (int i = 0; i < list.topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = list.topLevelItem(i);
-            EXPECT_EQ(item->columnCount(), 2);
-            rows.emplace_back(item->text(0), item->text(1));
+        for (int i = 0; i < list.RowCount(); ++i) {
+            EXPECT_EQ(list.ItemAt(i)->columnCount(), 2);
+            rows.emplace_back(list.PathAt(i), list.BitrateAt(i));
         }
         return rows;
     }
@@ -59,7 +59,8 @@ class AdmitFileTest : public ::testing::Test {
     }
 
     QTemporaryDir folder;
-    QTreeWidget list;
+    QTreeWidget view;
+    FileList list{view};
     MP3Info info;
     FakePrompts prompts;
 };
@@ -131,9 +132,7 @@ TEST_F(AdmitFileTest, WarningIsShownWhileTheRowsBeforeItAreInPlace) {
     const QString strA = Mp3("a.mp3");
     const QString strBad = MakeFile("bad.mp3", "x");
     std::vector<int> rowsSeen;
-    prompts.onMessage = [&](const FakePrompts::Message&) {
-        rowsSeen.push_back(list.topLevelItemCount());
-    };
+    prompts.onMessage = [&](const FakePrompts::Message&) { rowsSeen.push_back(list.RowCount()); };
     Admit(strA);
     Admit(strBad);
     EXPECT_EQ(rowsSeen, std::vector<int>{1});

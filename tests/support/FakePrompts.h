@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "ui/Prompts.h"
+#include "common/Prompts.h"
 
 class FakePrompts : public Prompts {
   public:

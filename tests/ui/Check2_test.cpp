@@ -34,9 +34,7 @@ class Check2Test : public windowtest::WindowTest {
     QString AddRow(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(WriteBytes(strPath, SyntheticMp3()));
-        auto* item = new QTreeWidgetItem(form->ListView1);
-        item->setText(0, strPath);
-        item->setText(1, "128 kbps");
+        form->fileList->AppendAdmitted(strPath, "128 kbps");
         return strPath;
     }
 
@@ -94,9 +92,7 @@ TEST_F(Check2Test, ReducesTheListAtTheMenusBitrate) {
     EXPECT_EQ(prompts.messages[0].strText, "Done.");
     EXPECT_EQ(prompts.messages[0].strInformative, "");
     // The list is as it was.
-    ASSERT_EQ(form->ListView1->topLevelItemCount(), 2);
-    EXPECT_EQ(form->ListView1->topLevelItem(0)->text(0), strA);
-    EXPECT_EQ(form->ListView1->topLevelItem(1)->text(0), strB);
+    EXPECT_EQ(Rows(), (std::vector<windowtest::Row>{{strA, "128 kbps"}, {strB, "128 kbps"}}));
 }
 
 TEST_F(Check2Test, AMissingEncoderIsNamedInAWarning) {
@@ -118,7 +114,7 @@ TEST_F(Check2Test, ARowRemovedDuringARunEndsItAtTheListsEnd) {
     AddRow("b.mp3");
     AddRow("c.mp3");
     std::vector<float> progress;
-    QTimer::singleShot(0, [&] { delete form->ListView1->topLevelItem(2); });
+    QTimer::singleShot(0, [&] { form->fileList->RemoveRow(2); });
     // Samples the bar while each encoder runs.
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout,

@@ -218,8 +218,7 @@ void ExpectLockedPassedOver(Form1& form, FakePrompts& prompts, const QString& st
     form.Check3->setChecked(true);
     form.Check3_Click();
     QStringList paths;
-    for (int i = 0; i < form.ListView1->topLevelItemCount(); ++i)
-        paths << form.ListView1->topLevelItem(i)->text(0);
+    for (int i = 0; i < form.fileList->RowCount(); ++i) paths << form.fileList->PathAt(i);
     EXPECT_EQ(paths, QStringList({strRoot + "/a.mp3", strRoot + "/Open/b.mp3"}));
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(form.MousePointer(), 0);

@@ -129,7 +129,7 @@ class RemovalTest : public DropTest {
 
     // A double-click on the row as the user gives it: press, release, double-click, release.
     void DoubleClick(int lngRow) {
-        QTreeWidgetItem* item = form->ListView1->topLevelItem(lngRow);
+        QTreeWidgetItem* item = form->fileList->ItemAt(lngRow);
         const QPointF pos = form->ListView1->visualItemRect(item).center();
         QWidget* viewport = form->ListView1->viewport();
         const QPointF global = viewport->mapToGlobal(pos);
@@ -155,19 +155,19 @@ TEST_F(RemovalTest, DoubleClickRemovesTheSecondOfThreeRowsAndLeavesTheFile) {
 }
 
 TEST_F(RemovalTest, SelectedRowIsRemovedByTheHandler) {
-    form->ListView1->topLevelItem(2)->setSelected(true);
+    form->fileList->ItemAt(2)->setSelected(true);
     form->ListView1_DblClick();
     EXPECT_EQ(Rows(), (std::vector<Row>{{paths[0], ""}, {paths[1], ""}}));
     EXPECT_TRUE(QFileInfo::exists(paths[2]));
 }
 
 TEST_F(RemovalTest, NothingSelectedRemovesNothing) {
-    form->ListView1->setCurrentItem(form->ListView1->topLevelItem(1));
+    form->ListView1->setCurrentItem(form->fileList->ItemAt(1));
     form->ListView1->clearSelection();  // a current row that is not selected does not count
     form->ListView1_DblClick();
     EXPECT_EQ(Rows().size(), 3u);
 
-    form->ListView1->clear();
+    form->fileList->Clear();
     form->ListView1_DblClick();  // an empty list
     EXPECT_TRUE(Rows().empty());
     EXPECT_TRUE(prompts.messages.empty());

@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "filelist/FileList.h"
 #include "support/FakePrompts.h"
 #include "support/Mp3Bytes.h"
 #include "ui/BitrateMenu.h"
@@ -537,7 +538,7 @@ TEST_F(Form1Test, CancelledDialogChangesNothing) {
     ASSERT_EQ(prompts.openFileTitles.size(), 1);
     EXPECT_EQ(prompts.openFileTitles[0], kDialogTitle);
     EXPECT_EQ(prompts.openFileFilters[0], "Mp3 Files (*.mp3)");
-    EXPECT_EQ(form->ListView1->topLevelItemCount(), 0);
+    EXPECT_EQ(form->fileList->RowCount(), 0);
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_FALSE(form->Check1->isChecked());
 }
@@ -572,7 +573,7 @@ TEST_F(Form1Test, DialogWarnsOncePerInvalidFileAndKeepsGoing) {
     // While a warning is open the rows already admitted are in place.
     std::vector<int> rowsAtWarning;
     prompts.onMessage = [&](const FakePrompts::Message&) {
-        rowsAtWarning.push_back(form->ListView1->topLevelItemCount());
+        rowsAtWarning.push_back(form->fileList->RowCount());
     };
     prompts.openFileAnswers.push_back({strFirst, strText, strFast, strMissing});
     form->Check1->click();

@@ -44,7 +44,7 @@ class PointerTest : public windowtest::WindowTest {
     QString AddMp3Row(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(reducetest::WriteBytes(strPath, reducetest::SyntheticMp3()));
-        form->ListView1->addTopLevelItem(new QTreeWidgetItem(QStringList{strPath, "128 kbps"}));
+        form->fileList->AppendAdmitted(strPath, "128 kbps");
         return strPath;
     }
 
@@ -161,8 +161,7 @@ TEST_F(PointerTest, TheHourglassStaysEverywhereWhileAReduceRunWaits) {
     AddMp3Row("b.mp3");
     ShowForm();
     // A row clicked before the run leaves the list with its own arrow.
-    const QPoint pntRow =
-        form->ListView1->visualItemRect(form->ListView1->topLevelItem(0)).center();
+    const QPoint pntRow = form->ListView1->visualItemRect(form->fileList->ItemAt(0)).center();
     QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, Qt::NoModifier, pntRow);
     ASSERT_EQ(form->ListView1->MousePointer(), 1);
 
@@ -240,7 +239,7 @@ TEST_F(PointerTest, TheHourglassStaysWhileAFolderIsAdded) {
 
     ASSERT_EQ(seen.size(), 8u);
     for (const auto& [strWhere, lngValue] : seen) EXPECT_EQ(lngValue, 11) << strWhere.toStdString();
-    EXPECT_EQ(form->ListView1->topLevelItemCount(), 2);
+    EXPECT_EQ(form->fileList->RowCount(), 2);
     EXPECT_EQ(form->MousePointer(), 0);
     MoveOver(form->Check3);
     EXPECT_EQ(form->MousePointer(), 99);

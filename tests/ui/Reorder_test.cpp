@@ -34,24 +34,24 @@ class ReorderTest : public windowtest::WindowTest {
 
     FileListView* List() const { return form->ListView1; }
     QWidget* Viewport() const { return form->ListView1->viewport(); }
-    QTreeWidgetItem* Item(int lngRow) const { return List()->topLevelItem(lngRow - 1); }
+    QTreeWidgetItem* Item(int lngRow) const { return form->fileList->ItemAt(lngRow - 1); }
 
     void SetRows(const std::vector<Row>& rows) {
-        List()->clear();
+        form->fileList->Clear();
         for (const auto& [strPath, strBitrate] : rows)
-            List()->addTopLevelItem(new QTreeWidgetItem(QStringList{strPath, strBitrate}));
+            form->fileList->AppendAdmitted(strPath, strBitrate);
     }
     // The selected rows, counted from 1.
     std::vector<int> Selected() const {
         std::vector<int> rows;
-        for (int i = 1; i <= List()->topLevelItemCount(); ++i)
+        for (int i = 1; i <= form->fileList->RowCount(); ++i)
             if (Item(i)->isSelected()) rows.push_back(i);
         return rows;
     }
 
     QPoint Centre(int lngRow) const { return List()->visualItemRect(Item(lngRow)).center(); }
     QPoint BelowTheRows() const {
-        const QRect rctLast = List()->visualItemRect(Item(List()->topLevelItemCount()));
+        const QRect rctLast = List()->visualItemRect(Item(form->fileList->RowCount()));
         return QPoint(rctLast.center().x(), rctLast.bottom() + 20);
     }
 
@@ -409,7 +409,7 @@ TEST_F(ReorderTest, ARemovedDraggedRowIsForgotten) {
     QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, Centre(2));
     ASSERT_EQ(form->itmDrag, Item(2));
     form->ListView1_DblClick();  // removes the selected row, the dragged one
-    ASSERT_EQ(List()->topLevelItemCount(), 2);
+    ASSERT_EQ(form->fileList->RowCount(), 2);
     EXPECT_EQ(form->itmDrag, nullptr);
 
     // A press on empty space and a move over a row now have no dragged file to trade.
@@ -421,7 +421,7 @@ TEST_F(ReorderTest, ARemovedDraggedRowIsForgotten) {
     // Removing another row keeps the dragged one.
     QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, Centre(2));
     QTreeWidgetItem* itmKept = Item(2);
-    delete List()->takeTopLevelItem(0);
+    form->fileList->RemoveRow(0);
     EXPECT_EQ(form->itmDrag, itmKept);
     List()->clear();
     EXPECT_EQ(form->itmDrag, nullptr);

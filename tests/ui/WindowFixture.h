@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "filelist/FileList.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/ReduceTestFiles.h"
 #include "support/FakePrompts.h"
@@ -48,10 +49,8 @@ class WindowTest : public ::testing::Test {
     // The list's rows, top to bottom.
     std::vector<Row> Rows() const {
         std::vector<Row> rows;
-        for (int i = 0; i < form->ListView1->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = form->ListView1->topLevelItem(i);
-            rows.emplace_back(item->text(0), item->text(1));
-        }
+        for (int i = 0; i < form->fileList->RowCount(); ++i)
+            rows.emplace_back(form->fileList->PathAt(i), form->fileList->BitrateAt(i));
         return rows;
     }
 
