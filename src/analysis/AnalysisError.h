@@ -8,6 +8,8 @@
 #include <exception>
 #include <limits>
 
+#include "analysis/Rounding.h"
+
 class AnalysisError : public std::exception {
   public:
     enum class Kind { Overflow, IndexOutOfRange, DivisionByZero };
@@ -64,11 +66,7 @@ inline int32_t TruncateToInt32(double dblValue) {
 // (2.5 -> 2, 3.5 -> 4, -2.5 -> -2). Not-a-number and values out of range are overflow errors.
 inline int32_t RoundToInt32(double dblValue) {
     if (!std::isfinite(dblValue)) ThrowOverflow();
-    double dblWhole = std::floor(dblValue);
-    const double dblFraction = dblValue - dblWhole;
-    if (dblFraction > 0.5 || (dblFraction == 0.5 && std::fmod(dblWhole, 2.0) != 0.0)) {
-        dblWhole += 1.0;
-    }
+    const double dblWhole = RoundHalfEven(dblValue);
     if (!(dblWhole >= -2147483648.0 && dblWhole <= 2147483647.0)) ThrowOverflow();
     return static_cast<int32_t>(dblWhole);
 }

@@ -18,84 +18,81 @@ constexpr int kSmallPieces = 2;
 
 }  // namespace
 
-size_t FileSource::ReadAt(int64_t lngOffset, uint8_t* btDest, size_t lngLen) {
-    size_t lngDone = 0;
-    while (lngDone < lngLen) {
-        const ssize_t lngGot =
-            ::pread(fd_, btDest + lngDone, lngLen - lngDone,
-                    static_cast<off_t>(lngOffset + static_cast<int64_t>(lngDone)));
-        if (lngGot < 0 && errno == EINTR) continue;
-        if (lngGot <= 0) break;  // end of file or a read error: what was read stands
-        lngDone += static_cast<size_t>(lngGot);
+size_t FileSource::ReadAt(int64_t offset, uint8_t* dest, size_t length) {
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(fd_, dest + done, length - done,
+                                    static_cast<off_t>(offset + static_cast<int64_t>(done)));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;  // end of file or a read error: what was read stands
+        done += static_cast<size_t>(got);
     }
-    return lngDone;
+    return done;
 }
 
-size_t MemorySource::ReadAt(int64_t lngOffset, uint8_t* btDest, size_t lngLen) {
-    if (lngOffset < 0 || lngOffset >= Size()) return 0;
-    const size_t lngCount = std::min(lngLen, btData_.size() - static_cast<size_t>(lngOffset));
-    std::memcpy(btDest, btData_.data() + lngOffset, lngCount);
-    return lngCount;
+size_t MemorySource::ReadAt(int64_t offset, uint8_t* dest, size_t length) {
+    if (offset < 0 || offset >= Size()) return 0;
+    const size_t count = std::min(length, data_.size() - static_cast<size_t>(offset));
+    std::memcpy(dest, data_.data() + offset, count);
+    return count;
 }
 
 FileView::FileView() = default;
 
 void FileView::Reset(ByteSource* source) {
     source_ = source;
-    lngSize_ = source ? source->Size() : 0;
-    lngSearchLoads_ = 0;
-    for (Window& window : windows_) window.lngLen = 0;
+    size_ = source ? source->Size() : 0;
+    searchLoads_ = 0;
+    for (Window& window : windows_) window.length = 0;
 }
 
-std::span<const uint8_t> FileView::Bytes(int64_t lngOffset, size_t lngLen) {
-    if (lngOffset < 0 || lngOffset >= lngSize_ || lngLen == 0) return {};
-    const size_t lngWant =
-        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(lngLen), lngSize_ - lngOffset));
+std::span<const uint8_t> FileView::Bytes(int64_t offset, size_t length) {
+    if (offset < 0 || offset >= size_ || length == 0) return {};
+    const size_t want =
+        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(length), size_ - offset));
     for (Window& window : windows_) {
-        if (window.lngLen != 0 && lngOffset >= window.lngStart &&
-            lngOffset + static_cast<int64_t>(lngWant) <=
-                window.lngStart + static_cast<int64_t>(window.lngLen)) {
-            window.lngUsed = ++lngClock_;
-            return {window.btData.data() + (lngOffset - window.lngStart), lngWant};
+        if (window.length != 0 && offset >= window.start &&
+            offset + static_cast<int64_t>(want) <=
+                window.start + static_cast<int64_t>(window.length)) {
+            window.lastUse = ++clock_;
+            return {window.data.data() + (offset - window.start), want};
         }
     }
-    Window& window = Load(lngOffset, lngWant);
+    Window& window = Load(offset, want);
     // A short read (the file shrank, or a read error) leaves fewer bytes than the size promised.
-    return {window.btData.data(), std::min(lngWant, window.lngLen)};
+    return {window.data.data(), std::min(want, window.length)};
 }
 
-void FileView::ReadZeroFilled(int64_t lngOffset, std::span<uint8_t> btDest) {
-    std::fill(btDest.begin(), btDest.end(), uint8_t{0});
-    size_t lngDone = 0;
-    while (lngDone < btDest.size()) {
-        const size_t lngPiece = std::min(btDest.size() - lngDone, kMaxRequest);
-        const std::span<const uint8_t> btBytes =
-            Bytes(lngOffset + static_cast<int64_t>(lngDone), lngPiece);
-        std::copy(btBytes.begin(), btBytes.end(), btDest.begin() + static_cast<ptrdiff_t>(lngDone));
-        if (btBytes.size() < lngPiece) break;
-        lngDone += lngPiece;
+void FileView::ReadZeroFilled(int64_t offset, std::span<uint8_t> dest) {
+    std::fill(dest.begin(), dest.end(), uint8_t{0});
+    size_t done = 0;
+    while (done < dest.size()) {
+        const size_t piece = std::min(dest.size() - done, kMaxRequest);
+        const std::span<const uint8_t> bytes = Bytes(offset + static_cast<int64_t>(done), piece);
+        std::copy(bytes.begin(), bytes.end(), dest.begin() + static_cast<ptrdiff_t>(done));
+        if (bytes.size() < piece) break;
+        done += piece;
     }
 }
 
-FileView::Window& FileView::Load(int64_t lngOffset, size_t lngLen) {
+FileView::Window& FileView::Load(int64_t offset, size_t length) {
     Window* victim = &windows_[0];
     for (Window& window : windows_) {
-        if (window.lngLen == 0) {
+        if (window.length == 0) {
             victim = &window;
             break;
         }
-        if (window.lngUsed < victim->lngUsed) victim = &window;
+        if (window.lastUse < victim->lastUse) victim = &window;
     }
-    size_t lngRead = lngLen;
-    if (lngLen >= kSearchRequest || lngSearchLoads_ == 0) {
-        lngRead = std::max(lngLen, lngSearchLoads_ < kSmallPieces ? kSmallPiece : kLargePiece);
-        ++lngSearchLoads_;
+    size_t toRead = length;
+    if (length >= kSearchRequest || searchLoads_ == 0) {
+        toRead = std::max(length, searchLoads_ < kSmallPieces ? kSmallPiece : kLargePiece);
+        ++searchLoads_;
     }
-    lngRead =
-        static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(lngRead), lngSize_ - lngOffset));
-    if (victim->btData.size() < lngRead) victim->btData.resize(std::max(lngRead, kLargePiece));
-    victim->lngStart = lngOffset;
-    victim->lngLen = source_ ? source_->ReadAt(lngOffset, victim->btData.data(), lngRead) : 0;
-    victim->lngUsed = ++lngClock_;
+    toRead = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(toRead), size_ - offset));
+    if (victim->data.size() < toRead) victim->data.resize(std::max(toRead, kLargePiece));
+    victim->start = offset;
+    victim->length = source_ ? source_->ReadAt(offset, victim->data.data(), toRead) : 0;
+    victim->lastUse = ++clock_;
     return *victim;
 }

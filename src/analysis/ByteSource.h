@@ -15,33 +15,33 @@ class ByteSource {
     virtual ~ByteSource() = default;
     // Size in bytes, fixed for the whole analysis.
     virtual int64_t Size() const = 0;
-    // Copies up to lngLen bytes starting at lngOffset (0 <= lngOffset < Size()) into btDest and
+    // Copies up to length bytes starting at offset (0 <= offset < Size()) into dest and
     // returns how many were copied; fewer than asked only at the end of the data or on a read
     // error.
-    virtual size_t ReadAt(int64_t lngOffset, uint8_t* btDest, size_t lngLen) = 0;
+    virtual size_t ReadAt(int64_t offset, uint8_t* dest, size_t length) = 0;
 };
 
 // The bytes of an open regular file, read with pread. Does not own the descriptor.
 class FileSource : public ByteSource {
   public:
-    FileSource(int fd, int64_t lngSize) : fd_(fd), lngSize_(lngSize) {}
-    int64_t Size() const override { return lngSize_; }
-    size_t ReadAt(int64_t lngOffset, uint8_t* btDest, size_t lngLen) override;
+    FileSource(int fd, int64_t size) : fd_(fd), size_(size) {}
+    int64_t Size() const override { return size_; }
+    size_t ReadAt(int64_t offset, uint8_t* dest, size_t length) override;
 
   private:
     int fd_;
-    int64_t lngSize_;
+    int64_t size_;
 };
 
 // Bytes in memory, analysed as if they were a file of that size.
 class MemorySource : public ByteSource {
   public:
-    explicit MemorySource(std::span<const uint8_t> btData) : btData_(btData) {}
-    int64_t Size() const override { return static_cast<int64_t>(btData_.size()); }
-    size_t ReadAt(int64_t lngOffset, uint8_t* btDest, size_t lngLen) override;
+    explicit MemorySource(std::span<const uint8_t> data) : data_(data) {}
+    int64_t Size() const override { return static_cast<int64_t>(data_.size()); }
+    size_t ReadAt(int64_t offset, uint8_t* dest, size_t length) override;
 
   private:
-    std::span<const uint8_t> btData_;
+    std::span<const uint8_t> data_;
 };
 
 class FileView {
@@ -50,15 +50,15 @@ class FileView {
 
     // Starts over on a new source; nothing cached.
     void Reset(ByteSource* source);
-    int64_t Size() const { return lngSize_; }
+    int64_t Size() const { return size_; }
 
-    // Bytes at lngOffset as far as the file and the request go: at most lngLen of them, fewer
+    // Bytes at offset as far as the file and the request go: at most length of them, fewer
     // only at the end of the file, none at or past the end or before the start. The pointer
-    // stays valid until the next call. lngLen is at most kMaxRequest.
-    std::span<const uint8_t> Bytes(int64_t lngOffset, size_t lngLen);
+    // stays valid until the next call. length is at most kMaxRequest.
+    std::span<const uint8_t> Bytes(int64_t offset, size_t length);
 
-    // Fills btDest with the bytes at lngOffset; bytes past the end of the file are zero.
-    void ReadZeroFilled(int64_t lngOffset, std::span<uint8_t> btDest);
+    // Fills dest with the bytes at offset; bytes past the end of the file are zero.
+    void ReadZeroFilled(int64_t offset, std::span<uint8_t> dest);
 
     static constexpr size_t kMaxRequest = 4096;
     // Requests of at least this size are the search's chunks, which read ahead.
@@ -66,16 +66,16 @@ class FileView {
 
   private:
     struct Window {
-        int64_t lngStart = 0;
-        size_t lngLen = 0;  // bytes held; the window is empty when 0
-        uint64_t lngUsed = 0;
-        std::vector<uint8_t> btData;
+        int64_t start = 0;
+        size_t length = 0;  // bytes held; the window is empty when 0
+        uint64_t lastUse = 0;
+        std::vector<uint8_t> data;
     };
-    Window& Load(int64_t lngOffset, size_t lngLen);
+    Window& Load(int64_t offset, size_t length);
 
     ByteSource* source_ = nullptr;
-    int64_t lngSize_ = 0;
-    uint64_t lngClock_ = 0;
-    int lngSearchLoads_ = 0;  // reads made for the search so far
+    int64_t size_ = 0;
+    uint64_t clock_ = 0;
+    int searchLoads_ = 0;  // reads made for the search so far
     Window windows_[3];
 };

@@ -68,11 +68,11 @@ bool InRange(int32_t lngValue, int32_t lngCount) { return lngValue >= 0 && lngVa
 
 }  // namespace
 
-FrameHeader DecodeHeader(const std::array<uint8_t, 4>& bytData) {
+FrameHeader DecodeHeader(const std::array<uint8_t, 4>& btData) {
     FrameHeader header;
-    header.bytRaw = bytData;
+    header.bytRaw = btData;
     Bitstream bits;
-    bits.SetData(bytData, 0, 4);
+    bits.SetData(btData, 0, 4);
     bits.SkipBits(11);  // frame sync
     header.lngVersionCode = bits.ReadBits(2);
     header.lngLayerCode = bits.ReadBits(2);

@@ -29,7 +29,7 @@ struct FrameHeader {
 };
 
 // Takes any four bytes apart with a Bitstream; plausibility is IsValidHeader's business.
-FrameHeader DecodeHeader(const std::array<uint8_t, 4>& bytData);
+FrameHeader DecodeHeader(const std::array<uint8_t, 4>& btData);
 
 // True for a plausible header: frame sync, no reserved codes, no free format, and none of the
 // bitrate and mode combinations that MPEG 1 Layer II forbids.

@@ -58,20 +58,19 @@ void MP3Info::Reset() {
     lngFrameLength = 0;
     lngTagState = 0;
     lngSyncState = 0;
-    PaddingBit = false;
     vbr = VbrHeaders();
 }
 
 bool MP3Info::ReadMP3Info(const std::string& strPath) { return ReadMP3Info(AT_FDCWD, strPath); }
 
-bool MP3Info::ReadMP3Info(int lngFolder, const std::string& strPath) {
+bool MP3Info::ReadMP3Info(int folderFd, const std::string& strPath) {
     Reset();
     lngFileSize = 0;
     // A path cannot hold a NUL byte; cutting it there would name another file.
     if (strPath.find('\0') != std::string::npos) return false;
     // Non-blocking, so that opening a FIFO does not wait for a writer; regular files ignore it.
     const int fd =
-        ::openat(lngFolder, strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+        ::openat(folderFd, strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return false;
     struct stat st {};
     bool blnResult = false;
@@ -198,14 +197,13 @@ int32_t MP3Info::GetID3v2Size(int32_t lngPos) {
     // Marker (3 bytes), major version, revision, flags, size (4 bytes).
     std::array<uint8_t, 10> bytTag{};
     view.ReadZeroFilled(lngPos, bytTag);
-    bool blnSynchsafe = true;
-    const int32_t lngSize =
-        DecodeSynchsafe({bytTag[6], bytTag[7], bytTag[8], bytTag[9]}, blnSynchsafe);
+    const int32_t lngSize = DecodeSynchsafe({bytTag[6], bytTag[7], bytTag[8], bytTag[9]});
     const bool blnFooter = bytTag[3] >= 4 && (bytTag[5] & 16) != 0;
     return CheckedAdd(lngSize, blnFooter ? 20 : 10);
 }
 
-int32_t MP3Info::DecodeSynchsafe(const std::array<uint8_t, 4>& bytSize, bool& blnSynchsafe) {
+int32_t MP3Info::DecodeSynchsafe(const std::array<uint8_t, 4>& bytSize) {
+    bool blnSynchsafe = true;
     for (const uint8_t bytValue : bytSize) {
         if (bytValue >= 128) blnSynchsafe = false;
     }
@@ -233,7 +231,6 @@ void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lng
     blnCopyrightBit = header.blnCopyright;
     blnOriginalBit = header.blnOriginal;
     blnPrivateBit = header.blnPrivate;
-    PaddingBit = header.blnPadding;
     blnProtected = !header.blnProtectionBit;
     blnEmphasis = header.lngEmphasis != 0;
 
@@ -246,23 +243,10 @@ void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lng
     view.ReadZeroFilled(lngFirst, btFrame);
     FindVbrHeader(btFrame, CheckedAdd(GetSideInfoSize(header), 4), vbr);
 
-    if (vbr.VbrKind == 0) {
-        if (vbr.HasInfoHeader && (vbr.Info.lngFlags & 2)) lngMpegBytes = vbr.Info.lngBytes;
-    } else if (vbr.VbrKind == 1) {
-        if (vbr.Xing.lngFlags & 2) lngMpegBytes = vbr.Xing.lngBytes;
-    } else if (vbr.VbrKind == 2) {
-        if (vbr.Vbri.lngBytes > 0) lngMpegBytes = vbr.Vbri.lngBytes;
-    }
-
+    const StatedCounts stated = CountsOf(vbr);
+    if (stated.lngBytes) lngMpegBytes = *stated.lngBytes;
     lngFrames = RoundToInt32(CheckedDivide(lngMpegBytes, GetFrameLength(header)));
-
-    if (vbr.VbrKind == 0) {
-        if (vbr.HasInfoHeader && (vbr.Info.lngFlags & 1)) lngFrames = vbr.Info.lngFrames;
-    } else if (vbr.VbrKind == 1) {
-        if (vbr.Xing.lngFlags & 1) lngFrames = vbr.Xing.lngFrames;
-    } else if (vbr.VbrKind == 2) {
-        if (vbr.Vbri.lngFrames > 0) lngFrames = vbr.Vbri.lngFrames;
-    }
+    if (stated.lngFrames) lngFrames = *stated.lngFrames;
 
     // The sample count and the bit count are formed in 64 bits: a long but well-formed file
     // (more than 2^31 samples, or more than 268435455 bytes of audio) is still an MP3 file. Both
@@ -271,7 +255,7 @@ void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lng
     const int64_t lngSamples = int64_t{lngFrames} * GetSamplesPerFrame(header);
     dblDuration = CheckedDivide(static_cast<double>(lngSamples), lngSamplerate) * 1000.0;
 
-    blnIsVBR = vbr.VbrKind != 0;
+    blnIsVBR = vbr.VbrKind != VbrHeaderKind::None;
     if (blnIsVBR) {
         const int64_t lngBits = int64_t{lngMpegBytes} * 8;
         lngBitrate =

@@ -24,10 +24,10 @@ class MP3Info {
     // Only regular files are analysed. A file of 2 GiB or more is refused with FileSize 0, since
     // its size does not fit.
     bool ReadMP3Info(const std::string& strPath);
-    // The same for strPath taken relative to the folder open as the descriptor lngFolder (as
+    // The same for strPath taken relative to the folder open as the descriptor folderFd (as
     // openat takes it; AT_FDCWD is the working folder). A caller with many files in one folder
     // saves the lookup of the folder's path for each of them.
-    bool ReadMP3Info(int lngFolder, const std::string& strPath);
+    bool ReadMP3Info(int folderFd, const std::string& strPath);
 
     int32_t FirstFrame() const { return lngFirstFrame; }
     double Duration() const { return dblDuration; }  // milliseconds, not rounded
@@ -78,7 +78,7 @@ class MP3Info {
     FrameHeader ReadHeader(int32_t lngPos);
     FirstFrameResult FindFirstFrame();
     int32_t GetID3v2Size(int32_t lngPos);
-    static int32_t DecodeSynchsafe(const std::array<uint8_t, 4>& bytSize, bool& blnSynchsafe);
+    static int32_t DecodeSynchsafe(const std::array<uint8_t, 4>& bytSize);
     bool FindID3v1(int32_t lngFileSize);
     void AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lngFileSize);
     bool FeedTagDetector(uint8_t bytValue);
@@ -88,7 +88,6 @@ class MP3Info {
     int32_t lngFrameLength = 0;
     int32_t lngTagState = 0;
     int32_t lngSyncState = 0;
-    bool PaddingBit = false;
     VbrHeaders vbr;  // VbrKind, HasInfoHeader and the parsed Xing, Info and Vbri headers
     std::vector<uint8_t> btFrame;
 };

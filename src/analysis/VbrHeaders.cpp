@@ -30,14 +30,34 @@ constexpr int32_t kVbriPos = 36;
 void FindVbrHeader(std::span<const uint8_t> btFrame, int32_t lngXingPos, VbrHeaders& found) {
     if (HasName(btFrame, lngXingPos, "Xing")) {
         ParseXing(btFrame, lngXingPos, found.Xing);
-        found.VbrKind = 1;
+        found.VbrKind = VbrHeaderKind::Xing;
     } else if (HasName(btFrame, lngXingPos, "Info")) {
         ParseXing(btFrame, lngXingPos, found.Info);
         found.HasInfoHeader = true;
     } else if (HasName(btFrame, kVbriPos, "VBRI")) {
         ParseVBRI(btFrame, kVbriPos, found.Vbri);
-        found.VbrKind = 2;
+        found.VbrKind = VbrHeaderKind::Vbri;
     }
+}
+
+StatedCounts CountsOf(const VbrHeaders& found) {
+    StatedCounts counts;
+    switch (found.VbrKind) {
+        case VbrHeaderKind::None:
+        case VbrHeaderKind::Xing: {
+            if (found.VbrKind == VbrHeaderKind::None && !found.HasInfoHeader) break;
+            const XingHeader& header =
+                found.VbrKind == VbrHeaderKind::Xing ? found.Xing : found.Info;
+            if (header.lngFlags & 2) counts.lngBytes = header.lngBytes;
+            if (header.lngFlags & 1) counts.lngFrames = header.lngFrames;
+            break;
+        }
+        case VbrHeaderKind::Vbri:
+            if (found.Vbri.lngBytes > 0) counts.lngBytes = found.Vbri.lngBytes;
+            if (found.Vbri.lngFrames > 0) counts.lngFrames = found.Vbri.lngFrames;
+            break;
+    }
+    return counts;
 }
 
 bool ParseXing(std::span<const uint8_t> btFrame, int32_t lngPos, XingHeader& header) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -34,14 +35,26 @@ struct VbriHeader {
     std::vector<int32_t> lngToc;       // scaled seek table, indices 0 to lngTocEntries + 1
 };
 
+// Which variable-bitrate header the first frame holds. An "Info" header does not count as one.
+enum class VbrHeaderKind : int32_t { None = 0, Xing = 1, Vbri = 2 };
+
 // What the search of the first frame found.
 struct VbrHeaders {
-    int32_t VbrKind = 0;         // 0 none, 1 "Xing", 2 "VBRI"
-    bool HasInfoHeader = false;  // an "Info" header was found (VbrKind stays 0)
+    VbrHeaderKind VbrKind = VbrHeaderKind::None;
+    bool HasInfoHeader = false;  // an "Info" header was found (VbrKind stays None)
     XingHeader Xing;
     XingHeader Info;
     VbriHeader Vbri;
 };
+
+// The audio byte and frame counts that the header in effect states, each when it states one:
+// with no variable-bitrate header the "Info" header's (when present and its flag 2 or 1 is set),
+// for "Xing" its own under the same flags, for "VBRI" its counts when greater than 0.
+struct StatedCounts {
+    std::optional<int32_t> lngBytes;
+    std::optional<int32_t> lngFrames;
+};
+StatedCounts CountsOf(const VbrHeaders& found);
 
 // "Xing" or "Info" at lngXingPos (the side-information size plus 4), else "VBRI" at 36. A name
 // that the frame is too short to hold is simply absent; a found header's fields must fit.

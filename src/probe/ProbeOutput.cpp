@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "analysis/MP3Info.h"
+#include "analysis/Rounding.h"
 
 namespace {
 
@@ -54,16 +55,6 @@ void AppendInt(std::string& strOut, int64_t lngValue) {
 }
 
 void AppendBool(std::string& strOut, bool blnValue) { strOut += blnValue ? "true" : "false"; }
-
-// Rounds to the nearest whole number, halves to even.
-double RoundHalfEven(double dblValue) {
-    const double dblWhole = std::floor(dblValue);
-    const double dblFraction = dblValue - dblWhole;
-    if (dblFraction > 0.5 || (dblFraction == 0.5 && std::fmod(dblWhole, 2.0) != 0.0)) {
-        return dblWhole + 1.0;
-    }
-    return dblWhole;
-}
 
 }  // namespace
 

@@ -20,7 +20,7 @@ TEST(VbrHeaders, XingWithEveryFieldAtItsOffset) {
     Bytes frame = synth::XingFrame(kStereo1, "Xing", 15, 9000, 4000000, 57);
     VbrHeaders found;
     FindVbrHeader(frame, 36, found);
-    EXPECT_EQ(found.VbrKind, 1);
+    EXPECT_EQ(found.VbrKind, VbrHeaderKind::Xing);
     EXPECT_FALSE(found.HasInfoHeader);
     EXPECT_EQ(found.Xing.lngFlags, 15);
     EXPECT_EQ(ReadLongBE(frame, 44), 9000);
@@ -61,7 +61,7 @@ TEST(VbrHeaders, InfoIsRecordedWithoutMakingTheFileVariable) {
     const Bytes frame = synth::XingFrame(kMono1, "Info", 3, 100, 41700);
     VbrHeaders found;
     FindVbrHeader(frame, 21, found);
-    EXPECT_EQ(found.VbrKind, 0);
+    EXPECT_EQ(found.VbrKind, VbrHeaderKind::None);
     EXPECT_TRUE(found.HasInfoHeader);
     EXPECT_EQ(found.Info.lngFrames, 100);
     EXPECT_EQ(found.Info.lngBytes, 41700);
@@ -74,7 +74,7 @@ TEST(VbrHeaders, NamesAreCaseSensitiveAndVbriIsLookedForAt36) {
     synth::Put(frame, 21, std::string("xing"));
     VbrHeaders found;
     FindVbrHeader(frame, 21, found);
-    EXPECT_EQ(found.VbrKind, 2);
+    EXPECT_EQ(found.VbrKind, VbrHeaderKind::Vbri);
     EXPECT_EQ(found.Vbri.lngBytes, 4000000);
     EXPECT_EQ(found.Vbri.lngFrames, 9000);
 
@@ -82,18 +82,18 @@ TEST(VbrHeaders, NamesAreCaseSensitiveAndVbriIsLookedForAt36) {
     const Bytes vbri = synth::VbriFrame(kStereo1, 4000000, 9000);
     VbrHeaders second;
     FindVbrHeader(vbri, 36, second);
-    EXPECT_EQ(second.VbrKind, 2);
+    EXPECT_EQ(second.VbrKind, VbrHeaderKind::Vbri);
 
     // "Xing" wins over a "VBRI" that is present as well.
     Bytes both = synth::VbriFrame(kMono1, 4000000, 9000);
     synth::Put(both, 21, std::string("Xing"));
     VbrHeaders third;
     FindVbrHeader(both, 21, third);
-    EXPECT_EQ(third.VbrKind, 1);
+    EXPECT_EQ(third.VbrKind, VbrHeaderKind::Xing);
 
     VbrHeaders none;
     FindVbrHeader(synth::Frame(kStereo1), 36, none);
-    EXPECT_EQ(none.VbrKind, 0);
+    EXPECT_EQ(none.VbrKind, VbrHeaderKind::None);
     EXPECT_FALSE(none.HasInfoHeader);
 }
 
@@ -181,12 +181,12 @@ TEST(VbrHeaders, ANameThatDoesNotFitInTheFrameIsSimplyAbsent) {
     ASSERT_EQ(tiniest.Length(), 24);
     VbrHeaders found;
     FindVbrHeader(synth::Frame(tiniest), 21, found);
-    EXPECT_EQ(found.VbrKind, 0);
+    EXPECT_EQ(found.VbrKind, VbrHeaderKind::None);
     // 36-byte frames (16000 Hz): "Xing" at 21 is absent and "VBRI" at 36 cannot fit.
     const synth::Header small{.version = 2, .bitrate = 1, .samplerate = 2, .mode = 0};
     ASSERT_EQ(small.Length(), 36);
     FindVbrHeader(synth::Frame(small), 21, found);
-    EXPECT_EQ(found.VbrKind, 0);
+    EXPECT_EQ(found.VbrKind, VbrHeaderKind::None);
     EXPECT_FALSE(found.HasInfoHeader);
 }
 
