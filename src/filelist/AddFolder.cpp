@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "common/Prompts.h"
+#include "filelist/AdmitFile.h"
 
 namespace {
 
@@ -250,6 +251,24 @@ QStringList ListFolderFiles(const QString& strFolder, const QString& strPattern)
     const NameMatcher matcher(strPattern);
     ReadFolder(WithSlash(strFolder), nullptr, false, nullptr, &matcher, &names);
     return names;
+}
+
+void AddFolderFiles(const Admission& admission, const QString& strFolder) {
+    QStringList strFolders{WithSlash(strFolder)};
+    // The walk reads each folder once: strFileNames[i] is ListFolderFiles(strFolders[i], "*.mp3").
+    QList<QStringList> strFileNames;
+    CollectSubfolders(strFolders, true, QStringLiteral("*.mp3"), strFileNames);
+    for (qsizetype i = 0; i < strFolders.size(); ++i) {
+        const QString& strQueued = strFolders.at(i);
+        // The folder's files are opened relative to it, not each by its full path. A folder that
+        // has gone since the walk read it is passed over, like one that cannot be read.
+        const OpenFolder folder(strQueued);
+        if (folder.Descriptor() < 0) continue;
+        for (const QString& strName : strFileNames.at(i)) {
+            if (strName.startsWith(u'~')) continue;
+            AdmitFile(admission, JoinPath(strQueued, strName), folder.Descriptor(), strName);
+        }
+    }
 }
 
 OpenFolder::OpenFolder(const QString& strFolder)

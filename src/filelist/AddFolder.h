@@ -5,12 +5,19 @@
 #include <QString>
 #include <QStringList>
 
+struct Admission;
 class Prompts;
 class QWidget;
 
 // Asks for one folder with strPrompt above the dialog; the chosen folder's path, or "" when the
 // user cancelled.
 QString BrowseForFolder(Prompts& prompts, QWidget* owner, const QString& strPrompt);
+
+// Admits every file named "*.mp3" (letter case ignored) in strFolder and in every folder below it,
+// folder by folder as CollectSubfolders orders them and each folder's files in listing order;
+// names beginning with "~" are passed over. Each file is opened relative to its folder, held open
+// while its files are admitted; a folder that has gone since the walk read it is passed over.
+void AddFolderFiles(const Admission& admission, const QString& strFolder);
 
 // Appends to folders every folder found below the folders in it, level by level: first the direct
 // subfolders of every listed folder (grouped by parent, in listing order), then theirs, and so on

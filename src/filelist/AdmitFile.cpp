@@ -5,6 +5,8 @@
 #include <optional>
 
 #include "analysis/MP3Info.h"
+#include "analysis/Rounding.h"
+#include "common/ProgramNames.h"
 #include "common/Prompts.h"
 #include "filelist/FileList.h"
 
@@ -22,17 +24,17 @@ const QString& SharedBitrateText(int32_t lngBitrate) {
     return strLast;
 }
 
-// Admits strPath; the analysis opens strOpen relative to lngFolder (AT_FDCWD: strPath itself).
-void Admit(const Admission& admission, const QString& strPath, int lngFolder,
+// Admits strPath; the analysis opens strOpen relative to folderFd (AT_FDCWD: strPath itself).
+void Admit(const Admission& admission, const QString& strPath, int folderFd,
            const QString& strOpen) {
     if (admission.mp3Info == nullptr || admission.fileList == nullptr) return;
     // The analysis takes the path as the bytes the file system uses.
-    if (admission.mp3Info->ReadMP3Info(lngFolder, QFile::encodeName(strOpen).toStdString())) {
+    if (admission.mp3Info->ReadMP3Info(folderFd, QFile::encodeName(strOpen).toStdString())) {
         // Path and bitrate text arrive together, as one new row at the end.
         admission.fileList->AppendAdmitted(strPath,
                                            SharedBitrateText(admission.mp3Info->Bitrate()));
     } else {
-        admission.prompts->ShowMessage(admission.owner, QStringLiteral("Kestrelund"),
+        admission.prompts->ShowMessage(admission.owner, ProgramNames::kWindowTitle,
                                        QStringLiteral("Not a valid MP3 file!"),
                                        Prompts::Icon::Warning, strPath);
     }
@@ -44,12 +46,12 @@ void AdmitFile(const Admission& admission, const QString& strPath) {
     Admit(admission, strPath, AT_FDCWD, strPath);
 }
 
-void AdmitFile(const Admission& admission, const QString& strPath, int lngFolder,
+void AdmitFile(const Admission& admission, const QString& strPath, int folderFd,
                const QString& strName) {
-    if (lngFolder < 0) {
+    if (folderFd < 0) {
         Admit(admission, strPath, AT_FDCWD, strPath);
     } else {
-        Admit(admission, strPath, lngFolder, strName);
+        Admit(admission, strPath, folderFd, strName);
     }
 }
 
@@ -59,11 +61,8 @@ QString JoinPath(const QString& strFolder, const QString& strName) {
 }
 
 QString BitrateText(int32_t lngBitrate) {
-    // Whole kbps, an exact half going to the even neighbour (128500 -> 128, 129500 -> 130).
-    int32_t lngKbps = lngBitrate / 1000;
-    const int32_t lngRest = lngBitrate % 1000;  // carries the sign of lngBitrate
-    const bool blnOdd = (lngKbps % 2) != 0;
-    if (lngRest > 500 || (lngRest == 500 && blnOdd)) ++lngKbps;
-    if (lngRest < -500 || (lngRest == -500 && blnOdd)) --lngKbps;
+    // Whole kbps, an exact half going to the even neighbour (128500 -> 128, 129500 -> 130). The
+    // quotient of a 32-bit count by 1000 is exact at every half and never near one otherwise.
+    const auto lngKbps = static_cast<int32_t>(RoundHalfEven(lngBitrate / 1000.0));
     return QString::number(lngKbps) + QStringLiteral(" kbps");
 }

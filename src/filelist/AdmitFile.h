@@ -21,9 +21,9 @@ struct Admission {
 // "Not a valid MP3 file!" (warning, titled "Kestrelund", the path as informative text).
 void AdmitFile(const Admission& admission, const QString& strPath);
 // The same, with the file opened as strName relative to the folder open as the descriptor
-// lngFolder, which spares the lookup of the folder's path; strPath (the folder's path joined with
-// strName) is still the row's text. A negative lngFolder opens strPath instead.
-void AdmitFile(const Admission& admission, const QString& strPath, int lngFolder,
+// folderFd, which spares the lookup of the folder's path; strPath (the folder's path joined with
+// strName) is still the row's text. A negative folderFd opens strPath instead.
+void AdmitFile(const Admission& admission, const QString& strPath, int folderFd,
                const QString& strName);
 
 // The folder, one "/", the name; no second separator when the folder already ends in "/".

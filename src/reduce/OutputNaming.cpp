@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "analysis/Rounding.h"
+
 namespace {
 
 // The decimal number at the start of strPiece: an optional sign, digits and at most one decimal
@@ -43,8 +45,7 @@ int16_t BitrateFromMenuText(const QString& strMenuText) {
     if (pieces.size() < 3) return 0;
     double dblValue = 0;
     if (!LeadingNumber(pieces[2], dblValue)) return 0;
-    // std::nearbyint rounds a half to the even neighbour in the default rounding mode.
-    const double dblRounded = std::nearbyint(dblValue);
+    const double dblRounded = RoundHalfEven(dblValue);
     if (dblRounded < std::numeric_limits<int16_t>::min() ||
         dblRounded > std::numeric_limits<int16_t>::max()) {
         return 0;

@@ -5,14 +5,12 @@
 #include <utility>
 
 #include "analysis/MP3Info.h"
+#include "common/ProgramNames.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/Shell32.h"
 
 namespace {
 
-const QString kTitle = QStringLiteral("Kestrelund");
-constexpr int kPointerDefault = 0;
-constexpr int kPointerHourglass = 11;
 // The encoder runs without a window.
 constexpr int kWindowHidden = 0;
 
@@ -65,7 +63,7 @@ void ReduceBatch::Run(ReduceHost& host) {
 
     const int lngRows = host.RowCount();
     if (lngRows <= 0) {
-        host.MessagePrompts().ShowMessage(host.MessageOwner(), kTitle,
+        host.MessagePrompts().ShowMessage(host.MessageOwner(), ProgramNames::kWindowTitle,
                                           QStringLiteral("No files added."), Prompts::Icon::None,
                                           QString());
         return;
@@ -79,7 +77,7 @@ void ReduceBatch::Run(ReduceHost& host) {
         const int lngCurrentRows = host.RowCount();
         if (lngRow > lngCurrentRows) break;
 
-        host.SetPointer(kPointerHourglass);
+        host.SetPointer(Pointer::Hourglass);
         host.SetProgress(static_cast<float>(static_cast<double>(lngRow) / lngCurrentRows * 100.0));
 
         const QString strInputPath = host.RowText(lngRow);
@@ -91,18 +89,20 @@ void ReduceBatch::Run(ReduceHost& host) {
 
         const int32_t lngResult = runner(arguments);
         if (IsStartError(lngResult)) {
-            host.SetPointer(kPointerDefault);
+            host.SetPointer(Pointer::Default);
             host.SetProgress(0);
             host.MessagePrompts().ShowMessage(
-                host.MessageOwner(), kTitle, QStringLiteral("The encoder could not be started."),
-                Prompts::Icon::Warning, strEncoderPath + u'\n' + StartFailureReason(lngResult));
+                host.MessageOwner(), ProgramNames::kWindowTitle,
+                QStringLiteral("The encoder could not be started."), Prompts::Icon::Warning,
+                strEncoderPath + u'\n' + StartFailureReason(lngResult));
             return;
         }
         if (lngResult != 0 || !IsGoodOutput(mp3Info, strOutputPath)) failedFiles << strInputPath;
     }
 
-    host.SetPointer(kPointerDefault);
+    host.SetPointer(Pointer::Default);
     host.SetProgress(0);
-    host.MessagePrompts().ShowMessage(host.MessageOwner(), kTitle, QStringLiteral("Done."),
-                                      Prompts::Icon::None, FailureSummary(failedFiles));
+    host.MessagePrompts().ShowMessage(host.MessageOwner(), ProgramNames::kWindowTitle,
+                                      QStringLiteral("Done."), Prompts::Icon::None,
+                                      FailureSummary(failedFiles));
 }

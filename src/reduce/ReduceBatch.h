@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <functional>
 
+#include "common/Pointer.h"
 #include "common/Prompts.h"
 
 class QWidget;
@@ -16,14 +17,14 @@ class ReduceHost {
   public:
     virtual ~ReduceHost() = default;
 
-    virtual int RowCount() = 0;                    // rows in the file list now
-    virtual QString RowText(int lngRow) = 0;       // the full path in row lngRow, counted from 1
-    virtual QString MenuText() = 0;                // the bitrate menu's current text
-    virtual void SetPointer(int lngPointer) = 0;   // 11 hourglass, 0 default
-    virtual void SetProgress(float sngValue) = 0;  // the progress bar, 0..100
-    virtual QString ProgramFolder() = 0;           // the folder the encoder lies in
-    virtual Prompts& MessagePrompts() = 0;         // where the run's messages go
-    virtual QWidget* MessageOwner() = 0;           // the window that owns those messages
+    virtual int RowCount() = 0;               // rows in the file list now
+    virtual QString RowText(int lngRow) = 0;  // the full path in row lngRow, counted from 1
+    virtual QString MenuText() = 0;           // the bitrate menu's current text
+    virtual void SetPointer(Pointer::Value pointer) = 0;  // hourglass, default
+    virtual void SetProgress(float sngValue) = 0;         // the progress bar, 0..100
+    virtual QString ProgramFolder() = 0;                  // the folder the encoder lies in
+    virtual Prompts& MessagePrompts() = 0;                // where the run's messages go
+    virtual QWidget* MessageOwner() = 0;                  // the window that owns those messages
 };
 
 class ReduceBatch {

@@ -3,13 +3,15 @@
 #include <QSettings>
 #include <cmath>
 
+#include "common/ProgramNames.h"
+
 namespace {
 
 constexpr int kMenuKbps[] = {8,  16,  24,  32,  40,  48,  56,  64,  80,
                              96, 112, 128, 144, 160, 192, 224, 256, 320};
 
 QSettings& Store(QSettings& settings) {
-    settings.beginGroup(QStringLiteral("Kestrelund"));
+    settings.beginGroup(ProgramNames::kSettingsGroup);
     return settings;
 }
 
@@ -35,12 +37,12 @@ int MenuIndexFromSetting(const QString& strStored) {
 }
 
 QString ReadMenuSetting() {
-    QSettings settings(QStringLiteral("Venmarrow"), QStringLiteral("Kestrelund"));
+    QSettings settings(ProgramNames::kOrganisation, ProgramNames::kApplication);
     return Store(settings).value(QStringLiteral("Combo1"), QStringLiteral("9")).toString();
 }
 
 void WriteMenuSetting(int intIndex) {
-    QSettings settings(QStringLiteral("Venmarrow"), QStringLiteral("Kestrelund"));
+    QSettings settings(ProgramNames::kOrganisation, ProgramNames::kApplication);
     Store(settings).setValue(QStringLiteral("Combo1"), QString::number(intIndex));
     settings.endGroup();
     settings.sync();

@@ -50,12 +50,12 @@ void FileListView::SetDragSource(bool blnOn) {
 void FileListView::SetMouseIcon(const QCursor& curIcon) {
     curMouseIcon = curIcon;
     blnHasMouseIcon = true;
-    if (lngMousePointer == 99) SetMousePointer(99);
+    if (mousePointer == Pointer::Custom) SetMousePointer(Pointer::Custom);
 }
 
 void FileListView::ClearMouseIcon() {
     blnHasMouseIcon = false;
-    if (lngMousePointer == 99) SetMousePointer(99);
+    if (mousePointer == Pointer::Custom) SetMousePointer(Pointer::Custom);
 }
 
 void FileListView::SetWindowBusy(bool blnBusy) {
@@ -63,25 +63,25 @@ void FileListView::SetWindowBusy(bool blnBusy) {
     ShowPointer();
 }
 
-void FileListView::SetMousePointer(int lngPointer) {
-    lngMousePointer = lngPointer;
+void FileListView::SetMousePointer(Pointer::Value pointer) {
+    mousePointer = pointer;
     ShowPointer();
 }
 
 void FileListView::ShowPointer() {
-    if (blnWindowBusy && lngMousePointer != 99) {
+    if (blnWindowBusy && mousePointer != Pointer::Custom) {
         // Unset, the viewport shows the window's hourglass.
         viewport()->unsetCursor();
         return;
     }
-    switch (lngMousePointer) {
-        case 1:
+    switch (mousePointer) {
+        case Pointer::Arrow:
             viewport()->setCursor(Qt::ArrowCursor);
             break;
-        case 11:
+        case Pointer::Hourglass:
             viewport()->setCursor(Qt::WaitCursor);
             break;
-        case 99:
+        case Pointer::Custom:
             viewport()->setCursor(blnHasMouseIcon ? curMouseIcon : QCursor(Qt::PointingHandCursor));
             break;
         default:

@@ -6,6 +6,8 @@
 #include <QCursor>
 #include <QTreeWidget>
 
+#include "common/Pointer.h"
+
 class QDragMoveEvent;
 class QDropEvent;
 
@@ -26,8 +28,8 @@ class FileListView : public QTreeWidget {
 
     // The list's own pointer, separate from the window's: 0 default, 1 arrow, 11 hourglass,
     // 99 the custom image set by SetMouseIcon (a pointing hand while none is set).
-    void SetMousePointer(int lngPointer);
-    int MousePointer() const { return lngMousePointer; }
+    void SetMousePointer(Pointer::Value pointer);
+    Pointer::Value MousePointer() const { return mousePointer; }
     void SetMouseIcon(const QCursor& curIcon);
     void ClearMouseIcon();
     bool HasMouseIcon() const { return blnHasMouseIcon; }
@@ -62,7 +64,7 @@ class FileListView : public QTreeWidget {
   private:
     void ShowPointer();
 
-    int lngMousePointer = 0;
+    Pointer::Value mousePointer = Pointer::Default;
     bool blnWindowBusy = false;
     bool blnDragSource = false;
     QCursor curMouseIcon;

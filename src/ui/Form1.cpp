@@ -21,6 +21,7 @@
 #include <QUrl>
 #include <cstdio>
 
+#include "common/ProgramNames.h"
 #include "filelist/AddFolder.h"
 #include "filelist/FileList.h"
 #include "ui/BitrateMenu.h"
@@ -201,18 +202,18 @@ void Form1::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Form1::SetMousePointer(int lngPointer) {
-    lngMousePointer = lngPointer;
+void Form1::SetMousePointer(Pointer::Value pointer) {
+    mousePointer = pointer;
     // The list's own arrow would hide the hourglass over the list.
-    ListView1->SetWindowBusy(lngPointer == 11);
-    switch (lngPointer) {
-        case 1:
+    ListView1->SetWindowBusy(pointer == Pointer::Hourglass);
+    switch (pointer) {
+        case Pointer::Arrow:
             setCursor(Qt::ArrowCursor);
             break;
-        case 11:
+        case Pointer::Hourglass:
             setCursor(Qt::WaitCursor);
             break;
-        case 99:
+        case Pointer::Custom:
             setCursor(blnHasMouseIcon ? curMouseIcon : QCursor(Qt::PointingHandCursor));
             break;
         default:
@@ -240,7 +241,7 @@ void Form1::Form_Load() {
              rctScreen.top() + qRound((rctScreen.height() - sizWindow.height()) / 2.0));
     }
 
-    setWindowTitle(QStringLiteral("Kestrelund"));
+    setWindowTitle(ProgramNames::kWindowTitle);
 
     // The hand pointer is optional: missing or unreadable means no custom pointer image.
     const QString strHand = QDir(strProgramFolder).filePath(QStringLiteral("HAND-M.CUR"));
@@ -284,7 +285,7 @@ void Form1::Form_Unload() {
     // there now. Then the program ends where it stands: a folder add or a Reduce run waiting in
     // its event loop goes no further (no more rows, no "Done."), and an encoder already started
     // is left to finish on its own.
-    QSettings(QStringLiteral("Venmarrow"), QStringLiteral("Kestrelund")).sync();
+    QSettings(ProgramNames::kOrganisation, ProgramNames::kApplication).sync();
     std::fflush(nullptr);
     EndProgram();
 }
@@ -309,7 +310,7 @@ class Form1ReduceHost : public ReduceHost {
     int RowCount() override { return form.fileList->RowCount(); }
     QString RowText(int lngRow) override { return form.fileList->PathAt(lngRow - 1); }
     QString MenuText() override { return form.Combo1->currentText(); }
-    void SetPointer(int lngPointer) override { form.SetMousePointer(lngPointer); }
+    void SetPointer(Pointer::Value pointer) override { form.SetMousePointer(pointer); }
     void SetProgress(float sngValue) override { form.SetProgressValue(sngValue); }
     QString ProgramFolder() override { return form.strProgramFolder; }
     Prompts& MessagePrompts() override { return form.prompts; }
@@ -342,24 +343,9 @@ void Form1::Check3_Click() {
         blnAddingFolder = false;
         return;
     }
-    SetMousePointer(11);
-    QStringList strFolders{strFolder.endsWith(u'/') ? strFolder : strFolder + u'/'};
-    // The walk reads each folder once: strFileNames[i] is ListFolderFiles(strFolders[i], "*.mp3").
-    QList<QStringList> strFileNames;
-    CollectSubfolders(strFolders, true, QStringLiteral("*.mp3"), strFileNames);
-    const Admission admission = ListAdmission();
-    for (qsizetype i = 0; i < strFolders.size(); ++i) {
-        const QString& strQueued = strFolders.at(i);
-        // The folder's files are opened relative to it, not each by its full path. A folder that
-        // has gone since the walk read it is passed over, like one that cannot be read.
-        const OpenFolder folder(strQueued);
-        if (folder.Descriptor() < 0) continue;
-        for (const QString& strName : strFileNames.at(i)) {
-            if (strName.startsWith(u'~')) continue;
-            AdmitFile(admission, JoinPath(strQueued, strName), folder.Descriptor(), strName);
-        }
-    }
-    SetMousePointer(0);
+    SetMousePointer(Pointer::Hourglass);
+    AddFolderFiles(ListAdmission(), strFolder);
+    SetMousePointer(Pointer::Default);
     blnAddingFolder = false;
 }
 
@@ -409,7 +395,7 @@ void Form1::ListView1_ItemClick(QTreeWidgetItem* item) {
     // shows a closed hand while a row is dragged.
     const QString strDrag = QDir(strProgramFolder).filePath(QStringLiteral("drag.ico"));
     ListView1->SetMouseIcon(LoadPointerImage(strDrag).value_or(QCursor(Qt::ClosedHandCursor)));
-    ListView1->SetMousePointer(99);
+    ListView1->SetMousePointer(Pointer::Custom);
     // Rows move only through the move handler; dropped files are refused until the button comes
     // up again (ListView1_MouseUp).
     ListView1->SetDragSource(false);
@@ -426,7 +412,7 @@ void Form1::ListView1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int, int
 }
 
 void Form1::ListView1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, int x, int y) {
-    ApplyPointerRule(0);
+    ApplyPointerRule(Pointer::Default);
     if (!blnDragging) return;
     itmUnder = RowAt(*ListView1, x, y);
     const int lngUnder = fileList->RowOfItem(itmUnder);
@@ -446,25 +432,25 @@ void Form1::ListView1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, int x, i
 
 void Form1::ListView1_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
     blnDragging = false;
-    ListView1->SetMousePointer(1);
+    ListView1->SetMousePointer(Pointer::Arrow);
     // A row click switched the drop target off; files dropped onto the list are taken again.
     ListView1->SetDropTarget(true);
 }
 
-void Form1::ApplyPointerRule(int lngPointer) {
+void Form1::ApplyPointerRule(Pointer::Value pointer) {
     // The hourglass of a folder add or a Reduce run stays until that operation ends.
-    if (MousePointer() == 11) return;
-    SetMousePointer(lngPointer);
+    if (MousePointer() == Pointer::Hourglass) return;
+    SetMousePointer(pointer);
 }
 
-void Form1::Check1_MouseMove() { ApplyPointerRule(99); }
+void Form1::Check1_MouseMove() { ApplyPointerRule(Pointer::Custom); }
 
-void Form1::Check2_MouseMove() { ApplyPointerRule(99); }
+void Form1::Check2_MouseMove() { ApplyPointerRule(Pointer::Custom); }
 
-void Form1::Check3_MouseMove() { ApplyPointerRule(99); }
+void Form1::Check3_MouseMove() { ApplyPointerRule(Pointer::Custom); }
 
-void Form1::Form_MouseMove() { ApplyPointerRule(0); }
+void Form1::Form_MouseMove() { ApplyPointerRule(Pointer::Default); }
 
-void Form1::Label1_MouseMove() { ApplyPointerRule(0); }
+void Form1::Label1_MouseMove() { ApplyPointerRule(Pointer::Default); }
 
-void Form1::ProgressBar1_MouseDown() { ApplyPointerRule(0); }
+void Form1::ProgressBar1_MouseDown() { ApplyPointerRule(Pointer::Default); }

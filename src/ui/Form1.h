@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "analysis/MP3Info.h"
+#include "common/Pointer.h"
 #include "common/Prompts.h"
 #include "filelist/AdmitFile.h"
 #include "reduce/ReduceBatch.h"
@@ -53,8 +54,8 @@ class Form1 : public QWidget {
 
     // The window's pointer: 0 default, 1 arrow, 11 hourglass, 99 the hand ("HAND-M.CUR", or a
     // pointing hand when it was not loaded).
-    int MousePointer() const { return lngMousePointer; }
-    void SetMousePointer(int lngPointer);
+    Pointer::Value MousePointer() const { return mousePointer; }
+    void SetMousePointer(Pointer::Value pointer);
     bool HasMouseIcon() const { return blnHasMouseIcon; }
 
     // The progress bar on a 0..100 scale; the exact value given is kept.
@@ -114,10 +115,10 @@ class Form1 : public QWidget {
   private:
     void CreateControls();
     void ConnectEvents();
-    // Sets the window's pointer to lngPointer unless it shows the hourglass (11).
-    void ApplyPointerRule(int lngPointer);
+    // Sets the window's pointer to pointer unless it shows the hourglass (11).
+    void ApplyPointerRule(Pointer::Value pointer);
 
-    int lngMousePointer = 0;
+    Pointer::Value mousePointer = Pointer::Default;
     QCursor curMouseIcon;
     bool blnHasMouseIcon = false;
     float sngProgressValue = 0;

@@ -3,13 +3,14 @@
 #include <QApplication>
 #include <QIcon>
 
+#include "common/ProgramNames.h"
 #include "ui/Form1.h"
 #include "ui/QtPrompts.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Venmarrow"));
-    QApplication::setApplicationName(QStringLiteral("Kestrelund"));
+    QApplication::setOrganizationName(ProgramNames::kOrganisation);
+    QApplication::setApplicationName(ProgramNames::kApplication);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kestrelund.png")));
     // Lets desktops match the window to its installed desktop entry.
     QGuiApplication::setDesktopFileName(QStringLiteral("org.venmarrow.kestrelund"));

@@ -25,7 +25,7 @@ class FakeReduceHost : public ReduceHost {
     int RowCount() override { return static_cast<int>(rows.size()); }
     QString RowText(int lngRow) override { return rows.at(lngRow - 1); }
     QString MenuText() override { return strMenu; }
-    void SetPointer(int lngPointer) override { pointers.push_back(lngPointer); }
+    void SetPointer(Pointer::Value pointer) override { pointers.push_back(pointer); }
     void SetProgress(float sngValue) override {
         progress.push_back(sngValue);
         if (onProgress) onProgress(sngValue);

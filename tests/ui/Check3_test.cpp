@@ -165,7 +165,7 @@ TEST_F(Check3Test, CancelChangesNothing) {
     tree.File("a.mp3");
     AdmitFile(form->ListAdmission(), tree.Path("a.mp3"));
     const std::vector<Row> before = Rows();
-    form->SetMousePointer(1);
+    form->SetMousePointer(Pointer::Arrow);
 
     Press();  // no answer queued: the dialog is cancelled
     EXPECT_EQ(prompts.folderPrompts.size(), 1);

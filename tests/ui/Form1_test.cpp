@@ -360,7 +360,7 @@ TEST_F(Form1Test, HandPointerIsLoadedFromTheProgramFolder) {
     file.close();
     auto form = Start();
     ASSERT_TRUE(form->HasMouseIcon());
-    form->SetMousePointer(99);
+    form->SetMousePointer(Pointer::Custom);
     EXPECT_EQ(form->cursor().shape(), Qt::BitmapCursor);
     EXPECT_EQ(form->cursor().hotSpot(), QPoint(5, 2));
 }
@@ -373,7 +373,7 @@ TEST_F(Form1Test, UnreadableHandPointerIsSkipped) {
     auto form = Start();
     EXPECT_FALSE(form->HasMouseIcon());
     EXPECT_EQ(form->Combo1->count(), 18);  // start-up went on
-    form->SetMousePointer(99);
+    form->SetMousePointer(Pointer::Custom);
     EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
 }
 
@@ -381,17 +381,17 @@ TEST_F(Form1Test, UnreadableHandPointerIsSkipped) {
 
 TEST_F(Form1Test, PointerValuesSelectTheirShapes) {
     auto form = Start();
-    form->SetMousePointer(11);
+    form->SetMousePointer(Pointer::Hourglass);
     EXPECT_EQ(form->MousePointer(), 11);
     EXPECT_EQ(form->cursor().shape(), Qt::WaitCursor);
-    form->SetMousePointer(1);
+    form->SetMousePointer(Pointer::Arrow);
     EXPECT_EQ(form->MousePointer(), 1);
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
     EXPECT_TRUE(form->testAttribute(Qt::WA_SetCursor));
-    form->SetMousePointer(99);  // no hand file: a pointing hand
+    form->SetMousePointer(Pointer::Custom);  // no hand file: a pointing hand
     EXPECT_EQ(form->MousePointer(), 99);
     EXPECT_EQ(form->cursor().shape(), Qt::PointingHandCursor);
-    form->SetMousePointer(0);
+    form->SetMousePointer(Pointer::Default);
     EXPECT_EQ(form->MousePointer(), 0);
     EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);  // a window's unset pointer
 }
@@ -516,14 +516,14 @@ TEST(FileListViewTest, DragEventsReachTheReceiverWhichDecides) {
 
 TEST(FileListViewTest, ListPointerKeepsItsValue) {
     FileListView list;
-    list.SetMousePointer(99);
+    list.SetMousePointer(Pointer::Custom);
     EXPECT_EQ(list.MousePointer(), 99);
     EXPECT_EQ(list.viewport()->cursor().shape(), Qt::PointingHandCursor);
     list.SetMouseIcon(QCursor(Qt::CrossCursor));
     EXPECT_EQ(list.viewport()->cursor().shape(), Qt::CrossCursor);
-    list.SetMousePointer(1);
+    list.SetMousePointer(Pointer::Arrow);
     EXPECT_EQ(list.viewport()->cursor().shape(), Qt::ArrowCursor);
-    list.SetMousePointer(0);
+    list.SetMousePointer(Pointer::Default);
     EXPECT_FALSE(list.viewport()->testAttribute(Qt::WA_SetCursor));
 }
 

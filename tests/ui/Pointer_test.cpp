@@ -76,7 +76,8 @@ const std::vector<HoverCase>& HoverTable() {
 
 TEST_F(PointerTest, EachHandlerSetsItsValueUnlessTheHourglassShows) {
     for (const HoverCase& hover : HoverTable()) {
-        for (const int lngBefore : {0, 1, 99, 11}) {
+        for (const Pointer::Value lngBefore :
+             {Pointer::Default, Pointer::Arrow, Pointer::Custom, Pointer::Hourglass}) {
             form->SetMousePointer(lngBefore);
             hover.handler(*form);
             const int lngExpected = lngBefore == 11 ? 11 : hover.lngValue;
