@@ -49,7 +49,7 @@ class BenchHost : public ReduceHost {
     int RowCount() override { return static_cast<int>(rows.size()); }
     QString RowText(int lngRow) override { return rows.at(lngRow - 1); }
     QString MenuText() override { return kMenu; }
-    void SetPointer(int) override {}
+    void SetPointer(Pointer::Value) override {}
     void SetProgress(float) override {}
     QString ProgramFolder() override { return KESTRELUND_BENCH_BIN_DIR; }
     Prompts& MessagePrompts() override { return prompts; }
