@@ -21,14 +21,12 @@ namespace {
 // A real folder, whatever path or link reached it.
 using FolderKey = std::pair<dev_t, ino_t>;
 
-QString WithSlash(const QString& strFolder) {
-    return strFolder.endsWith(u'/') ? strFolder : strFolder + u'/';
-}
+QString WithSlash(const QString& folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }
 
 // A name from a listing as text. Qt takes file names on this platform as UTF-8 (what
 // QFile::decodeName does with them); fromUtf8 decodes them the same way without setting up the
 // locale's decoder for every name.
-QString NameText(const char* strName) { return QString::fromUtf8(strName); }
+QString NameText(const char* name) { return QString::fromUtf8(name); }
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
@@ -39,26 +37,26 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 // from outside ASCII fold to those two (the Turkish dotted capital I, the Kelvin sign).
 class NameMatcher {
   public:
-    explicit NameMatcher(const QString& strPattern) : pattern(QFile::encodeName(strPattern)) {
-        blnTailOnly = pattern.startsWith('*');
-        for (qsizetype i = 1; i < pattern.size() && blnTailOnly; ++i) {
+    explicit NameMatcher(const QString& patternText) : pattern(QFile::encodeName(patternText)) {
+        tailOnly = pattern.startsWith('*');
+        for (qsizetype i = 1; i < pattern.size() && tailOnly; ++i) {
             const char c = AsciiLower(pattern[i]);
-            blnTailOnly = static_cast<unsigned char>(c) >= 0x20 &&
-                          static_cast<unsigned char>(c) < 0x80 && c != '*' && c != '?' &&
-                          c != '[' && c != '\\' && c != 'i' && c != 'k';
+            tailOnly = static_cast<unsigned char>(c) >= 0x20 &&
+                       static_cast<unsigned char>(c) < 0x80 && c != '*' && c != '?' && c != '[' &&
+                       c != '\\' && c != 'i' && c != 'k';
             tail += c;
         }
     }
 
-    bool Matches(const char* strName) const {
+    bool Matches(const char* name) const {
         // No FNM_PERIOD: hidden files match like any other.
-        if (!blnTailOnly) return fnmatch(pattern.constData(), strName, FNM_CASEFOLD) == 0;
-        const size_t lngLength = std::strlen(strName);
-        const size_t lngTail = static_cast<size_t>(tail.size());
-        if (lngLength < lngTail) return false;
-        const char* strEnd = strName + (lngLength - lngTail);
-        for (size_t i = 0; i < lngTail; ++i) {
-            if (AsciiLower(strEnd[i]) != tail[qsizetype(i)]) return false;
+        if (!tailOnly) return fnmatch(pattern.constData(), name, FNM_CASEFOLD) == 0;
+        const size_t length = std::strlen(name);
+        const size_t tailLength = static_cast<size_t>(tail.size());
+        if (length < tailLength) return false;
+        const char* end = name + (length - tailLength);
+        for (size_t i = 0; i < tailLength; ++i) {
+            if (AsciiLower(end[i]) != tail[qsizetype(i)]) return false;
         }
         return true;
     }
@@ -66,7 +64,7 @@ class NameMatcher {
   private:
     QByteArray pattern;
     QByteArray tail;  // lower case
-    bool blnTailOnly = false;
+    bool tailOnly = false;
 };
 
 // One folder opened for reading. The entries come straight from the kernel, many to a call, and
@@ -74,8 +72,8 @@ class NameMatcher {
 // one fstat and the reads of its entries.
 class Listing {
   public:
-    explicit Listing(const QString& strFolder)
-        : fd(open(QFile::encodeName(strFolder), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {}
+    explicit Listing(const QString& folder)
+        : fd(open(QFile::encodeName(folder), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK)) {}
     ~Listing() {
         if (fd >= 0) close(fd);
     }
@@ -92,17 +90,17 @@ class Listing {
     }
     // The next entry in listing order; nullptr at the end or on a read error.
     const dirent64* Next() {
-        if (lngPos >= lngFilled) {
-            ssize_t lngGot;
+        if (pos >= filled) {
+            ssize_t got;
             do {
-                lngGot = getdents64(fd, btBuffer, sizeof btBuffer);
-            } while (lngGot < 0 && errno == EINTR);
-            if (lngGot <= 0) return nullptr;
-            lngFilled = static_cast<size_t>(lngGot);
-            lngPos = 0;
+                got = getdents64(fd, buffer, sizeof buffer);
+            } while (got < 0 && errno == EINTR);
+            if (got <= 0) return nullptr;
+            filled = static_cast<size_t>(got);
+            pos = 0;
         }
-        const auto* entry = reinterpret_cast<const dirent64*>(btBuffer + lngPos);
-        lngPos += entry->d_reclen;
+        const auto* entry = reinterpret_cast<const dirent64*>(buffer + pos);
+        pos += entry->d_reclen;
         return entry;
     }
     // Where the entry leads, links followed; false when that cannot be found out.
@@ -112,15 +110,15 @@ class Listing {
 
   private:
     int fd;
-    size_t lngPos = 0;
-    size_t lngFilled = 0;
-    alignas(dirent64) char btBuffer[32768];
+    size_t pos = 0;
+    size_t filled = 0;
+    alignas(dirent64) char buffer[32768];
 };
 
-// The real folder at strFolder, links followed; false when it is not a folder (any more).
-bool FolderKeyOf(const QString& strFolder, FolderKey& key) {
+// The real folder at the path folder, links followed; false when it is not a folder (any more).
+bool FolderKeyOf(const QString& folder, FolderKey& key) {
     struct stat st;
-    if (stat(QFile::encodeName(strFolder), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (stat(QFile::encodeName(folder), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     key = {st.st_dev, st.st_ino};
     return true;
 }
@@ -141,20 +139,20 @@ struct Walk {
     }
 };
 
-// Reads the folder strFolder (ending in "/") once. With a walk, window events run meanwhile, and a
+// Reads folder (a path ending in "/") once. With a walk, window events run meanwhile, and a
 // folder that is not one of the given ones is first checked against the folders entered so far:
 // when it was entered before (reached by another road, such as a link), it is not read and the
 // result is false. With found: its subfolders that are not hidden go there, links to folders
 // included. With a matcher: the names of its files that match go to names. A folder that cannot
 // be read stays (true) but gives nothing.
-bool ReadFolder(const QString& strFolder, Walk* walk, bool blnGiven, QStringList* found,
+bool ReadFolder(const QString& folder, Walk* walk, bool given, QStringList* found,
                 const NameMatcher* matcher, QStringList* names) {
-    Listing listing(strFolder);
+    Listing listing(folder);
     if (walk) {
         walk->LetEventsRun();
-        if (!blnGiven) {
+        if (!given) {
             FolderKey key;
-            if (!listing.Key(key) && !FolderKeyOf(strFolder, key)) return false;
+            if (!listing.Key(key) && !FolderKeyOf(folder, key)) return false;
             if (!walk->visited.insert(key).second) return false;  // entered already
         }
     }
@@ -162,26 +160,26 @@ bool ReadFolder(const QString& strFolder, Walk* walk, bool blnGiven, QStringList
     if (!found && !matcher) return true;
     while (const dirent64* entry = listing.Next()) {
         // Hidden folders (and so "." and "..") are not entered; hidden files are listed.
-        const bool blnMayBeFolder = found != nullptr && entry->d_name[0] != '.';
-        if (blnMayBeFolder && walk) walk->LetEventsRun();
-        const bool blnMayBeFile = matcher != nullptr && matcher->Matches(entry->d_name);
-        if (!blnMayBeFolder && !blnMayBeFile) continue;
+        const bool mayBeFolder = found != nullptr && entry->d_name[0] != '.';
+        if (mayBeFolder && walk) walk->LetEventsRun();
+        const bool mayBeFile = matcher != nullptr && matcher->Matches(entry->d_name);
+        if (!mayBeFolder && !mayBeFile) continue;
 
         // Links (and entries of unknown type) count as what they lead to.
-        unsigned char bytType = entry->d_type;
-        if (bytType == DT_LNK || bytType == DT_UNKNOWN) {
+        unsigned char type = entry->d_type;
+        if (type == DT_LNK || type == DT_UNKNOWN) {
             struct stat st;
             if (!listing.Stat(entry, st)) continue;
-            bytType = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
+            type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
         }
-        if (bytType == DT_REG) {
+        if (type == DT_REG) {
             // Regular files only: never folders, and never devices or pipes, which could block
             // the analysis that reads them.
-            if (blnMayBeFile) *names << NameText(entry->d_name);
-        } else if (bytType == DT_DIR && blnMayBeFolder) {
+            if (mayBeFile) *names << NameText(entry->d_name);
+        } else if (type == DT_DIR && mayBeFolder) {
             // Whether it was entered before is found out when it is read, in queue order, so the
             // first road to a folder is the one kept.
-            *found << strFolder + NameText(entry->d_name) + u'/';
+            *found << folder + NameText(entry->d_name) + u'/';
         }
     }
     return true;
@@ -191,19 +189,18 @@ bool ReadFolder(const QString& strFolder, Walk* walk, bool blnGiven, QStringList
 // level's folders, less those entered before by another road (never the given ones), followed by
 // every folder below them, level by level; names (when wanted) one name list for each of them.
 // Below the given level, folders are only read for their subfolders when recurse is true.
-void CollectLevel(QStringList& folders, QList<QStringList>* names, bool blnGiven, bool recurse,
+void CollectLevel(QStringList& folders, QList<QStringList>* names, bool given, bool recurse,
                   Walk& walk) {
     QStringList kept, found;
     QList<QStringList> keptNames, foundNames;
     kept.reserve(folders.size());
-    for (const QString& strFolder : std::as_const(folders)) {
-        QStringList strNames;
-        if (!ReadFolder(WithSlash(strFolder), &walk, blnGiven,
-                        blnGiven || recurse ? &found : nullptr, walk.matcher,
-                        names ? &strNames : nullptr))
+    for (const QString& folder : std::as_const(folders)) {
+        QStringList folderNames;
+        if (!ReadFolder(WithSlash(folder), &walk, given, given || recurse ? &found : nullptr,
+                        walk.matcher, names ? &folderNames : nullptr))
             continue;
-        kept << strFolder;
-        if (names) keptNames << std::move(strNames);
+        kept << folder;
+        if (names) keptNames << std::move(folderNames);
     }
     if (!found.isEmpty()) CollectLevel(found, names ? &foundNames : nullptr, false, recurse, walk);
     folders = std::move(kept);
@@ -217,10 +214,9 @@ void CollectLevel(QStringList& folders, QList<QStringList>* names, bool blnGiven
 
 // The folders given count as entered, so a link back to one of them is not followed.
 void MarkGiven(const QStringList& folders, Walk& walk) {
-    for (const QString& strFolder : folders) {
+    for (const QString& folder : folders) {
         struct stat st;
-        if (stat(QFile::encodeName(strFolder), &st) == 0)
-            walk.visited.insert({st.st_dev, st.st_ino});
+        if (stat(QFile::encodeName(folder), &st) == 0) walk.visited.insert({st.st_dev, st.st_ino});
     }
 }
 

@@ -11,201 +11,199 @@ namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
 
-void AppendEscapedByte(std::string& strOut, unsigned char bytValue) {
-    strOut += "\\u00";
-    strOut += kHex[bytValue >> 4];
-    strOut += kHex[bytValue & 15];
+void AppendEscapedByte(std::string& out, unsigned char byte) {
+    out += "\\u00";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 15];
 }
 
-bool IsContinuation(unsigned char bytValue) { return (bytValue & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// Length of the valid UTF-8 sequence at the start of strBytes (2 to 4), or 0 when the bytes there
+// Length of the valid UTF-8 sequence at the start of bytes (2 to 4), or 0 when the bytes there
 // do not form one: overlong forms, surrogates and values past U+10FFFF are not valid.
-size_t Utf8SequenceLength(std::string_view strBytes) {
-    const auto at = [&](size_t i) { return static_cast<unsigned char>(strBytes[i]); };
+size_t Utf8SequenceLength(std::string_view bytes) {
+    const auto at = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
     const unsigned char b0 = at(0);
-    size_t lngLen = 0;
-    unsigned char bytLow = 0x80;
-    unsigned char bytHigh = 0xBF;
+    size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
     if (b0 >= 0xC2 && b0 <= 0xDF) {
-        lngLen = 2;
+        length = 2;
     } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        lngLen = 3;
-        if (b0 == 0xE0) bytLow = 0xA0;   // overlong
-        if (b0 == 0xED) bytHigh = 0x9F;  // surrogates
+        length = 3;
+        if (b0 == 0xE0) low = 0xA0;   // overlong
+        if (b0 == 0xED) high = 0x9F;  // surrogates
     } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        lngLen = 4;
-        if (b0 == 0xF0) bytLow = 0x90;   // overlong
-        if (b0 == 0xF4) bytHigh = 0x8F;  // past U+10FFFF
+        length = 4;
+        if (b0 == 0xF0) low = 0x90;   // overlong
+        if (b0 == 0xF4) high = 0x8F;  // past U+10FFFF
     } else {
         return 0;
     }
-    if (strBytes.size() < lngLen) return 0;
-    if (at(1) < bytLow || at(1) > bytHigh) return 0;
-    for (size_t i = 2; i < lngLen; ++i) {
+    if (bytes.size() < length) return 0;
+    if (at(1) < low || at(1) > high) return 0;
+    for (size_t i = 2; i < length; ++i) {
         if (!IsContinuation(at(i))) return 0;
     }
-    return lngLen;
+    return length;
 }
 
-void AppendInt(std::string& strOut, int64_t lngValue) {
+void AppendInt(std::string& out, int64_t value) {
     char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, lngValue);
-    strOut.append(buffer, result.ptr);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
 }
 
-void AppendBool(std::string& strOut, bool blnValue) { strOut += blnValue ? "true" : "false"; }
+void AppendBool(std::string& out, bool value) { out += value ? "true" : "false"; }
 
 }  // namespace
 
-void AppendJsonString(std::string& strOut, std::string_view strBytes) {
-    strOut += '"';
+void AppendJsonString(std::string& out, std::string_view bytes) {
+    out += '"';
     size_t i = 0;
-    while (i < strBytes.size()) {
+    while (i < bytes.size()) {
         // Printable ASCII other than '"' and '\' is copied as it is, a whole run at a time.
-        size_t lngRun = i;
-        while (lngRun < strBytes.size()) {
-            const unsigned char bytPlain = static_cast<unsigned char>(strBytes[lngRun]);
-            if (bytPlain < 0x20 || bytPlain >= 0x7F || bytPlain == '"' || bytPlain == '\\') break;
-            ++lngRun;
+        size_t run = i;
+        while (run < bytes.size()) {
+            const unsigned char plain = static_cast<unsigned char>(bytes[run]);
+            if (plain < 0x20 || plain >= 0x7F || plain == '"' || plain == '\\') break;
+            ++run;
         }
-        strOut.append(strBytes.data() + i, lngRun - i);
-        i = lngRun;
-        if (i == strBytes.size()) break;
-        const unsigned char bytValue = static_cast<unsigned char>(strBytes[i]);
-        if (bytValue >= 0x80) {
-            const size_t lngLen = Utf8SequenceLength(strBytes.substr(i));
-            if (lngLen == 0) {
-                AppendEscapedByte(strOut, bytValue);
+        out.append(bytes.data() + i, run - i);
+        i = run;
+        if (i == bytes.size()) break;
+        const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+        if (byte >= 0x80) {
+            const size_t length = Utf8SequenceLength(bytes.substr(i));
+            if (length == 0) {
+                AppendEscapedByte(out, byte);
                 ++i;
             } else {
-                strOut.append(strBytes.substr(i, lngLen));
-                i += lngLen;
+                out.append(bytes.substr(i, length));
+                i += length;
             }
             continue;
         }
-        switch (bytValue) {
+        switch (byte) {
             case '"':
-                strOut += "\\\"";
+                out += "\\\"";
                 break;
             case '\\':
-                strOut += "\\\\";
+                out += "\\\\";
                 break;
             case '\b':
-                strOut += "\\b";
+                out += "\\b";
                 break;
             case '\f':
-                strOut += "\\f";
+                out += "\\f";
                 break;
             case '\n':
-                strOut += "\\n";
+                out += "\\n";
                 break;
             case '\r':
-                strOut += "\\r";
+                out += "\\r";
                 break;
             case '\t':
-                strOut += "\\t";
+                out += "\\t";
                 break;
             default:
-                if (bytValue < 0x20 || bytValue == 0x7F) {
-                    AppendEscapedByte(strOut, bytValue);
+                if (byte < 0x20 || byte == 0x7F) {
+                    AppendEscapedByte(out, byte);
                 } else {
-                    strOut += static_cast<char>(bytValue);
+                    out += static_cast<char>(byte);
                 }
         }
         ++i;
     }
-    strOut += '"';
+    out += '"';
 }
 
-void AppendJsonNumber(std::string& strOut, double dblValue) {
-    if (!std::isfinite(dblValue)) {
-        strOut += "null";
+void AppendJsonNumber(std::string& out, double value) {
+    if (!std::isfinite(value)) {
+        out += "null";
         return;
     }
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, dblValue);
-    strOut.append(buffer, result.ptr);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr);
 }
 
-void AppendJsonLine(std::string& strOut, std::string_view strPath, bool blnValid,
-                    const MP3Info& info) {
-    strOut += "{\"path\":";
-    AppendJsonString(strOut, strPath);
-    strOut += ",\"valid\":";
-    AppendBool(strOut, blnValid);
-    strOut += ",\"FirstFrame\":";
-    AppendInt(strOut, info.FirstFrame());
-    strOut += ",\"Duration\":";
-    AppendJsonNumber(strOut, info.Duration());
-    strOut += ",\"Channels\":";
-    AppendInt(strOut, info.Channels());
-    strOut += ",\"Samplerate\":";
-    AppendInt(strOut, info.Samplerate());
-    strOut += ",\"Bitrate\":";
-    AppendInt(strOut, info.Bitrate());
-    strOut += ",\"FileSize\":";
-    AppendInt(strOut, info.FileSize());
-    strOut += ",\"MpegBytes\":";
-    AppendInt(strOut, info.MpegBytes());
-    strOut += ",\"Frames\":";
-    AppendInt(strOut, info.Frames());
-    strOut += ",\"Layer\":";
-    AppendInt(strOut, info.Layer());
-    strOut += ",\"MpegVersion\":";
+void AppendJsonLine(std::string& out, std::string_view path, bool valid, const MP3Info& info) {
+    out += "{\"path\":";
+    AppendJsonString(out, path);
+    out += ",\"valid\":";
+    AppendBool(out, valid);
+    out += ",\"FirstFrame\":";
+    AppendInt(out, info.FirstFrame());
+    out += ",\"Duration\":";
+    AppendJsonNumber(out, info.Duration());
+    out += ",\"Channels\":";
+    AppendInt(out, info.Channels());
+    out += ",\"Samplerate\":";
+    AppendInt(out, info.Samplerate());
+    out += ",\"Bitrate\":";
+    AppendInt(out, info.Bitrate());
+    out += ",\"FileSize\":";
+    AppendInt(out, info.FileSize());
+    out += ",\"MpegBytes\":";
+    AppendInt(out, info.MpegBytes());
+    out += ",\"Frames\":";
+    AppendInt(out, info.Frames());
+    out += ",\"Layer\":";
+    AppendInt(out, info.Layer());
+    out += ",\"MpegVersion\":";
     // The float's own shortest form (2.5, not 2.5000000000000000).
     if (std::isfinite(info.MpegVersion())) {
         char buffer[32];
         const auto result = std::to_chars(buffer, buffer + sizeof buffer, info.MpegVersion());
-        strOut.append(buffer, result.ptr);
+        out.append(buffer, result.ptr);
     } else {
-        strOut += "null";
+        out += "null";
     }
-    strOut += ",\"CopyrightBit\":";
-    AppendBool(strOut, info.CopyrightBit());
-    strOut += ",\"OriginalBit\":";
-    AppendBool(strOut, info.OriginalBit());
-    strOut += ",\"PrivateBit\":";
-    AppendBool(strOut, info.PrivateBit());
-    strOut += ",\"Protected\":";
-    AppendBool(strOut, info.Protected());
-    strOut += ",\"Emphasis\":";
-    AppendBool(strOut, info.Emphasis());
-    strOut += ",\"IsVBR\":";
-    AppendBool(strOut, info.IsVBR());
-    strOut += "}\n";
+    out += ",\"CopyrightBit\":";
+    AppendBool(out, info.CopyrightBit());
+    out += ",\"OriginalBit\":";
+    AppendBool(out, info.OriginalBit());
+    out += ",\"PrivateBit\":";
+    AppendBool(out, info.PrivateBit());
+    out += ",\"Protected\":";
+    AppendBool(out, info.Protected());
+    out += ",\"Emphasis\":";
+    AppendBool(out, info.Emphasis());
+    out += ",\"IsVBR\":";
+    AppendBool(out, info.IsVBR());
+    out += "}\n";
 }
 
-std::string FormatDuration(double dblMilliseconds) {
-    if (!std::isfinite(dblMilliseconds)) return "?:??";
-    const double dblSeconds = RoundHalfEven(std::fabs(dblMilliseconds) / 1000.0);
-    const auto lngSeconds = static_cast<int64_t>(std::fmod(dblSeconds, 60.0));
-    const double dblMinutes = std::floor(dblSeconds / 60.0);
-    std::string strText = dblMilliseconds < 0 && dblSeconds > 0 ? "-" : "";
+std::string FormatDuration(double milliseconds) {
+    if (!std::isfinite(milliseconds)) return "?:??";
+    const double seconds = RoundHalfEven(std::fabs(milliseconds) / 1000.0);
+    const auto wholeSeconds = static_cast<int64_t>(std::fmod(seconds, 60.0));
+    const double minutes = std::floor(seconds / 60.0);
+    std::string text = milliseconds < 0 && seconds > 0 ? "-" : "";
     char buffer[32];
     const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, dblMinutes, std::chars_format::fixed, 0);
-    strText.append(buffer, result.ptr);
-    strText += ':';
-    strText += static_cast<char>('0' + lngSeconds / 10);
-    strText += static_cast<char>('0' + lngSeconds % 10);
-    return strText;
+        std::to_chars(buffer, buffer + sizeof buffer, minutes, std::chars_format::fixed, 0);
+    text.append(buffer, result.ptr);
+    text += ':';
+    text += static_cast<char>('0' + wholeSeconds / 10);
+    text += static_cast<char>('0' + wholeSeconds % 10);
+    return text;
 }
 
-void AppendHumanLine(std::string& strOut, std::string_view strPath, bool blnValid,
-                     const MP3Info& info) {
-    strOut.append(strPath);
-    if (!blnValid) {
-        strOut += ": not a valid MP3 file\n";
+void AppendHumanLine(std::string& out, std::string_view path, bool valid, const MP3Info& info) {
+    out.append(path);
+    if (!valid) {
+        out += ": not a valid MP3 file\n";
         return;
     }
-    strOut += ": ";
-    AppendInt(strOut, static_cast<int64_t>(RoundHalfEven(info.Bitrate() / 1000.0)));
-    strOut += " kbps, ";
-    AppendInt(strOut, info.Samplerate());
-    strOut += " Hz, ";
-    strOut += info.Channels() == 1 ? "mono" : "stereo";
-    strOut += ", ";
-    strOut += FormatDuration(info.Duration());
-    strOut += info.IsVBR() ? ", VBR\n" : ", CBR\n";
+    out += ": ";
+    AppendInt(out, static_cast<int64_t>(RoundHalfEven(info.Bitrate() / 1000.0)));
+    out += " kbps, ";
+    AppendInt(out, info.Samplerate());
+    out += " Hz, ";
+    out += info.Channels() == 1 ? "mono" : "stereo";
+    out += ", ";
+    out += FormatDuration(info.Duration());
+    out += info.IsVBR() ? ", VBR\n" : ", CBR\n";
 }

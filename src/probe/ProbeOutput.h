@@ -9,18 +9,16 @@ class MP3Info;
 // Appends bytes as a JSON string literal (quotes included). Runs of valid UTF-8 are copied; '"',
 // '\' and control characters are escaped; every byte that is not part of valid UTF-8 becomes
 // \u00XX with the byte's value, so any path gives valid JSON.
-void AppendJsonString(std::string& strOut, std::string_view strBytes);
+void AppendJsonString(std::string& out, std::string_view bytes);
 
 // Appends the shortest text that reads back as exactly the same double ("null" if not finite).
-void AppendJsonNumber(std::string& strOut, double dblValue);
+void AppendJsonNumber(std::string& out, double value);
 
 // {"path":...,"valid":...,"FirstFrame":...,...,"IsVBR":...} and a newline.
-void AppendJsonLine(std::string& strOut, std::string_view strPath, bool blnValid,
-                    const MP3Info& info);
+void AppendJsonLine(std::string& out, std::string_view path, bool valid, const MP3Info& info);
 
 // "PATH: 128 kbps, 44100 Hz, stereo, 4:22, CBR" or "PATH: not a valid MP3 file", and a newline.
-void AppendHumanLine(std::string& strOut, std::string_view strPath, bool blnValid,
-                     const MP3Info& info);
+void AppendHumanLine(std::string& out, std::string_view path, bool valid, const MP3Info& info);
 
 // Milliseconds as minutes and seconds, rounded to the nearest second (halves to even): "4:22".
-std::string FormatDuration(double dblMilliseconds);
+std::string FormatDuration(double milliseconds);

@@ -32,62 +32,62 @@ constexpr const char* kUsage =
     "Exit status: 0 when every file is a valid MP3 file, 1 when any is not, 2 on a usage error\n"
     "(or when the output cannot be written).\n";
 
-int UsageError(const char* strMessage, const char* strArgument) {
-    std::fprintf(stderr, "kestrelund-info: %s%s\n\n%s", strMessage, strArgument, kUsage);
+int UsageError(const char* message, const char* argument) {
+    std::fprintf(stderr, "kestrelund-info: %s%s\n\n%s", message, argument, kUsage);
     return 2;
 }
 
 // Writes and empties the buffer; false when stdout failed.
-bool Flush(std::string& strOut) {
-    const bool blnOk = std::fwrite(strOut.data(), 1, strOut.size(), stdout) == strOut.size();
-    strOut.clear();
-    return blnOk;
+bool Flush(std::string& out) {
+    const bool ok = std::fwrite(out.data(), 1, out.size(), stdout) == out.size();
+    out.clear();
+    return ok;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool blnJson = false;
+    bool json = false;
     std::vector<const char*> files;
-    bool blnOptions = true;
+    bool optionsOpen = true;
     for (int i = 1; i < argc; ++i) {
-        const char* strArg = argv[i];
-        if (blnOptions && std::strcmp(strArg, "--") == 0) {
-            blnOptions = false;
-        } else if (blnOptions && std::strcmp(strArg, "--json") == 0) {
-            blnJson = true;
-        } else if (blnOptions &&
-                   (std::strcmp(strArg, "--help") == 0 || std::strcmp(strArg, "-h") == 0)) {
+        const char* arg = argv[i];
+        if (optionsOpen && std::strcmp(arg, "--") == 0) {
+            optionsOpen = false;
+        } else if (optionsOpen && std::strcmp(arg, "--json") == 0) {
+            json = true;
+        } else if (optionsOpen &&
+                   (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
             std::fputs(kUsage, stdout);
             return std::fflush(stdout) == 0 ? 0 : 2;
-        } else if (blnOptions && strArg[0] == '-' && strArg[1] != '\0') {
-            return UsageError("unknown option ", strArg);
+        } else if (optionsOpen && arg[0] == '-' && arg[1] != '\0') {
+            return UsageError("unknown option ", arg);
         } else {
-            files.push_back(strArg);
+            files.push_back(arg);
         }
     }
     if (files.empty()) return UsageError("no files given", "");
 
     MP3Info info;
-    std::string strOut;
-    strOut.reserve(1 << 17);
-    bool blnAllValid = true;
-    bool blnWritten = true;
-    for (const char* strPath : files) {
-        const std::string strFile(strPath);
-        const bool blnValid = info.ReadMP3Info(strFile);
-        blnAllValid = blnAllValid && blnValid;
-        if (blnJson) {
-            AppendJsonLine(strOut, strFile, blnValid, info);
+    std::string out;
+    out.reserve(1 << 17);
+    bool allValid = true;
+    bool written = true;
+    for (const char* path : files) {
+        const std::string file(path);
+        const bool valid = info.ReadMP3Info(file);
+        allValid = allValid && valid;
+        if (json) {
+            AppendJsonLine(out, file, valid, info);
         } else {
-            AppendHumanLine(strOut, strFile, blnValid, info);
+            AppendHumanLine(out, file, valid, info);
         }
-        if (strOut.size() >= (1 << 16)) blnWritten = Flush(strOut) && blnWritten;
+        if (out.size() >= (1 << 16)) written = Flush(out) && written;
     }
-    blnWritten = Flush(strOut) && blnWritten;
-    if (std::fflush(stdout) != 0 || !blnWritten) {
+    written = Flush(out) && written;
+    if (std::fflush(stdout) != 0 || !written) {
         std::fprintf(stderr, "kestrelund-info: could not write the output\n");
         return 2;
     }
-    return blnAllValid ? 0 : 1;
+    return allValid ? 0 : 1;
 }

@@ -12,10 +12,10 @@ constexpr int kMargin = 4;    // inside the button's frame
 
 }  // namespace
 
-CaptionButton::CaptionButton(const QString& strCaption, const QString& strPicture, QWidget* parent)
+CaptionButton::CaptionButton(const QString& caption, const QString& picture, QWidget* parent)
     : QToolButton(parent) {
-    setText(strCaption);
-    setIcon(QIcon(strPicture));
+    setText(caption);
+    setIcon(QIcon(picture));
     setIconSize(QSize(kPicture, kPicture));
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     setCheckable(true);
@@ -29,7 +29,7 @@ void CaptionButton::paintEvent(QPaintEvent*) {
 
     // The frame and background come from the style; picture and caption are drawn here so that
     // the caption can wrap.
-    const QString strCaption = option.text;
+    const QString caption = option.text;
     const QIcon icon = option.icon;
     option.text.clear();
     option.icon = QIcon();
@@ -42,11 +42,11 @@ void CaptionButton::paintEvent(QPaintEvent*) {
     }
     const int flags = Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap;
     const QRect rctText = painter.fontMetrics().boundingRect(
-        QRect(0, 0, rctInner.width(), rctInner.height()), flags, strCaption);
-    const int lngBlock = kPicture + kGap + rctText.height();
-    const int lngTop = rctInner.top() + qMax(0, (rctInner.height() - lngBlock) / 2);
+        QRect(0, 0, rctInner.width(), rctInner.height()), flags, caption);
+    const int block = kPicture + kGap + rctText.height();
+    const int top = rctInner.top() + qMax(0, (rctInner.height() - block) / 2);
 
-    const QRect rctPicture(rctInner.center().x() - kPicture / 2 + 1, lngTop, kPicture, kPicture);
+    const QRect rctPicture(rctInner.center().x() - kPicture / 2 + 1, top, kPicture, kPicture);
     if (!icon.isNull()) {
         icon.paint(&painter, rctPicture, Qt::AlignCenter,
                    isEnabled() ? QIcon::Normal : QIcon::Disabled);
@@ -55,5 +55,5 @@ void CaptionButton::paintEvent(QPaintEvent*) {
                            rctInner.bottom() - rctPicture.bottom() - kGap);
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
-    painter.drawText(rctCaption, flags, strCaption);
+    painter.drawText(rctCaption, flags, caption);
 }

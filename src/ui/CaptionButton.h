@@ -8,7 +8,7 @@ class CaptionButton : public QToolButton {
     Q_OBJECT
 
   public:
-    CaptionButton(const QString& strCaption, const QString& strPicture, QWidget* parent = nullptr);
+    CaptionButton(const QString& caption, const QString& picture, QWidget* parent = nullptr);
 
   protected:
     void paintEvent(QPaintEvent* event) override;
