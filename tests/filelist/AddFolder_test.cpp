@@ -14,8 +14,8 @@
 #include "filelist/AddFolder.h"
 #include "filelist/AdmitFile.h"
 #include "filelist/FileList.h"
-#include "filelist/FolderTree.h"
 #include "support/FakePrompts.h"
+#include "support/FolderTree.h"
 #include "support/RunAsNobody.h"
 
 using foldertree::InListingOrder;

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "FakeReduceHost.h"
-#include "ReduceTestFiles.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/ReduceBatch.h"
 #include "reduce/Shell32.h"
+#include "support/ReduceTestFiles.h"
 
 using namespace reducetest;
 

@@ -9,10 +9,10 @@
 #include <QTemporaryDir>
 
 #include "FakeReduceHost.h"
-#include "ReduceTestFiles.h"
 #include "analysis/MP3Info.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/ReduceBatch.h"
+#include "support/ReduceTestFiles.h"
 
 using namespace reducetest;
 

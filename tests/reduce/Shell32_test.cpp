@@ -10,8 +10,8 @@
 #include <QThread>
 #include <QTimer>
 
-#include "ReduceTestFiles.h"
 #include "reduce/Shell32.h"
+#include "support/ReduceTestFiles.h"
 
 using namespace reducetest;
 

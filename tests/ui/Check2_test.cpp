@@ -10,7 +10,7 @@
 
 #include "WindowFixture.h"
 #include "reduce/OutputNaming.h"
-#include "reduce/ReduceTestFiles.h"
+#include "support/ReduceTestFiles.h"
 
 using namespace reducetest;
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "WindowFixture.h"
-#include "filelist/FolderTree.h"
+#include "support/FolderTree.h"
 #include "support/RunAsNobody.h"
 
 using foldertree::InListingOrder;

@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "WindowFixture.h"
-#include "filelist/FolderTree.h"
+#include "support/FolderTree.h"
 
 using foldertree::Tree;
 

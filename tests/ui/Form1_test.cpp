@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <memory>
 
+#include "WindowFixture.h"
 #include "filelist/FileList.h"
 #include "support/FakePrompts.h"
 #include "support/Mp3Bytes.h"
@@ -30,14 +31,6 @@
 #include "ui/Form1.h"
 
 namespace {
-
-// Every window test of this program keeps the menu setting in a temporary folder, never in the
-// user's: the settings store reads XDG_CONFIG_HOME once, so it is set before any test runs.
-const bool blnConfigRedirected = [] {
-    static QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    return true;
-}();
 
 // The store's file: the settings store fixes its folder once per process, so ask it.
 QString ConfigFile() { return QSettings("Venmarrow", "Kestrelund").fileName(); }
@@ -95,16 +88,12 @@ void ShowAndSettle(QWidget* widget) {
     QApplication::processEvents();
 }
 
-class Form1Test : public ::testing::Test {
+// Each test starts its windows itself (Start), most of them after setting the stored choice.
+class Form1Test : public windowtest::WindowTest {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(blnConfigRedirected);
-        ASSERT_TRUE(programFolder.isValid());
+        ASSERT_TRUE(programFolder.isValid());  // no "HAND-M.CUR" unless a test puts one there
         ASSERT_TRUE(files.isValid());
-    }
-
-    std::unique_ptr<Form1> Start() {
-        return std::make_unique<Form1>(prompts, programFolder.path());
     }
 
     QString MakeFile(const QString& strName, const QByteArray& btData) {
@@ -116,17 +105,8 @@ class Form1Test : public ::testing::Test {
     }
     QString Mp3(const QString& strName) { return MakeFile(strName, Mp3Frames(3)); }
 
-    static std::vector<std::pair<QString, QString>> Rows(const Form1& form) {
-        std::vector<std::pair<QString, QString>> rows;
-        for (int i = 0; i < form.ListView1->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = form.ListView1->topLevelItem(i);
-            rows.emplace_back(item->text(0), item->text(1));
-        }
-        return rows;
-    }
+    static std::vector<windowtest::Row> Rows(const Form1& window) { return RowsOf(window); }
 
-    FakePrompts prompts;
-    QTemporaryDir programFolder;  // no "HAND-M.CUR" unless a test puts one there
     QTemporaryDir files;
 };
 
@@ -554,7 +534,7 @@ TEST_F(Form1Test, DialogAddsOneOrSeveralFilesInTheGivenOrder) {
     form->Check1->click();
     form->Check1->click();
     EXPECT_EQ(prompts.openFileTitles.size(), 2);
-    using Row = std::pair<QString, QString>;
+    using windowtest::Row;
     const std::vector<Row> expected = {{strOne, "128 kbps"},
                                        {strB, "128 kbps"},
                                        {strA, "128 kbps"},
@@ -577,7 +557,7 @@ TEST_F(Form1Test, DialogWarnsOncePerInvalidFileAndKeepsGoing) {
     };
     prompts.openFileAnswers.push_back({strFirst, strText, strFast, strMissing});
     form->Check1->click();
-    using Row = std::pair<QString, QString>;
+    using windowtest::Row;
     const std::vector<Row> expected = {{strFirst, "128 kbps"}, {strFast, "160 kbps"}};
     EXPECT_EQ(Rows(*form), expected);
     ASSERT_EQ(prompts.messages.size(), 2);

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "WindowFixture.h"
-#include "filelist/FolderTree.h"
 #include "reduce/OutputNaming.h"
-#include "reduce/ReduceTestFiles.h"
+#include "support/FolderTree.h"
+#include "support/ReduceTestFiles.h"
 
 namespace {
 

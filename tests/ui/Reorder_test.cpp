@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "WindowFixture.h"
-#include "reduce/ReduceTestFiles.h"
+#include "support/ReduceTestFiles.h"
 #include "ui/RowReorder.h"
 
 namespace {

@@ -23,9 +23,9 @@
 #include <memory>
 
 #include "WindowFixture.h"
-#include "filelist/FolderTree.h"
 #include "reduce/OutputNaming.h"
-#include "reduce/ReduceTestFiles.h"
+#include "support/FolderTree.h"
+#include "support/ReduceTestFiles.h"
 
 using reducetest::ReadBytes;
 using reducetest::ShellQuote;

@@ -1,7 +1,8 @@
 #pragma once
 // The set-up the window tests share: the menu setting kept in a temporary folder instead of the
 // user's own, a temporary program folder, prompts answered by a fake, the window itself, and the
-// list read back as rows.
+// list read back as rows. Tests that start windows of their own (after changing the stored
+// setting, say) override SetUp and call Start.
 
 #include <gtest/gtest.h>
 
@@ -15,8 +16,8 @@
 
 #include "filelist/FileList.h"
 #include "reduce/OutputNaming.h"
-#include "reduce/ReduceTestFiles.h"
 #include "support/FakePrompts.h"
+#include "support/ReduceTestFiles.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
 
@@ -34,7 +35,7 @@ class WindowTest : public ::testing::Test {
     // The window, not yet shown, over an empty program folder.
     void SetUp() override {
         ASSERT_TRUE(programFolder.isValid());  // holds no "HAND-M.CUR" unless a test puts one
-        form = std::make_unique<Form1>(prompts, programFolder.path());
+        form = Start();
     }
 
     // The window goes first, before anything a test class keeps beside it.
@@ -46,13 +47,19 @@ class WindowTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
     }
 
-    // The list's rows, top to bottom.
-    std::vector<Row> Rows() const {
+    // A new window, not yet shown, over the program folder and the fake prompts.
+    std::unique_ptr<Form1> Start() {
+        return std::make_unique<Form1>(prompts, programFolder.path());
+    }
+
+    // The rows of a window's list, top to bottom.
+    static std::vector<Row> RowsOf(const Form1& window) {
         std::vector<Row> rows;
-        for (int i = 0; i < form->fileList->RowCount(); ++i)
-            rows.emplace_back(form->fileList->PathAt(i), form->fileList->BitrateAt(i));
+        for (int i = 0; i < window.fileList->RowCount(); ++i)
+            rows.emplace_back(window.fileList->PathAt(i), window.fileList->BitrateAt(i));
         return rows;
     }
+    std::vector<Row> Rows() const { return RowsOf(*form); }
 
     // A stand-in encoder in the program folder: a shell script running strBody.
     bool WriteEncoder(const QString& strBody) const {
