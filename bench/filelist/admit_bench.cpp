@@ -22,6 +22,7 @@
 
 #include "BenchSupport.h"
 #include "filelist/AdmitFile.h"
+#include "filelist/FileList.h"
 #include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
@@ -106,7 +107,7 @@ void BM_HundredThousandRows(benchmark::State& state) {
         Repaint(form);
         const auto t3 = Clock::now();
         AdmitFile(form.ListAdmission(), collection.paths[0]);
-        form.ListView1->scrollToItem(form.ListView1->topLevelItem(kRows));
+        form.ListView1->scrollToItem(form.fileList->ItemAt(kRows));
         Repaint(form);
         const auto t4 = Clock::now();
         // A page of scrolling as the wheel or the scroll bar does it, in the middle of the list.
@@ -118,7 +119,7 @@ void BM_HundredThousandRows(benchmark::State& state) {
         Repaint(form);
         const auto t6 = Clock::now();
 
-        if (form.ListView1->topLevelItemCount() != kRows + 1 || !window.prompts.messages.empty()) {
+        if (form.fileList->RowCount() != kRows + 1 || !window.prompts.messages.empty()) {
             state.SkipWithError("not every row was added");
             return;
         }
@@ -148,7 +149,7 @@ void BM_AdmitFilesAgainstProbe(benchmark::State& state) {
 
     double dblAdmit = 0, dblProbe = 0;
     for (auto _ : state) {
-        form.ListView1->clear();
+        form.fileList->Clear();
         Repaint(form);
         const auto t0 = Clock::now();
         for (const QString& strPath : collection.paths) AdmitFile(form.ListAdmission(), strPath);
@@ -157,7 +158,7 @@ void BM_AdmitFilesAgainstProbe(benchmark::State& state) {
         const int lngProbeStatus = RunProbe(strProbe, collection.files);
         const auto t2 = Clock::now();
 
-        if (form.ListView1->topLevelItemCount() != kFiles || !prompts.messages.empty()) {
+        if (form.fileList->RowCount() != kFiles || !prompts.messages.empty()) {
             state.SkipWithError("not every file was admitted without a warning");
             return;
         }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "filelist/FileList.h"
 #include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
@@ -83,7 +84,7 @@ void BM_AddFolderTreeAgainstProbe(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     double dblButton = 0, dblProbe = 0, dblButtonCpu = 0, dblProbeCpu = 0;
     for (auto _ : state) {
-        form.ListView1->clear();
+        form.fileList->Clear();
         prompts.folderAnswers.push_back(tree.strRoot);
         const double dblCpu0 = OwnCpu();
         const auto t0 = Clock::now();
@@ -96,8 +97,7 @@ void BM_AddFolderTreeAgainstProbe(benchmark::State& state) {
         dblButtonCpu += dblCpu1 - dblCpu0;
         dblProbeCpu += ChildrenCpu() - dblChildren0;
 
-        if (form.ListView1->topLevelItemCount() != int(tree.files.size()) ||
-            !prompts.messages.empty()) {
+        if (form.fileList->RowCount() != int(tree.files.size()) || !prompts.messages.empty()) {
             state.SkipWithError("the folder add did not admit every file without a warning");
             return;
         }
