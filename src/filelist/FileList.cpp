@@ -2,6 +2,24 @@
 
 #include <QTreeWidget>
 #include <QTreeWidgetItem>
+#include <utility>
+
+namespace {
+
+// A row added through FileList: a plain item that also holds its file's id.
+class FileListItem : public QTreeWidgetItem {
+  public:
+    explicit FileListItem(FileList::RowId lngId) : QTreeWidgetItem(UserType), lngId(lngId) {}
+    FileList::RowId lngId;
+};
+
+FileListItem* AsFileListItem(QTreeWidgetItem* item) {
+    return item != nullptr && item->type() == QTreeWidgetItem::UserType
+               ? static_cast<FileListItem*>(item)
+               : nullptr;
+}
+
+}  // namespace
 
 FileList::FileList(QTreeWidget& view) : view(view) {
     // Rows can also leave through the control itself (its clear(), or a removal elsewhere); the
@@ -10,8 +28,10 @@ FileList::FileList(QTreeWidget& view) : view(view) {
                                 [this](const QModelIndex& parent, int lngFirst, int lngLast) {
                                     if (!parent.isValid()) Forget(lngFirst, lngLast);
                                 });
-    resetting = QObject::connect(view.model(), &QAbstractItemModel::modelAboutToBeReset,
-                                 [this] { items.clear(); });
+    resetting = QObject::connect(view.model(), &QAbstractItemModel::modelAboutToBeReset, [this] {
+        items.clear();
+        blnIndexed = false;
+    });
 }
 
 FileList::~FileList() {
@@ -21,11 +41,10 @@ FileList::~FileList() {
 
 FileList::RowId FileList::Append(const QString& strPath, const QString& strBitrate) {
     const RowId lngId = lngNextId++;
-    auto* item = new QTreeWidgetItem;
+    auto* item = new FileListItem(lngId);
     item->setText(kPathColumn, strPath);
     item->setText(kBitrateColumn, strBitrate);
-    item->setData(kPathColumn, kRowIdRole, QVariant::fromValue<quint64>(lngId));
-    items.insert(lngId, item);
+    if (blnIndexed) items.insert(lngId, item);
     view.addTopLevelItem(item);
     return lngId;
 }
@@ -49,11 +68,19 @@ QString FileList::BitrateAt(int lngRow) const {
 }
 
 FileList::RowId FileList::IdAt(int lngRow) const {
-    const QTreeWidgetItem* item = ItemAt(lngRow);
-    return item ? item->data(kPathColumn, kRowIdRole).value<quint64>() : 0;
+    const FileListItem* item = AsFileListItem(ItemAt(lngRow));
+    return item ? item->lngId : 0;
 }
 
 int FileList::RowOf(RowId lngId) const {
+    if (!blnIndexed) {
+        items.clear();
+        for (int lngRow = 0; lngRow < RowCount(); ++lngRow) {
+            if (const RowId lngRowId = IdAt(lngRow)) items.insert(lngRowId, ItemAt(lngRow));
+        }
+        blnIndexed = true;
+    }
+    if (lngId == 0) return -1;
     const QTreeWidgetItem* item = items.value(lngId, nullptr);
     return item ? RowOfItem(item) : -1;
 }
@@ -77,12 +104,14 @@ void FileList::ExchangeRows(int lngRowA, int lngRowB) {
         itmA->setText(lngColumn, itmB->text(lngColumn));
         itmB->setText(lngColumn, strA);
     }
-    const QVariant varA = itmA->data(kPathColumn, kRowIdRole);
-    const QVariant varB = itmB->data(kPathColumn, kRowIdRole);
-    itmA->setData(kPathColumn, kRowIdRole, varB);
-    itmB->setData(kPathColumn, kRowIdRole, varA);
-    if (const RowId lngA = varA.value<quint64>()) items.insert(lngA, itmB);
-    if (const RowId lngB = varB.value<quint64>()) items.insert(lngB, itmA);
+    FileListItem* rowA = AsFileListItem(itmA);
+    FileListItem* rowB = AsFileListItem(itmB);
+    if (rowA == nullptr || rowB == nullptr) return;  // rows added behind the list's back
+    std::swap(rowA->lngId, rowB->lngId);
+    if (blnIndexed) {
+        items.insert(rowA->lngId, rowA);
+        items.insert(rowB->lngId, rowB);
+    }
 }
 
 void FileList::RemoveRow(int lngRow) {
@@ -93,6 +122,7 @@ void FileList::RemoveRow(int lngRow) {
 void FileList::Clear() { view.clear(); }
 
 void FileList::Forget(int lngFirst, int lngLast) {
+    if (!blnIndexed) return;
     for (int lngRow = lngFirst; lngRow <= lngLast; ++lngRow) {
         if (const RowId lngId = IdAt(lngRow)) items.remove(lngId);
     }

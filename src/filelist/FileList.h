@@ -2,7 +2,8 @@
 // The file list: the rows of the window's list control, and the one place that reads or changes
 // them. Column 0 holds a file's full path, column 1 its bitrate text ("128 kbps"; empty for
 // dropped rows). Rows are counted from 0 here. Every row added through this class carries an id
-// of its own that stays with its file while rows are exchanged, removed or added around it.
+// of its own (kept in the row's item) that stays with its file while rows are exchanged, removed
+// or added around it.
 
 #include <QHash>
 #include <QMetaObject>
@@ -19,8 +20,6 @@ class FileList {
 
     static constexpr int kPathColumn = 0;
     static constexpr int kBitrateColumn = 1;
-    // Where a row's id is kept: the data of its path cell under this role.
-    static constexpr int kRowIdRole = Qt::UserRole;
 
     // Works on the rows of view, which outlives this list.
     explicit FileList(QTreeWidget& view);
@@ -41,7 +40,8 @@ class FileList {
 
     // The id of the file in lngRow (0 when there is no such row).
     RowId IdAt(int lngRow) const;
-    // The row now showing the file with id lngId, or -1 when it was removed.
+    // The row now showing the file with id lngId, or -1 when it was removed. The first call builds
+    // an index of the rows (one pass); later calls, and the changes made meanwhile, keep it.
     int RowOf(RowId lngId) const;
 
     // The control's item for lngRow (nullptr when there is no such row), and the row of an item
@@ -62,8 +62,10 @@ class FileList {
 
     QTreeWidget& view;
     RowId lngNextId = 1;
-    // Where each file is shown, so that RowOf needs no search of the rows.
-    QHash<RowId, QTreeWidgetItem*> items;
+    // Where each file is shown, so that RowOf needs no search of the rows. Built on the first
+    // RowOf only: a list that is only filled and shown (100,000 rows, say) carries none.
+    mutable QHash<RowId, QTreeWidgetItem*> items;
+    mutable bool blnIndexed = false;
     QMetaObject::Connection removing;
     QMetaObject::Connection resetting;
 };

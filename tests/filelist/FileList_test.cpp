@@ -4,6 +4,8 @@
 
 #include <QTreeWidget>
 #include <functional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "filelist/FileList.h"
@@ -41,8 +43,13 @@ const Case kCases[] = {
 TEST(FileListTest, RowsAndTheirIdsFollowEachFile) {
     const QString strPaths[] = {"/m/a.mp3", "/m/b.mp3", "/m/c.mp3"};
     const QString strBitrates[] = {"8 kbps", "", "24 kbps"};
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.strName);
+    // The index behind RowOf is built by its first call: before the change, or only after it.
+    for (const auto& [c, blnIndexFirst] : [] {
+             std::vector<std::pair<Case, bool>> runs;
+             for (const Case& c : kCases) runs.insert(runs.end(), {{c, false}, {c, true}});
+             return runs;
+         }()) {
+        SCOPED_TRACE(std::string(c.strName) + (blnIndexFirst ? ", index built first" : ""));
         QTreeWidget view;
         view.setColumnCount(2);
         FileList list(view);
@@ -50,6 +57,9 @@ TEST(FileListTest, RowsAndTheirIdsFollowEachFile) {
                                        list.AppendDropped(strPaths[1]),
                                        list.AppendAdmitted(strPaths[2], strBitrates[2])};
         EXPECT_TRUE(ids[0] != 0 && ids[0] != ids[1] && ids[1] != ids[2] && ids[0] != ids[2]);
+        if (blnIndexFirst) {
+            EXPECT_EQ(list.RowOf(ids[1]), 1);
+        }
         c.change(list);
 
         ASSERT_EQ(list.RowCount(), int(c.files.size()));
