@@ -18,7 +18,7 @@
 #include "support/FolderTree.h"
 #include "support/RunAsNobody.h"
 
-using foldertree::InListingOrder;
+using foldertree::InNameOrder;
 using foldertree::Tree;
 
 namespace {
@@ -69,15 +69,15 @@ TEST(AddFolderWalk, FolderWithFilesAndOneSubfolder) {
 
     EXPECT_EQ(Walk(r), QStringList({r, r + "Sub/"}));
     // The "~" rule belongs to the button; the listing has every matching file.
-    EXPECT_EQ(ListFolderFiles(r, "*.mp3"), InListingOrder(r, {"a.mp3", "~tmp.mp3"}));
+    EXPECT_EQ(ListFolderFiles(r, "*.mp3"), InNameOrder(r, {"a.mp3", "~tmp.mp3"}));
     EXPECT_EQ(ListFolderFiles(r + "Sub/", "*.mp3"), QStringList{"b.MP3"});
     // A folder given without its trailing "/" is listed the same.
     EXPECT_EQ(ListFolderFiles(tree.Root(), "*.mp3"), ListFolderFiles(r, "*.mp3"));
 }
 
-TEST(AddFolderWalk, FoldersComeLevelByLevelGroupedByParentInListingOrder) {
+TEST(AddFolderWalk, FoldersComeLevelByLevelGroupedByParentInNameOrder) {
     Tree tree;
-    // Created out of alphabetical order; the listing's own order decides.
+    // Created out of alphabetical order; each folder's names come in name order.
     for (const char* folder : {"Moss/Fern/Root", "Alder/Yew", "Moss/Ash", "Zelkova", "Alder/Birch",
                                "Alder/Birch/Cone", "Alder/Birch/Bark", "Zelkova/Oak/Leaf"})
         tree.Folder(folder);
@@ -90,8 +90,8 @@ TEST(AddFolderWalk, FoldersComeLevelByLevelGroupedByParentInListingOrder) {
         QStringList next;
         for (const QString& strParent : level)
             for (const QString& strName :
-                 InListingOrder(strParent, {"Moss", "Alder", "Zelkova", "Fern", "Root", "Yew",
-                                            "Ash", "Birch", "Cone", "Bark", "Oak", "Leaf"}))
+                 InNameOrder(strParent, {"Moss", "Alder", "Zelkova", "Fern", "Root", "Yew", "Ash",
+                                         "Birch", "Cone", "Bark", "Oak", "Leaf"}))
                 next << strParent + strName + "/";
         expected << next;
         level = next;
@@ -118,7 +118,7 @@ TEST(AddFolderWalk, NamesMatchTheExtensionInAnyLetterCaseAndOnlyFiles) {
 
     QStringList expected = matching;
     expected << "link.mp3";  // a link to a file is a file
-    EXPECT_EQ(ListFolderFiles(tree.Root(), "*.mp3"), InListingOrder(tree.Root(), expected));
+    EXPECT_EQ(ListFolderFiles(tree.Root(), "*.mp3"), InNameOrder(tree.Root(), expected));
 }
 
 TEST(AddFolderWalk, HiddenFoldersAreNotEnteredAndFolderNamedLikeAFileIs) {
@@ -129,7 +129,7 @@ TEST(AddFolderWalk, HiddenFoldersAreNotEnteredAndFolderNamedLikeAFileIs) {
     tree.File("x.mp3/inside.mp3");
     const QString r = tree.Root() + "/";
 
-    EXPECT_EQ(Walk(r), QStringList{r} + Folders(r, InListingOrder(r, {"Visible", "x.mp3"})));
+    EXPECT_EQ(Walk(r), QStringList{r} + Folders(r, InNameOrder(r, {"Visible", "x.mp3"})));
     EXPECT_EQ(ListFolderFiles(r + "Visible/", "*.mp3"), QStringList{".shown.mp3"});
     EXPECT_EQ(ListFolderFiles(r, "*.mp3"), QStringList{});
 }
@@ -149,8 +149,8 @@ TEST(AddFolderWalk, EachRealFolderIsEnteredOnceSoLinkCyclesEnd) {
 
     const QStringList folders = Walk(r);
     // R's own entries: Sub, Other and the link "again" to Other; whichever of Other and again the
-    // listing gives first is entered, the other is the same folder.
-    const QStringList first = InListingOrder(r, {"Sub", "Other", "again"});
+    // name order gives first ("again") is entered, the other is the same folder.
+    const QStringList first = InNameOrder(r, {"Sub", "Other", "again"});
     QStringList expected{r};
     bool blnOtherSeen = false;
     for (const QString& strName : first) {
@@ -183,7 +183,7 @@ TEST(AddFolderWalk, WalkWithNamesGivesEveryFolderWhatListingItGives) {
 
     const QList<QStringList> names = ExpectNamesAsListed(r);
     ASSERT_FALSE(names.isEmpty());
-    EXPECT_EQ(names[0], InListingOrder(r, {"a.mp3", "~tmp.mp3", ".hidden.mp3", "link.mp3"}));
+    EXPECT_EQ(names[0], InNameOrder(r, {"a.mp3", "~tmp.mp3", ".hidden.mp3", "link.mp3"}));
     ExpectNamesAsListed(r, false);  // the folders found are not walked, but still listed
     ExpectNamesAsListed(tree.Root());
 
@@ -210,6 +210,7 @@ TEST(AddFolderWalk, PatternsMatchLikeFnmatchIgnoringCase) {
             if (fnmatch(pattern, name.constData(), FNM_CASEFOLD) == 0 && strName != "folder.mp3")
                 expected << strName;
         }
+        NameOrder().Sort(expected);
         EXPECT_EQ(ListFolderFiles(tree.Root(), QFile::decodeName(pattern)), expected) << pattern;
     }
 }
@@ -222,7 +223,7 @@ TEST(AddFolderWalk, FolderReachedByALinkOneLevelHigherIsEnteredThere) {
     const QString r = tree.Root() + "/";
 
     // Link, one level below R, reaches Deep before A's own entry for it does.
-    const QStringList first = InListingOrder(r, {"A", "Link"});
+    const QStringList first = InNameOrder(r, {"A", "Link"});
     const QList<QStringList> names = ExpectNamesAsListed(r);
     EXPECT_EQ(Walk(r), QStringList{r} + Folders(r, first));
     ASSERT_EQ(names.size(), 3);
@@ -245,7 +246,7 @@ void ExpectLockedPassedOver(const QString& strRoot) {
     const QString r = strRoot + "/";
     ASSERT_EQ(access(QFile::encodeName(r + "Locked"), R_OK), -1) << "Locked is readable";
     const QStringList folders = Walk(r);
-    EXPECT_EQ(folders, QStringList{r} + Folders(r, InListingOrder(r, {"Locked", "Open"})));
+    EXPECT_EQ(folders, QStringList{r} + Folders(r, InNameOrder(r, {"Locked", "Open"})));
     EXPECT_FALSE(folders.contains(r + "Locked/Deeper/"));
     EXPECT_TRUE(ListFolderFiles(r + "Locked/", "*.mp3").isEmpty());
     EXPECT_EQ(ListFolderFiles(r + "Open/", "*.mp3"), QStringList{"b.mp3"});

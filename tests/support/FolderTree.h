@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests that walk folder trees: a temporary tree built file by file, small valid MP3
-// files synthesised byte by byte, and the order in which the directory listing returns names.
+// files synthesised byte by byte, the order in which the directory listing returns names, and the
+// name order in which the walk gives them.
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "filelist/NameOrder.h"
 #include "support/Mp3Bytes.h"
 
 namespace foldertree {
@@ -56,11 +58,12 @@ inline QStringList ReaddirOrder(const QString& strFolder) {
     return names;
 }
 
-// Only the names of strFolder's listing that are also in wanted, in listing order.
-inline QStringList InListingOrder(const QString& strFolder, const QStringList& wanted) {
+// Only the names of strFolder's listing that are also in wanted, in name order.
+inline QStringList InNameOrder(const QString& strFolder, const QStringList& wanted) {
     QStringList names;
     for (const QString& strName : ReaddirOrder(strFolder))
         if (wanted.contains(strName)) names << strName;
+    NameOrder().Sort(names);
     return names;
 }
 

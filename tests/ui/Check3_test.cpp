@@ -12,7 +12,7 @@
 #include "support/FolderTree.h"
 #include "support/RunAsNobody.h"
 
-using foldertree::InListingOrder;
+using foldertree::InNameOrder;
 using foldertree::Tree;
 
 namespace {
@@ -32,10 +32,10 @@ class Check3Test : public windowtest::WindowTest {
     }
 
     // The rows that admitting these names of strFolder (a folder path ending in "/") gives, in
-    // the folder's listing order.
+    // name order.
     static std::vector<Row> Admitted(const QString& strFolder, const QStringList& names) {
         std::vector<Row> rows;
-        for (const QString& strName : InListingOrder(strFolder, names))
+        for (const QString& strName : InNameOrder(strFolder, names))
             rows.emplace_back(strFolder + strName, "128 kbps");
         return rows;
     }
@@ -89,7 +89,7 @@ TEST_F(Check3Test, FilesComeFolderByFolderLevelByLevel) {
     AddFolder(tree.Root());
 
     std::vector<Row> expected = Admitted(r, {"top1.mp3", "top2.mp3"});
-    const QStringList level1 = InListingOrder(r, {"A", "B"});
+    const QStringList level1 = InNameOrder(r, {"A", "B"});
     for (const QString& strFolder : level1)
         expected = expected + Admitted(r + strFolder + "/", {"a1.mp3", "b1.mp3", "b2.mp3"});
     for (const QString& strFolder : level1)
@@ -120,7 +120,7 @@ TEST_F(Check3Test, LinkCycleEndsAndEachFileComesOnce) {
     AddFolder(tree.Root());
 
     // Sub is reached as "Sub" or as the link "again", whichever the listing gives first.
-    const QStringList first = InListingOrder(tree.Root(), {"Sub", "again"});
+    const QStringList first = InNameOrder(tree.Root(), {"Sub", "again"});
     ASSERT_EQ(first.size(), 2);
     EXPECT_EQ(Rows(), (std::vector<Row>{{tree.Path(first[0] + "/b.mp3"), "128 kbps"}}));
 }
