@@ -128,11 +128,16 @@ void AppendJsonNumber(std::string& out, double value) {
     out.append(buffer, result.ptr);
 }
 
-void AppendJsonLine(std::string& out, std::string_view path, bool valid, const MP3Info& info) {
+void AppendJsonLine(std::string& out, std::string_view path, std::string_view error,
+                    const MP3Info& info) {
     out += "{\"path\":";
     AppendJsonString(out, path);
     out += ",\"valid\":";
-    AppendBool(out, valid);
+    AppendBool(out, error.empty());
+    if (!error.empty()) {
+        out += ",\"error\":";
+        AppendJsonString(out, error);
+    }
     out += ",\"FirstFrame\":";
     AppendInt(out, info.FirstFrame());
     out += ",\"Duration\":";
@@ -191,19 +196,44 @@ std::string FormatDuration(double milliseconds) {
     return text;
 }
 
-void AppendHumanLine(std::string& out, std::string_view path, bool valid, const MP3Info& info) {
+std::string StreamKind(const MP3Info& info) {
+    std::string kind = "MPEG-";
+    const float version = info.MpegVersion();
+    kind += version == 1.0f ? "1" : version == 2.0f ? "2" : version == 2.5f ? "2.5" : "?";
+    kind += " Layer ";
+    switch (info.Layer()) {
+        case 1:
+            kind += "I";
+            break;
+        case 2:
+            kind += "II";
+            break;
+        case 3:
+            kind += "III";
+            break;
+        default:
+            kind += "?";
+    }
+    return kind;
+}
+
+void AppendHumanLine(std::string& out, std::string_view path, std::string_view error,
+                     const MP3Info& info) {
     out.append(path);
-    if (!valid) {
-        out += ": not a valid MP3 file\n";
+    out += ": ";
+    if (!error.empty()) {
+        out.append(error);
+        out += '\n';
         return;
     }
-    out += ": ";
+    out += StreamKind(info);
+    out += ", ";
     AppendInt(out, static_cast<int64_t>(RoundHalfEven(info.Bitrate() / 1000.0)));
-    out += " kbps, ";
+    out += info.IsVBR() ? " kbps VBR, " : " kbps CBR, ";
     AppendInt(out, info.Samplerate());
     out += " Hz, ";
     out += info.Channels() == 1 ? "mono" : "stereo";
     out += ", ";
     out += FormatDuration(info.Duration());
-    out += info.IsVBR() ? ", VBR\n" : ", CBR\n";
+    out += '\n';
 }

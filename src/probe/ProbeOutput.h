@@ -14,11 +14,21 @@ void AppendJsonString(std::string& out, std::string_view bytes);
 // Appends the shortest text that reads back as exactly the same double ("null" if not finite).
 void AppendJsonNumber(std::string& out, double value);
 
-// {"path":...,"valid":...,"FirstFrame":...,...,"IsVBR":...} and a newline.
-void AppendJsonLine(std::string& out, std::string_view path, bool valid, const MP3Info& info);
+// In both lines error is empty for a file the analysis accepted, and otherwise says why it was
+// refused ("no such file", "not a valid MP3 file", ...).
 
-// "PATH: 128 kbps, 44100 Hz, stereo, 4:22, CBR" or "PATH: not a valid MP3 file", and a newline.
-void AppendHumanLine(std::string& out, std::string_view path, bool valid, const MP3Info& info);
+// {"path":...,"valid":...,"FirstFrame":...,...,"IsVBR":...} and a newline; after "valid", an
+// "error" with error when there is one.
+void AppendJsonLine(std::string& out, std::string_view path, std::string_view error,
+                    const MP3Info& info);
+
+// "PATH: MPEG-1 Layer III, 128 kbps CBR, 44100 Hz, stereo, 4:22" or "PATH: no such file", and a
+// newline.
+void AppendHumanLine(std::string& out, std::string_view path, std::string_view error,
+                     const MP3Info& info);
+
+// The stream's version and layer: "MPEG-1 Layer III", "MPEG-2.5 Layer II".
+std::string StreamKind(const MP3Info& info);
 
 // Milliseconds as minutes and seconds, rounded to the nearest second (halves to even): "4:22".
 std::string FormatDuration(double milliseconds);

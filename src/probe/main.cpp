@@ -1,5 +1,9 @@
 // kestrelund-info: prints the MP3 analysis of each file named on the command line, for scripts.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -8,18 +12,28 @@
 
 #include "analysis/MP3Info.h"
 #include "probe/ProbeOutput.h"
+#include "probe/ProbeWalk.h"
+#include "probe/Refusal.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kestrelund-info [--json] FILE...\n"
+    "Usage: kestrelund-info [--json] [-r] FILE...\n"
     "Analyses each MP3 FILE in turn and prints one line per file.\n"
     "\n"
-    "Without --json the line is for people: the path, then bitrate in kbps, sample rate,\n"
-    "mono or stereo, duration as m:ss, CBR or VBR; or \"not a valid MP3 file\".\n"
+    "Without --json the line is for people: the path, then the stream (MPEG-1 Layer III),\n"
+    "bitrate in kbps with CBR or VBR, sample rate, mono or stereo and duration as m:ss:\n"
+    "  song.mp3: MPEG-1 Layer III, 128 kbps CBR, 44100 Hz, stereo, 3:03\n"
+    "For a file it refuses, it says why: \"no such file\", \"is a folder\",\n"
+    "\"permission denied\" or \"not a valid MP3 file\".\n"
     "\n"
     "Options:\n"
-    "  --json   one JSON object per line with \"path\", \"valid\" and every property:\n"
+    "  -r       a FILE that is a folder is searched with all folders below it, as the window's\n"
+    "           \"Add All MP3 File(s) In Folder\" does: each folder's *.mp3 files in name\n"
+    "           order (names beginning with \"~\" left out), then its subfolders' level by\n"
+    "           level (hidden folders not entered), one line per file found\n"
+    "  --json   one JSON object per line with \"path\", \"valid\", for a refused file \"error\"\n"
+    "           (the reason above), and every property:\n"
     "           FirstFrame, Duration (milliseconds), Channels, Samplerate, Bitrate (bits per\n"
     "           second), FileSize, MpegBytes, Frames, Layer, MpegVersion, CopyrightBit,\n"
     "           OriginalBit, PrivateBit, Protected, Emphasis, IsVBR. Numbers read back exactly.\n"
@@ -29,7 +43,8 @@ constexpr const char* kUsage =
     "  --help   show this help and exit\n"
     "  --       treat every later argument as a FILE, even when it starts with '-'\n"
     "\n"
-    "Exit status: 0 when every file is a valid MP3 file, 1 when any is not, 2 on a usage error\n"
+    "Exit status: 0 when every file (and every file found) is a valid MP3 file, 1 when any is\n"
+    "not or a folder cannot be searched, 2 on a usage error\n"
     "(or when the output cannot be written).\n";
 
 int UsageError(const char* message, const char* argument) {
@@ -44,10 +59,61 @@ bool Flush(std::string& out) {
     return ok;
 }
 
+// The run over the command line's files: the lines go to one buffer, written out in large pieces.
+class Probe {
+  public:
+    explicit Probe(bool asJson) : json(asJson) { out.reserve(1 << 17); }
+
+    // Analyses one file and adds its line.
+    void File(const std::string& path) {
+        const bool valid = info.ReadMP3Info(path);
+        Line(path, valid ? std::string_view() : RefusalReason(path), info);
+    }
+
+    // With -r: every MP3 file below a folder, or the reason the folder cannot be searched.
+    void Folder(const std::string& path) {
+        const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            const std::string_view reason = ReasonOfErrno(errno);
+            Line(path, reason.empty() ? std::string_view("cannot be read") : reason, MP3Info());
+            return;
+        }
+        close(fd);
+        for (const std::string& file : Mp3FilesBelow(path)) File(file);
+    }
+
+    bool AllValid() const { return allValid; }
+    // Writes what is left; false when any write failed.
+    bool Finish() { return Flush(out) && written; }
+
+  private:
+    void Line(const std::string& path, std::string_view error, const MP3Info& lineInfo) {
+        allValid = allValid && error.empty();
+        if (json) {
+            AppendJsonLine(out, path, error, lineInfo);
+        } else {
+            AppendHumanLine(out, path, error, lineInfo);
+        }
+        if (out.size() >= (1 << 16)) written = Flush(out) && written;
+    }
+
+    bool json;
+    MP3Info info;
+    std::string out;
+    bool allValid = true;
+    bool written = true;
+};
+
+bool IsFolder(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool json = false;
+    bool recurse = false;
     std::vector<const char*> files;
     bool optionsOpen = true;
     for (int i = 1; i < argc; ++i) {
@@ -56,6 +122,8 @@ int main(int argc, char** argv) {
             optionsOpen = false;
         } else if (optionsOpen && std::strcmp(arg, "--json") == 0) {
             json = true;
+        } else if (optionsOpen && std::strcmp(arg, "-r") == 0) {
+            recurse = true;
         } else if (optionsOpen &&
                    (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
             std::fputs(kUsage, stdout);
@@ -68,26 +136,17 @@ int main(int argc, char** argv) {
     }
     if (files.empty()) return UsageError("no files given", "");
 
-    MP3Info info;
-    std::string out;
-    out.reserve(1 << 17);
-    bool allValid = true;
-    bool written = true;
+    Probe probe(json);
     for (const char* path : files) {
-        const std::string file(path);
-        const bool valid = info.ReadMP3Info(file);
-        allValid = allValid && valid;
-        if (json) {
-            AppendJsonLine(out, file, valid, info);
+        if (recurse && IsFolder(path)) {
+            probe.Folder(path);
         } else {
-            AppendHumanLine(out, file, valid, info);
+            probe.File(path);
         }
-        if (out.size() >= (1 << 16)) written = Flush(out) && written;
     }
-    written = Flush(out) && written;
-    if (std::fflush(stdout) != 0 || !written) {
+    if (!probe.Finish() || std::fflush(stdout) != 0) {
         std::fprintf(stderr, "kestrelund-info: could not write the output\n");
         return 2;
     }
-    return allValid ? 0 : 1;
+    return probe.AllValid() ? 0 : 1;
 }

@@ -1,8 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <filesystem>
+
 #include "probe/MiniJson.h"
 #include "probe/RunProbe.h"
 #include "support/Mp3Synth.h"
+#include "support/RunAsNobody.h"
 
 namespace {
 
@@ -24,14 +29,15 @@ TEST_F(ProbeCli, UsageErrors) {
         const probe::Result result = probe::RunProbe(args);
         EXPECT_EQ(result.status, 2) << testing::PrintToString(args);
         EXPECT_TRUE(result.out.empty());
-        EXPECT_NE(result.err.find("Usage: kestrelund-info [--json] FILE..."), std::string::npos);
+        EXPECT_NE(result.err.find("Usage: kestrelund-info [--json] [-r] FILE..."),
+                  std::string::npos);
     }
 }
 
 TEST_F(ProbeCli, HelpGoesToStandardOutput) {
     const probe::Result result = probe::RunProbe({"--help"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("Usage: kestrelund-info [--json] FILE..."), std::string::npos);
+    EXPECT_NE(result.out.find("Usage: kestrelund-info [--json] [-r] FILE..."), std::string::npos);
     EXPECT_NE(result.out.find("\\u00XX"), std::string::npos);  // how stray bytes are written
     EXPECT_TRUE(result.err.empty());
 }
@@ -48,15 +54,15 @@ TEST_F(ProbeCli, HumanLinesAndExitStatus) {
 
     probe::Result result = probe::RunProbe({example, vbr});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, example + ": 128 kbps, 44100 Hz, stereo, 4:22, CBR\n" + vbr +
-                              ": 136 kbps, 44100 Hz, mono, 3:55, VBR\n");
+    EXPECT_EQ(result.out, example + ": MPEG-1 Layer III, 128 kbps CBR, 44100 Hz, stereo, 4:22\n" +
+                              vbr + ": MPEG-1 Layer III, 136 kbps VBR, 44100 Hz, mono, 3:55\n");
 
     result = probe::RunProbe({example, junk, dir.File("missing.mp3")});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(probe::Lines(result.out),
-              (std::vector<std::string>{example + ": 128 kbps, 44100 Hz, stereo, 4:22, CBR",
-                                        junk + ": not a valid MP3 file",
-                                        dir.File("missing.mp3") + ": not a valid MP3 file"}));
+              (std::vector<std::string>{
+                  example + ": MPEG-1 Layer III, 128 kbps CBR, 44100 Hz, stereo, 4:22",
+                  junk + ": not a valid MP3 file", dir.File("missing.mp3") + ": no such file"}));
 }
 
 TEST_F(ProbeCli, JsonOfTheConstantBitrateExample) {
@@ -136,6 +142,91 @@ TEST_F(ProbeCli, ManyFilesInOneRun) {
         EXPECT_EQ(object->at("path").text, args[static_cast<size_t>(i) + 1]);  // in order
         EXPECT_EQ(object->at("Frames").number, 2 + i % 5);
     }
+}
+
+// Each refusal names its reason, in the plain line and as the JSON line's "error".
+void ExpectReasons(const std::vector<std::pair<std::string, std::string>>& cases) {
+    for (const auto& [path, reason] : cases) {
+        probe::Result result = probe::RunProbe({path});
+        EXPECT_EQ(result.status, 1) << path;
+        EXPECT_EQ(result.out, path + ": " + reason + "\n");
+        result = probe::RunProbe({"--json", path});
+        EXPECT_EQ(result.status, 1) << path;
+        const auto object = minijson::Parse(result.out);
+        ASSERT_TRUE(object.has_value()) << result.out;
+        EXPECT_FALSE(object->at("valid").boolean);
+        EXPECT_EQ(object->at("error").text, reason) << path;
+    }
+}
+
+TEST_F(ProbeCli, RefusalsSayWhy) {
+    const std::string junk = dir.File("junk.mp3");
+    synth::WriteFile(junk, Bytes(3000, 7));
+    ASSERT_EQ(mkfifo(dir.File("pipe.mp3").c_str(), 0644), 0);
+    ExpectReasons({{dir.File("missing.mp3"), "no such file"},
+                   {junk + "/inside.mp3", "no such file"},
+                   {dir.Path().string(), "is a folder"},
+                   {junk, "not a valid MP3 file"},
+                   {dir.File("pipe.mp3"), "not a valid MP3 file"}});
+    // A valid file's JSON line has no "error".
+    const auto object = minijson::Parse(probe::RunProbe({"--json", Cbr("ok.mp3")}).out);
+    ASSERT_TRUE(object.has_value());
+    EXPECT_EQ(object->count("error"), 0u);
+}
+
+TEST_F(ProbeCli, UnreadableFileAndFolderArePermissionDenied) {
+    KESTRELUND_RUN_AS_ORDINARY_USER("root reads every file")
+    const std::string locked = Cbr("locked.mp3");
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    std::filesystem::create_directory(dir.File("Locked"));
+    ASSERT_EQ(chmod(dir.File("Locked").c_str(), 0), 0);
+    ExpectReasons({{locked, "permission denied"}, {dir.File("Locked/a.mp3"), "permission denied"}});
+    const probe::Result result = probe::RunProbe({"-r", dir.File("Locked")});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, dir.File("Locked") + ": permission denied\n");
+    chmod(dir.File("Locked").c_str(), 0755);
+}
+
+TEST_F(ProbeCli, RecursiveWalkFollowsTheFolderButtonsRulesAndOrder) {
+    for (const char* folder : {"Music/Album 10", "Music/album 9", "Music/.hidden", "Music/b/c"})
+        std::filesystem::create_directories(dir.File(folder));
+    for (const char* name : {"Music/Track 10.mp3", "Music/track 9.MP3", "Music/~lock.mp3",
+                             "Music/.dot.mp3", "Music/album 9/01.mp3", "Music/Album 10/01.mp3",
+                             "Music/b/c/deep.mp3", "Music/.hidden/x.mp3"})
+        Cbr(name);
+    synth::WriteFile(dir.File("Music/b/junk.mp3"), Bytes(3000, 7));
+    synth::WriteFile(dir.File("Music/notes.txt"), Bytes(10, 'x'));
+    const std::string music = dir.File("Music");
+    const std::vector<std::string> expected = {
+        music + "/.dot.mp3",       music + "/track 9.MP3",     music + "/Track 10.mp3",
+        music + "/album 9/01.mp3", music + "/Album 10/01.mp3", music + "/b/junk.mp3",
+        music + "/b/c/deep.mp3"};
+
+    probe::Result result = probe::RunProbe({"-r", music + "/"});
+    EXPECT_EQ(result.status, 1);  // junk.mp3
+    const auto lines = probe::Lines(result.out);
+    ASSERT_EQ(lines.size(), expected.size()) << result.out;
+    for (size_t i = 0; i < lines.size(); ++i)
+        EXPECT_EQ(lines[i].substr(0, lines[i].find(": ")), expected[i]);
+    EXPECT_EQ(lines[5], music + "/b/junk.mp3: not a valid MP3 file");
+
+    // A file given with -r is analysed as a file; a missing path is said to be missing.
+    result = probe::RunProbe({"-r", "--json", music, music + "/Track 10.mp3", dir.File("gone")});
+    const auto objects = probe::Lines(result.out);
+    ASSERT_EQ(objects.size(), expected.size() + 2);
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(minijson::Parse(objects[i])->at("path").text, expected[i]);
+    EXPECT_TRUE(minijson::Parse(objects[expected.size()])->at("valid").boolean);
+    EXPECT_EQ(minijson::Parse(objects.back())->at("error").text, "no such file");
+
+    // Only valid files found: exit status 0; none found: no lines, still 0.
+    result = probe::RunProbe({"-r", music + "/album 9", music + "/b/c", music + "/.hidden"});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(probe::Lines(result.out).size(), 3u);
+    std::filesystem::create_directory(dir.File("Empty"));
+    result = probe::RunProbe({"-r", dir.File("Empty")});
+    EXPECT_EQ(result.status, 0);
+    EXPECT_TRUE(result.out.empty());
 }
 
 }  // namespace

@@ -88,25 +88,26 @@ TEST(ProbeOutput, DurationAsMinutesAndSeconds) {
 TEST(ProbeOutput, JsonLineNamesEveryProperty) {
     MP3Info info;
     std::string line;
-    AppendJsonLine(line, "/x.mp3", false, info);
+    AppendJsonLine(line, "/x.mp3", "no such file", info);
     ASSERT_FALSE(line.empty());
     EXPECT_EQ(line.back(), '\n');
     const auto object = minijson::Parse(line);
     ASSERT_TRUE(object.has_value()) << line;
-    const char* names[] = {"path",       "valid",       "FirstFrame",   "Duration",    "Channels",
-                           "Samplerate", "Bitrate",     "FileSize",     "MpegBytes",   "Frames",
-                           "Layer",      "MpegVersion", "CopyrightBit", "OriginalBit", "PrivateBit",
-                           "Protected",  "Emphasis",    "IsVBR"};
+    const char* names[] = {"path",       "valid",      "error",       "FirstFrame",   "Duration",
+                           "Channels",   "Samplerate", "Bitrate",     "FileSize",     "MpegBytes",
+                           "Frames",     "Layer",      "MpegVersion", "CopyrightBit", "OriginalBit",
+                           "PrivateBit", "Protected",  "Emphasis",    "IsVBR"};
     EXPECT_EQ(object->size(), std::size(names));
     for (const char* name : names) EXPECT_EQ(object->count(name), 1u) << name;
     EXPECT_EQ(object->at("valid").kind, minijson::Value::Kind::Bool);
+    EXPECT_EQ(object->at("error").text, "no such file");
     EXPECT_EQ(object->at("Duration").kind, minijson::Value::Kind::Number);
 }
 
 TEST(ProbeOutput, HumanLineForAFileThatIsNotValid) {
     MP3Info info;
     std::string line;
-    AppendHumanLine(line, "/x y.mp3", false, info);
+    AppendHumanLine(line, "/x y.mp3", "not a valid MP3 file", info);
     EXPECT_EQ(line, "/x y.mp3: not a valid MP3 file\n");
 }
 
