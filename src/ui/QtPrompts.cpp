@@ -1,18 +1,45 @@
 #include "ui/QtPrompts.h"
 
+#include <QApplication>
 #include <QCursor>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+
+#include "ui/MessageFit.h"
+
+namespace {
+
+// The widest a box's text grows before long lines wrap: wide enough for a deep path, narrow
+// enough to read, and never wider than most of the screen.
+int MaxTextWidth(const QWidget* owner) {
+    const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    const int lngScreen = screen ? screen->availableGeometry().width() : 1024;
+    return qMin(640, lngScreen * 3 / 5);
+}
+
+}  // namespace
 
 void QtPrompts::ShowMessage(QWidget* owner, const QString& strTitle, const QString& strText,
                             Icon icon, const QString& strInformative) {
     QMessageBox box(owner);
     box.setWindowTitle(strTitle);
-    box.setText(strText);
+    box.setText(WithPathBreaks(strText));
     box.setIcon(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
-    if (!strInformative.isEmpty()) box.setInformativeText(strInformative);
+    if (!strInformative.isEmpty()) box.setInformativeText(WithPathBreaks(strInformative));
     box.setStandardButtons(QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
+    // Qt sizes the box for its text alone, which leaves the window manager too little room for the
+    // title and wraps a path anywhere; the text column is given the width they need.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont fntTitle = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+        fntTitle.setBold(true);
+        label->setMinimumWidth(MessageTextWidth(label->fontMetrics(), QFontMetrics(fntTitle),
+                                                strTitle, {strText, strInformative},
+                                                MaxTextWidth(owner)));
+    }
     box.exec();
 }
 

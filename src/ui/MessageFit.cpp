@@ -1,0 +1,27 @@
+#include "ui/MessageFit.h"
+
+#include <QFontMetrics>
+
+QString WithPathBreaks(const QString& strText) {
+    constexpr QChar kZeroWidthSpace(0x200B);
+    QString strOut;
+    strOut.reserve(strText.size() + strText.size() / 8);
+    for (qsizetype i = 0; i < strText.size(); ++i) {
+        strOut += strText[i];
+        if (strText[i] == u'/' && i + 1 < strText.size() && !strText[i + 1].isSpace() &&
+            strText[i + 1] != u'/')
+            strOut += kZeroWidthSpace;
+    }
+    return strOut;
+}
+
+int MessageTextWidth(const QFontMetrics& fmText, const QFontMetrics& fmTitle,
+                     const QString& strTitle, const QStringList& strTexts, int lngMaxWidth) {
+    int lngWidest = 0;
+    for (const QString& strText : strTexts) {
+        for (const QString& strLine : strText.split(u'\n'))
+            lngWidest = qMax(lngWidest, fmText.horizontalAdvance(strLine) + 1);
+    }
+    return qMax(qMin(lngWidest, lngMaxWidth),
+                fmTitle.horizontalAdvance(strTitle) + kTitleBarChrome);
+}
