@@ -1,6 +1,7 @@
 #include "ui/CaptionButton.h"
 
 #include <QIcon>
+#include <QKeyEvent>
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
 
@@ -20,6 +21,37 @@ CaptionButton::CaptionButton(const QString& caption, const QString& picture, QWi
     setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     setCheckable(true);
     setAutoRaise(false);
+    setAccessibleName(caption);
+}
+
+namespace {
+
+bool IsEnter(const QKeyEvent* event) {
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+// The same key event for Space, which the button answers by itself.
+QKeyEvent AsSpace(const QKeyEvent* event) {
+    return QKeyEvent(event->type(), Qt::Key_Space, event->modifiers(), QStringLiteral(" "),
+                     event->isAutoRepeat(), static_cast<quint16>(event->count()));
+}
+
+}  // namespace
+
+// Return and Enter press the focused button exactly as Space does: down on the press, the click
+// (which checks it and so runs its handler) on the release.
+void CaptionButton::keyPressEvent(QKeyEvent* event) {
+    if (!IsEnter(event)) return QToolButton::keyPressEvent(event);
+    QKeyEvent space = AsSpace(event);
+    QToolButton::keyPressEvent(&space);
+    event->setAccepted(space.isAccepted());
+}
+
+void CaptionButton::keyReleaseEvent(QKeyEvent* event) {
+    if (!IsEnter(event)) return QToolButton::keyReleaseEvent(event);
+    QKeyEvent space = AsSpace(event);
+    QToolButton::keyReleaseEvent(&space);
+    event->setAccepted(space.isAccepted());
 }
 
 void CaptionButton::paintEvent(QPaintEvent*) {

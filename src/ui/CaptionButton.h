@@ -1,6 +1,7 @@
 #pragma once
 // The window's large buttons: a checkable tool button with a 32 by 32 picture above a caption
-// that wraps onto a second line when it is wider than the button.
+// that wraps onto a second line when it is wider than the button. Return and Enter press it as
+// Space does; its caption is its accessible name.
 
 #include <QToolButton>
 
@@ -12,4 +13,6 @@ class CaptionButton : public QToolButton {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
 };

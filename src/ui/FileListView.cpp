@@ -4,8 +4,13 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QToolTip>
+
+#include "filelist/FileList.h"
+#include "ui/PathDelegate.h"
 
 namespace {
 
@@ -33,6 +38,9 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
     viewport()->setMouseTracking(true);
     setMouseTracking(true);
     SetDropTarget(true);
+    // Long paths are shortened in the middle, so that the file name stays in view.
+    setItemDelegateForColumn(FileList::kPathColumn, new PathDelegate(this));
+    setTextElideMode(Qt::ElideMiddle);
 }
 
 void FileListView::SetDropTarget(bool blnOn) {
@@ -124,11 +132,41 @@ void FileListView::dragLeaveEvent(QDragLeaveEvent* event) { event->accept(); }
 
 void FileListView::dropEvent(QDropEvent* event) { emit dragDrop(event); }
 
+void FileListView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        emit deletePressed();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+bool FileListView::event(QEvent* event) {
+    const bool blnHandled = QTreeWidget::event(event);
+    // With the keyboard focus, the list's frame is drawn in the highlight colour, so that the
+    // focus shows even while the list is empty. (The viewport scrolls its pixels, so the mark
+    // belongs on the frame around it.)
+    if (event->type() == QEvent::Paint && hasFocus() && frameWidth() > 0) {
+        QPainter painter(this);
+        QPen pen(palette().color(QPalette::Highlight));
+        pen.setWidth(frameWidth());
+        pen.setJoinStyle(Qt::MiterJoin);
+        painter.setPen(pen);
+        const qreal sngInset = frameWidth() / 2.0;
+        painter.drawRect(QRectF(rect()).adjusted(sngInset, sngInset, -sngInset, -sngInset));
+    } else if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        update();
+    }
+    return blnHandled;
+}
+
 bool FileListView::viewportEvent(QEvent* event) {
-    // The hint belongs to the whole list, rows included, not to single items.
+    // Over a row the tooltip is the row's full path; elsewhere it is the list's hint.
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
-        if (toolTip().isEmpty()) {
+        if (const QTreeWidgetItem* item = itemAt(help->pos())) {
+            QToolTip::showText(help->globalPos(), item->text(FileList::kPathColumn), viewport(),
+                               visualItemRect(item));
+        } else if (toolTip().isEmpty()) {
             QToolTip::hideText();
             event->ignore();
         } else {

@@ -1,7 +1,9 @@
 #pragma once
 // The file list control: a two-column tree widget used as a flat list ("MP3 File(s)", "Bitrate").
-// It owns no logic of its own; it turns its viewport's mouse, double-click and drag/drop events
-// into signals that the window connects to its handlers, and it keeps the list's own pointer value.
+// It owns no logic of its own; it turns its viewport's mouse, double-click and drag/drop events and
+// the Delete key into signals that the window connects to its handlers, and it keeps the list's own
+// pointer value. It shows long paths shortened in the middle (PathDelegate), a row's full path as
+// its tooltip, and its keyboard focus on its frame.
 
 #include <QCursor>
 #include <QTreeWidget>
@@ -46,6 +48,8 @@ class FileListView : public QTreeWidget {
     void mouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void doubleClick();
+    // The Delete key, pressed while the list has the keyboard focus.
+    void deletePressed();
     // Delivered synchronously: the receiver accepts or ignores the event itself.
     void dragOver(QDragMoveEvent* event);
     void dragDrop(QDropEvent* event);
@@ -59,6 +63,8 @@ class FileListView : public QTreeWidget {
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
     bool viewportEvent(QEvent* event) override;
 
   private:

@@ -48,11 +48,18 @@ QFont ArialBold(qreal sngPoints) {
     return font;
 }
 
+// A white background with black text on it, whatever colours the desktop gives (a dark desktop
+// would give light text, which would vanish on white).
 void Whiten(QWidget* widget) {
     QPalette palette = widget->palette();
     palette.setColor(QPalette::Window, Qt::white);
     palette.setColor(QPalette::Button, Qt::white);
     palette.setColor(QPalette::Base, Qt::white);
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) {
+        palette.setColor(role, Qt::black);
+        palette.setColor(QPalette::Disabled, role, Qt::darkGray);
+    }
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
 }
@@ -131,6 +138,17 @@ void Form1::CreateControls() {
     Combo1->setFont(fntSmall);
     Combo1->setEditable(false);
 
+    // Names and descriptions for screen readers.
+    Command1->setAccessibleName(QStringLiteral("Command1"));
+    Command1->setAccessibleDescription(
+        QStringLiteral("No action. Tab leads on to the buttons, the file list and the menu."));
+    ListView1->setAccessibleName(QStringLiteral("MP3 File(s)"));
+    ListView1->setAccessibleDescription(ListView1->toolTip());
+    Label1->setAccessibleName(Label1->text());
+    Label1->setBuddy(Combo1);
+    Combo1->setAccessibleName(QStringLiteral("Option"));
+    ProgressBar1->setAccessibleName(QStringLiteral("Progress"));
+
     // Tab order as laid out; Command1 comes first and so holds the focus at start.
     QWidget::setTabOrder(Command1, Check1);
     QWidget::setTabOrder(Check1, Check2);
@@ -149,6 +167,8 @@ void Form1::ConnectEvents() {
     connect(ListView1, &FileListView::dragOver, this, &Form1::ListView1_OLEDragOver);
     connect(ListView1, &FileListView::dragDrop, this, &Form1::ListView1_OLEDragDrop);
     connect(ListView1, &FileListView::doubleClick, this, &Form1::ListView1_DblClick);
+    // The Delete key removes the selected row just as a double-click does.
+    connect(ListView1, &FileListView::deletePressed, this, &Form1::ListView1_DblClick);
     // A row counts as clicked when the button goes down on it, so that a drag can start at once.
     connect(ListView1, &QTreeWidget::itemPressed, this,
             [this](QTreeWidgetItem* item, int) { ListView1_ItemClick(item); });
