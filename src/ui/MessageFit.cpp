@@ -4,11 +4,16 @@
 
 QString WithPathBreaks(const QString& strText) {
     constexpr QChar kZeroWidthSpace(0x200B);
+    constexpr QChar kNoBreakSpace(0x00A0);
     QString strOut;
     strOut.reserve(strText.size() + strText.size() / 8);
+    bool blnPathLine = strText.startsWith(u'/');
     for (qsizetype i = 0; i < strText.size(); ++i) {
-        strOut += strText[i];
-        if (strText[i] == u'/' && i + 1 < strText.size() && !strText[i + 1].isSpace() &&
+        const QChar c = strText[i];
+        // In a line that is a path, a space belongs to a name and is no place to break.
+        strOut += blnPathLine && c == u' ' ? kNoBreakSpace : c;
+        if (c == u'\n') blnPathLine = strText.sliced(i + 1).startsWith(u'/');
+        if (c == u'/' && i + 1 < strText.size() && !strText[i + 1].isSpace() &&
             strText[i + 1] != u'/')
             strOut += kZeroWidthSpace;
     }

@@ -11,8 +11,9 @@ class QFontMetrics;
 // the margins.
 inline constexpr int kTitleBarChrome = 140;
 
-// strText with a zero-width space after each "/" that is followed by more of a name, so that a
-// path wrapped onto several lines breaks only after a separator.
+// strText with a zero-width space after each "/" that is followed by more of a name, and in lines
+// that are paths (they begin with "/") no-break spaces for spaces, so that a path wrapped onto
+// several lines breaks only after a separator.
 QString WithPathBreaks(const QString& strText);
 
 // The least width in pixels for a box's text column: the title's width in fmTitle plus

@@ -129,6 +129,8 @@ TEST(MessageFit, PathsBreakAtSeparatorsAndTheBoxFitsTitleAndPath) {
         {"/home/ana/x.mp3", QString("/") + z + "home/" + z + "ana/" + z + "x.mp3"},
         {"Done.", "Done."},
         {"a/ b//c/", QString("a/ b/") + "/" + z + "c/"},
+        {"Tried /x/y z\n/a b/c d",
+         QString("Tried /") + z + "x/" + z + "y z\n/" + z + "a\u00A0b/" + z + "c\u00A0d"},
     };
     for (const auto& c : breaks) EXPECT_EQ(WithPathBreaks(c.in), c.out);
 
