@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
 #   build/       the whole program with GCC, all tests through CTest
-#   build-asan/  the analysis, its probe and tests with clang under AddressSanitizer and
+#   build-asan/  the analysis, its probe (Qt Core) and tests with clang under AddressSanitizer and
 #                UndefinedBehaviorSanitizer, plus the libFuzzer target replaying its seeds
 set -euo pipefail
 cd "$(dirname "$0")/.."
