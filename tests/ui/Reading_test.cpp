@@ -39,13 +39,9 @@ TEST(PathElision, KeepsTheFileNameAndCutsAtASeparator) {
         {w("…/03 Open Field.mp3"), "…/03 Open Field.mp3"},
         {w("03 Open Field.mp3") - 10,
          fm.elidedText("03 Open Field.mp3", Qt::ElideMiddle, w("03 Open Field.mp3") - 10)},
-        {w("name-without-folder.mp3") - 10,
-         fm.elidedText("name-without-folder.mp3", Qt::ElideMiddle,
-                       w("name-without-folder.mp3") - 10)},
     };
     for (const auto& c : cases) {
-        const QString strPath = c.shown.startsWith("name-") ? "name-without-folder.mp3" : kLong;
-        const QString shown = ElidePath(strPath, fm, c.width);
+        const QString shown = ElidePath(kLong, fm, c.width);
         EXPECT_EQ(shown, c.shown) << c.width;
         EXPECT_LE(w(shown), c.width);
     }
