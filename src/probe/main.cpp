@@ -41,6 +41,7 @@ constexpr const char* kUsage =
     "           are escaped, and each byte that is not part of valid UTF-8 is written as\n"
     "           \\u00XX with the byte's value (so such a byte reads back as U+00XX).\n"
     "  --help   show this help and exit\n"
+    "  --version  show the version and exit\n"
     "  --       treat every later argument as a FILE, even when it starts with '-'\n"
     "\n"
     "Exit status: 0 when every file (and every file found) is a valid MP3 file, 1 when any is\n"
@@ -127,6 +128,9 @@ int main(int argc, char** argv) {
         } else if (optionsOpen &&
                    (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
             std::fputs(kUsage, stdout);
+            return std::fflush(stdout) == 0 ? 0 : 2;
+        } else if (optionsOpen && std::strcmp(arg, "--version") == 0) {
+            std::fputs("kestrelund-info " KESTRELUND_VERSION "\n", stdout);
             return std::fflush(stdout) == 0 ? 0 : 2;
         } else if (optionsOpen && arg[0] == '-' && arg[1] != '\0') {
             return UsageError("unknown option ", arg);
