@@ -8,14 +8,21 @@
 #   share/applications/        the desktop entry
 #   share/icons/hicolor/       the application icon: scalable SVG and PNG sizes
 #   share/metainfo/            the AppStream metainfo
+#   share/man/man1/            the manual pages kestrelund.1.gz and kestrelund-info.1.gz
+#   share/doc/kestrelund/      copyright (the licence, machine-readable) and changelog.gz
 #
 # Every file named after the application id carries the same id, so that desktops and software
 # centres tie the entry, the icon and the metainfo together.
 
 include(GNUInstallDirs)
+include(${CMAKE_CURRENT_LIST_DIR}/Release.cmake)
 
 # The reverse-DNS application id. It is all lower case, as AppStream prefers.
 set(KESTRELUND_APP_ID "org.venmarrow.kestrelund")
+# Where the project is published: the metainfo's home page, under which its screenshot lies at the
+# same path as in this tree (docs/screenshot.png).
+set(KESTRELUND_HOMEPAGE "https://venmarrow.invalid/kestrelund"
+    CACHE STRING "The project's home page, named in the AppStream metainfo")
 # The program folder is private to the program; it lies in lib/ on every architecture.
 set(KESTRELUND_INSTALL_PROGRAM_DIR "lib/kestrelund")
 
@@ -80,3 +87,41 @@ foreach(size IN LISTS kestrelund_icon_sizes)
             RENAME ${KESTRELUND_APP_ID}.png)
   endif()
 endforeach()
+
+# The manual pages, written in scdoc (docs/man/*.1.scd): the version is filled in, scdoc renders
+# them to roff dated by the changelog's newest entry, and gzip -9n compresses them without a
+# time stamp, so that the same tree always gives the same bytes.
+find_program(KESTRELUND_SCDOC scdoc REQUIRED)
+find_program(KESTRELUND_GZIP gzip REQUIRED)
+set(kestrelund_man_dir ${CMAKE_BINARY_DIR}/man)
+set(kestrelund_docs)
+foreach(page IN ITEMS kestrelund.1 kestrelund-info.1)
+  configure_file(${CMAKE_SOURCE_DIR}/docs/man/${page}.scd ${kestrelund_man_dir}/${page}.scd @ONLY)
+  add_custom_command(
+    OUTPUT ${kestrelund_man_dir}/${page}.gz
+    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${KESTRELUND_RELEASE_EPOCH}
+            sh -c "\"$0\" <\"$1\" >\"$2\"" ${KESTRELUND_SCDOC} ${kestrelund_man_dir}/${page}.scd
+            ${kestrelund_man_dir}/${page}
+    COMMAND ${KESTRELUND_GZIP} -9nf ${kestrelund_man_dir}/${page}
+    DEPENDS ${kestrelund_man_dir}/${page}.scd
+    COMMENT "Rendering the manual page ${page}"
+    VERBATIM)
+  list(APPEND kestrelund_docs ${kestrelund_man_dir}/${page}.gz)
+endforeach()
+install(FILES ${kestrelund_docs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The package's documents: the licence in Debian's machine-readable copyright format, and the
+# changelog, compressed as Debian wants it.
+set(kestrelund_doc_dir ${CMAKE_BINARY_DIR}/doc)
+add_custom_command(
+  OUTPUT ${kestrelund_doc_dir}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${kestrelund_doc_dir}
+  COMMAND sh -c "\"$0\" -9n <\"$1\" >\"$2\"" ${KESTRELUND_GZIP} ${KESTRELUND_CHANGELOG}
+          ${kestrelund_doc_dir}/changelog.gz
+  DEPENDS ${KESTRELUND_CHANGELOG}
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+list(APPEND kestrelund_docs ${kestrelund_doc_dir}/changelog.gz)
+add_custom_target(kestrelund_docs ALL DEPENDS ${kestrelund_docs})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright ${kestrelund_doc_dir}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrelund)

@@ -35,15 +35,26 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "lame, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
 
 # Whatever encoder the build machine found, the packaged lame link names the one the Debian
-# package lame provides.
+# package lame provides, /usr/bin/lame, by a relative path within the package's tree (Debian
+# wants links between top-level folders relative). The programs lose the sections that the
+# stripping of the install step leaves and Debian's packages do not carry.
 set(kestrelund_package_fixup ${CMAKE_BINARY_DIR}/cpack/PackageLameLink.cmake)
 file(
   WRITE ${kestrelund_package_fixup}
-  "# Written by cmake/Package.cmake: points the packaged encoder link at /usr/bin/lame.
+  "# Written by cmake/Package.cmake: points the packaged encoder link at /usr/bin/lame and strips
+# the compiler's notes from the packaged programs.
 file(GLOB_RECURSE kestrelund_links LIST_DIRECTORIES false
      \"\${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/${KESTRELUND_INSTALL_PROGRAM_DIR}/lame\")
 foreach(link IN LISTS kestrelund_links)
-  file(CREATE_LINK /usr/bin/lame \"\${link}\" SYMBOLIC)
+  file(CREATE_LINK ../../bin/lame \"\${link}\" SYMBOLIC)
+endforeach()
+# Stripped as Debian strips: without the compiler's notes either.
+file(GLOB_RECURSE kestrelund_programs LIST_DIRECTORIES false
+     \"\${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/${KESTRELUND_INSTALL_PROGRAM_DIR}/kestrelund\"
+     \"\${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/${KESTRELUND_INSTALL_PROGRAM_DIR}/kestrelund-info\")
+foreach(program IN LISTS kestrelund_programs)
+  execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                          \"\${program}\" COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
 ")
 set(CPACK_PRE_BUILD_SCRIPTS ${kestrelund_package_fixup})

@@ -17,8 +17,10 @@ packages=(
   xvfb xauth xdotool x11-utils imagemagick libx11-dev
   # rendering the artwork from its drawings (assets/make-assets.sh)
   librsvg2-bin
+  # the manual pages (scdoc renders them, man checks them)
+  scdoc man-db
   # desktop integration checks and the Debian package
-  desktop-file-utils appstream dpkg-dev file
+  desktop-file-utils appstream dpkg-dev file lintian
 )
 
 missing=()
