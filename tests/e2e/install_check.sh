@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix (and once more through DESTDIR) and checks what lands
 # there: the program folder with its encoder link and pointer files, the relative links in bin/,
-# the desktop entry, the icons and the AppStream metainfo, and that both validators accept them.
+# the desktop entry, the icons and the AppStream metainfo (and that both validators accept them),
+# the manual pages (and that man renders them without warnings), the copyright and the changelog.
 # Usage: install_check.sh BUILD_DIR CMAKE APP_ID
 set -euo pipefail
 # shellcheck source=tests/e2e/checks.sh
@@ -15,12 +16,14 @@ build_dir=$(realpath "$1")
 cmake_cmd=$2
 app_id=$3
 
-for tool in desktop-file-validate appstreamcli; do
+for tool in desktop-file-validate appstreamcli man; do
   command -v "$tool" >/dev/null || {
     echo "install_check: $tool is missing (scripts/deps.sh installs it)" >&2
     exit 1
   }
 done
+
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build_dir/CPackConfig.cmake")
 
 work=$(mktemp -d "$build_dir/install-check.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -69,6 +72,7 @@ check_prefix() { # ROOT: the installed tree's prefix as seen on disk
   else
     fail "bin/kestrelund-info does not run"
   fi
+  check_version "$root/bin/kestrelund-info" "$version"
 
   local desktop="$root/share/applications/$app_id.desktop"
   local metainfo="$root/share/metainfo/$app_id.metainfo.xml"
@@ -92,6 +96,20 @@ check_prefix() { # ROOT: the installed tree's prefix as seen on disk
   grep -q "<id>$app_id</id>" "$metainfo" || fail "the metainfo's id is not $app_id"
   grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
     fail "the metainfo does not launch $app_id.desktop"
+  grep -q "<project_license>GPL-3.0-or-later</project_license>" "$metainfo" ||
+    fail "the metainfo does not name the licence GPL-3.0-or-later"
+  grep -q "<release version=\"$version\" date=\"[0-9-]*\"/>" "$metainfo" ||
+    fail "the metainfo's release is not $version"
+
+  check_manual_pages "$root/share/man/man1" "$version"
+  local found
+  found=$(man -M "$root/share/man" -w kestrelund-info 2>/dev/null || true)
+  if [ "$found" = "$root/share/man/man1/kestrelund-info.1.gz" ]; then
+    pass "man finds kestrelund-info(1) under share/man"
+  else
+    fail "man -M share/man -w kestrelund-info found '$found'"
+  fi
+  check_documents "$root/share/doc/kestrelund" "$version"
 }
 
 echo "== cmake --install --prefix =="

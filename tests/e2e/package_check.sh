@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the build into a temporary folder and checks it without
 # installing it: its name, its control fields (section, maintainer, the real dependencies), its
-# file list (everything under /usr, the encoder link naming /usr/bin/lame, relative links in
-# /usr/bin), and its unpacked desktop entry and metainfo through both validators.
+# file list (everything under /usr, the encoder link naming /usr/bin/lame relatively, relative
+# links in /usr/bin, the manual pages, the copyright and the changelog), its unpacked desktop entry
+# and metainfo through both validators, its manual pages through man, and that lintian reports no
+# error and no warning (its informational tags are shown).
 # Usage: package_check.sh BUILD_DIR CPACK APP_ID
 set -euo pipefail
 # shellcheck source=tests/e2e/checks.sh
@@ -15,6 +17,13 @@ fi
 build_dir=$(realpath "$1")
 cpack_cmd=$2
 app_id=$3
+
+for tool in lintian man; do
+  command -v "$tool" >/dev/null || {
+    echo "package_check: $tool is missing (scripts/deps.sh installs it)" >&2
+    exit 1
+  }
+done
 
 work=$(mktemp -d "$build_dir/package-check.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -45,7 +54,8 @@ expect_field() { # NAME VALUE
 expect_field Package kestrelund
 expect_field Section sound
 expect_field Architecture "$arch"
-expect_field Version "$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build_dir/CPackConfig.cmake")"
+version=$(sed -n 's/^set(CPACK_PACKAGE_VERSION "\(.*\)")$/\1/p' "$build_dir/CPackConfig.cmake")
+expect_field Version "$version"
 for f in Maintainer Description; do
   if [ -n "$(field "$f")" ]; then pass "$f: $(field "$f" | head -n 1)"; else fail "no $f"; fi
 done
@@ -69,7 +79,7 @@ fi
 expect_entry() { # PATTERN DESCRIPTION: one line of the file list matches PATTERN
   if grep -Eq "$1" <<<"$contents"; then pass "$2"; else fail "$2"; fi
 }
-expect_entry ' \./usr/lib/kestrelund/lame -> /usr/bin/lame$' "usr/lib/kestrelund/lame -> /usr/bin/lame"
+expect_entry ' \./usr/lib/kestrelund/lame -> \.\./\.\./bin/lame$' "usr/lib/kestrelund/lame -> ../../bin/lame"
 expect_entry ' \./usr/bin/kestrelund -> \.\./lib/kestrelund/kestrelund$' "usr/bin/kestrelund is a relative link"
 expect_entry ' \./usr/bin/kestrelund-info -> \.\./lib/kestrelund/kestrelund-info$' "usr/bin/kestrelund-info is a relative link"
 for f in kestrelund kestrelund-info HAND-M.CUR drag.ico; do
@@ -79,6 +89,10 @@ expect_entry " \./usr/share/applications/$app_id\.desktop\$" "desktop entry"
 expect_entry " \./usr/share/metainfo/$app_id\.metainfo\.xml\$" "metainfo"
 expect_entry " \./usr/share/icons/hicolor/scalable/apps/$app_id\.svg\$" "scalable icon"
 expect_entry " \./usr/share/icons/hicolor/48x48/apps/$app_id\.png\$" "48x48 icon"
+for f in man/man1/kestrelund.1.gz man/man1/kestrelund-info.1.gz doc/kestrelund/copyright \
+  doc/kestrelund/changelog.gz; do
+  expect_entry "^-.* \./usr/share/$f\$" "usr/share/$f"
+done
 
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
@@ -91,6 +105,19 @@ if "$root/usr/lib/kestrelund/kestrelund-info" --help | grep -q '^Usage: kestrelu
   pass "the packaged kestrelund-info runs"
 else
   fail "the packaged kestrelund-info does not run"
+fi
+check_version "$root/usr/lib/kestrelund/kestrelund-info" "$version"
+check_manual_pages "$root/usr/share/man/man1" "$version"
+check_documents "$root/usr/share/doc/kestrelund" "$version"
+
+# lintian: errors and warnings fail; informational tags are listed, and pass.
+lintian_rc=0
+lintian_out=$(lintian --tag-display-limit 0 --display-info "$deb" 2>&1) || lintian_rc=$?
+if grep -q '^[EW]: ' <<<"$lintian_out" || [ "$lintian_rc" -ne 0 ]; then
+  fail "lintian (exit status $lintian_rc): $lintian_out"
+else
+  pass "lintian: no error, no warning"
+  grep '^I: ' <<<"$lintian_out" | sed 's/^/  /' || true
 fi
 
 finish_checks package
