@@ -1,15 +1,30 @@
 // Benchmark of kestrelund-info against the cost of merely reading what the analysis needs.
 //
-// Makes a folder of varied MP3 files (MPEG 1, 2 and 2.5, Layers I to III, many bitrates, with and
-// without leading tags of many sizes, "Xing", "Info" and "VBRI" headers, trailing tags, and a few
-// files that are not MP3 at all). The files are sparse: only their starts and ends hold data. With
-// a warm cache it then measures, per file and in the same run:
-//   floor  open, read the first 16 KiB, read the last 128 bytes, close
-//   probe  kestrelund-info --json over all files, run as few processes as the argument limit
-//          allows (like xargs), output to /dev/null
-// Each is measured several times; the best round counts.
+// Makes a folder of varied MP3 files, the mixed set (MPEG 1, 2 and 2.5, Layers I to III, many
+// bitrates, with and without leading tags of many sizes, "Xing", "Info" and "VBRI" headers,
+// trailing tags, and a few files that are not MP3 at all), and beside it copies of awkward files
+// that music libraries hold too, one kind at a time:
+//   ff-14k     14 KiB of 0xFF bytes
+//   ff-1m      1 MiB of 0xFF bytes
+//   ff-runs    8 KiB runs of 0xFF between up to 1 KiB of other bytes, 128 KiB
+//   layer2     MPEG 1 Layer II frames at 256 kbps in single-channel mode (a pair the standard
+//              forbids), payload random
+//   flac       a FLAC stream (marker, metadata blocks, frames of random payload) named .mp3
+//   wav        a 16-bit stereo PCM WAV of quiet sound named .mp3
+//   random     random bytes
+// Most files are sparse: only their starts and ends hold data (1 MiB of 0xFF is written in full).
+// With a warm cache it then measures, per file of each set and in the same run:
+//   floor  open, fstat, pread 16 KiB at 0, pread the last 128 bytes, close
+//   probe  kestrelund-info --json over the set's files, run as few processes as the argument
+//          limit allows (like xargs), output to /dev/null
+// The copies of a kind are named over and over in one list of about as many names as the mixed
+// set has files, so that the start of the probe's process weighs on each analysis as it does in
+// the mixed set; the floor goes through the same list. Each is measured several times, the sets
+// taking turns; the best round counts.
 //
-// Usage: analysis_bench [--files N] [--rounds R] [--dir DIR] [--probe PATH]
+// Usage: analysis_bench [--files N] [--copies N] [--rounds R] [--dir DIR] [--probe PATH]
+//   --files   files in the mixed set (10000; 0 leaves it out)
+//   --copies  copies of each awkward kind (300; 0 leaves them out)
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -19,12 +34,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/Mp3Synth.h"
@@ -38,6 +55,7 @@ using synth::Bytes;
 
 struct Options {
     int files = 10000;
+    int copies = 300;
     int rounds = 5;
     std::string dir;
     std::string probe = KESTRELUND_INFO;
@@ -123,7 +141,125 @@ std::vector<std::string> MakeFiles(const Options& options) {
     return paths;
 }
 
-// open, read the first 16 KiB, read the last 128 bytes, close; for every file.
+Bytes RandomBytes(std::mt19937& random, size_t count) {
+    Bytes data(count);
+    for (uint8_t& b : data) b = static_cast<uint8_t>(random());
+    return data;
+}
+
+void Append(Bytes& data, const Bytes& more) { data.insert(data.end(), more.begin(), more.end()); }
+
+void PutLE(Bytes& data, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) data.push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// 8 KiB runs of 0xFF, each followed by up to 1 KiB of other bytes.
+void MakeFFRuns(std::mt19937& random, const std::string& path) {
+    Bytes data;
+    while (data.size() < 128 * 1024) {
+        data.resize(data.size() + 8192, 0xFF);
+        const size_t others = 1 + random() % 1024;
+        for (size_t i = 0; i < others; ++i) data.push_back(static_cast<uint8_t>(random() % 255));
+    }
+    synth::WriteFile(path, data);
+}
+
+// MPEG 1 Layer II, 256 kbps, 44100 Hz, single channel: every header fails only on the pair.
+void MakeLayer2(std::mt19937& random, const std::string& path) {
+    const synth::Header header{.layer = 2, .bitrate = 12, .mode = 3};
+    Bytes data;
+    while (data.size() < 64 * 1024) {
+        Bytes frame = RandomBytes(random, static_cast<size_t>(header.Length()));
+        const auto raw = header.Raw();
+        std::copy(raw.begin(), raw.end(), frame.begin());
+        Append(data, frame);
+    }
+    synth::WriteSparse(path, data, 3 * 1024 * 1024);
+}
+
+// "fLaC", a STREAMINFO, a VORBIS_COMMENT and a last PADDING block, then frames: sync FF F8, a
+// header for 4096-sample blocks of 16-bit stereo at 44100 Hz, and random payload.
+void MakeFlac(std::mt19937& random, const std::string& path) {
+    Bytes data = {'f', 'L', 'a', 'C', 0x00, 0, 0, 34};
+    const uint8_t streamInfo[34] = {0x10, 0x00, 0x10, 0x00, 0x00, 0x00, 0x0E, 0x00, 0x2F,
+                                    0x8C, 0x0A, 0xC4, 0x42, 0xF0, 0x00, 0x9B, 0x8F, 0xC0};
+    data.insert(data.end(), streamInfo, streamInfo + 34);
+    const std::string vendor = "reference encoder";
+    data.insert(data.end(), {0x04, 0, 0, static_cast<uint8_t>(8 + vendor.size())});
+    PutLE(data, static_cast<uint32_t>(vendor.size()), 4);
+    data.insert(data.end(), vendor.begin(), vendor.end());
+    PutLE(data, 0, 4);
+    data.insert(data.end(), {0x81, 0x00, 0x20, 0x00});  // 8 KiB of padding, the last block
+    data.resize(data.size() + 8192, 0);
+    for (uint8_t frame = 0; data.size() < 128 * 1024; ++frame) {
+        data.insert(data.end(), {0xFF, 0xF8, 0xC9, 0x18, static_cast<uint8_t>(frame & 0x7F)});
+        Append(data, RandomBytes(random, 9000 + random() % 3000));
+    }
+    synth::WriteSparse(path, data, 20 * 1024 * 1024);
+}
+
+// A 44-byte RIFF header and 16-bit stereo samples of a quiet tone with noise: many samples are
+// small and negative, so every other byte is 0xFF.
+void MakeWav(std::mt19937& random, const std::string& path) {
+    const uint32_t size = 10 * 1024 * 1024;
+    Bytes data = {'R', 'I', 'F', 'F'};
+    PutLE(data, size - 8, 4);
+    data.insert(data.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    PutLE(data, 16, 4);
+    PutLE(data, 1, 2);          // PCM
+    PutLE(data, 2, 2);          // channels
+    PutLE(data, 44100, 4);      // sample rate
+    PutLE(data, 44100 * 4, 4);  // bytes per second
+    PutLE(data, 4, 2);          // block align
+    PutLE(data, 16, 2);         // bits per sample
+    data.insert(data.end(), {'d', 'a', 't', 'a'});
+    PutLE(data, size - 44, 4);
+    for (int i = 0; data.size() < 128 * 1024; ++i) {
+        const double tone = 200.0 * std::sin(i * 2.0 * 3.14159265358979 * 440.0 / 44100.0);
+        for (int channel = 0; channel < 2; ++channel) {
+            const int noise = static_cast<int>(random() % 129) - 64;
+            PutLE(data, static_cast<uint32_t>(static_cast<int16_t>(tone) + noise), 2);
+        }
+    }
+    synth::WriteSparse(path, data, size);
+}
+
+// One kind of awkward file, made in copies.
+struct Kind {
+    const char* name;
+    void (*make)(std::mt19937& random, const std::string& path);
+};
+
+const Kind kKinds[] = {
+    {"ff-14k",
+     [](std::mt19937&, const std::string& path) { synth::WriteFile(path, Bytes(14336, 0xFF)); }},
+    {"ff-1m",
+     [](std::mt19937&, const std::string& path) { synth::WriteFile(path, Bytes(1 << 20, 0xFF)); }},
+    {"ff-runs", MakeFFRuns},
+    {"layer2", MakeLayer2},
+    {"flac", MakeFlac},
+    {"wav", MakeWav},
+    {"random",
+     [](std::mt19937& random, const std::string& path) {
+         synth::WriteSparse(path, RandomBytes(random, 128 * 1024), 4 * 1024 * 1024);
+     }},
+};
+
+std::vector<std::string> MakeCopies(const Options& options, const Kind& kind) {
+    std::mt19937 random(4321);
+    const std::string folder = options.dir + "/" + kind.name;
+    std::filesystem::create_directories(folder);
+    std::vector<std::string> paths;
+    for (int i = 0; i < options.copies; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "/%05d Some Track Title.mp3", i);
+        paths.push_back(folder + name);
+        kind.make(random, paths.back());
+    }
+    return paths;
+}
+
+// open, fstat, pread 16 KiB at 0, pread the last 128 bytes, close; for every file.
 double FloorSeconds(const std::vector<std::string>& paths) {
     static char buffer[16384];
     size_t total = 0;
@@ -131,11 +267,14 @@ double FloorSeconds(const std::vector<std::string>& paths) {
     for (const std::string& path : paths) {
         const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) continue;
-        ssize_t n = read(fd, buffer, sizeof buffer);
-        total += n > 0 ? static_cast<size_t>(n) : 0;
-        if (lseek(fd, -128, SEEK_END) >= 0) {
-            n = read(fd, buffer, 128);
+        struct stat st {};
+        if (fstat(fd, &st) == 0) {
+            ssize_t n = pread(fd, buffer, sizeof buffer, 0);
             total += n > 0 ? static_cast<size_t>(n) : 0;
+            if (st.st_size >= 128) {
+                n = pread(fd, buffer, 128, st.st_size - 128);
+                total += n > 0 ? static_cast<size_t>(n) : 0;
+            }
         }
         close(fd);
     }
@@ -184,12 +323,24 @@ double ProbeSeconds(const Options& options, const std::vector<std::string>& path
 
 }  // namespace
 
+// A set of files measured together: the mixed set or the copies of one kind.
+struct Set {
+    std::string name;
+    double target;
+    std::vector<std::string> paths;  // in the order measured; a kind's copies over and over
+    double floorBest = 1e30;
+    double probeBest = 1e30;
+    int processes = 0;
+};
+
 int main(int argc, char** argv) {
     Options options;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--files" && i + 1 < argc) {
             options.files = std::atoi(argv[++i]);
+        } else if (arg == "--copies" && i + 1 < argc) {
+            options.copies = std::atoi(argv[++i]);
         } else if (arg == "--rounds" && i + 1 < argc) {
             options.rounds = std::atoi(argv[++i]);
         } else if (arg == "--dir" && i + 1 < argc) {
@@ -197,13 +348,16 @@ int main(int argc, char** argv) {
         } else if (arg == "--probe" && i + 1 < argc) {
             options.probe = argv[++i];
         } else {
-            std::fprintf(
-                stderr,
-                "usage: analysis_bench [--files N] [--rounds R] [--dir DIR] [--probe PATH]\n");
+            std::fprintf(stderr,
+                         "usage: analysis_bench [--files N] [--copies N] [--rounds R] [--dir DIR] "
+                         "[--probe PATH]\n");
             return 2;
         }
     }
-    if (options.files < 1 || options.rounds < 1) return 2;
+    if (options.files < 0 || options.copies < 0 || options.files + options.copies == 0 ||
+        options.rounds < 1) {
+        return 2;
+    }
     bool blnOwnDir = false;
     if (options.dir.empty()) {
         std::string templ = (std::filesystem::temp_directory_path() / "kestrelund-bench-XXXXXX");
@@ -212,31 +366,50 @@ int main(int argc, char** argv) {
         blnOwnDir = true;
     }
 
-    auto start = Clock::now();
-    const std::vector<std::string> paths = MakeFiles(options);
-    std::chrono::duration<double> made = Clock::now() - start;
-    std::printf("made %zu files in %s in %.1f s\n", paths.size(), options.dir.c_str(),
-                made.count());
+    const auto start = Clock::now();
+    std::vector<Set> sets;
+    if (options.files > 0) sets.push_back({"mixed", 1.25, MakeFiles(options)});
+    if (options.copies > 0) {
+        const int passes =
+            std::max(1, (std::max(options.files, 10000) + options.copies - 1) / options.copies);
+        for (const Kind& kind : kKinds) {
+            const std::vector<std::string> copies = MakeCopies(options, kind);
+            Set set{kind.name, 3.0, {}};
+            for (int pass = 0; pass < passes; ++pass) {
+                set.paths.insert(set.paths.end(), copies.begin(), copies.end());
+            }
+            sets.push_back(std::move(set));
+        }
+    }
+    const std::chrono::duration<double> made = Clock::now() - start;
+    std::printf("made the files in %s in %.1f s\n", options.dir.c_str(), made.count());
 
     // Warm the cache, and the probe's own program file.
-    int processes = 0;
-    FloorSeconds(paths);
-    ProbeSeconds(options, paths, processes);
-
-    double floorBest = 1e30;
-    double probeBest = 1e30;
-    for (int round = 0; round < options.rounds; ++round) {
-        floorBest = std::min(floorBest, FloorSeconds(paths));
-        probeBest = std::min(probeBest, ProbeSeconds(options, paths, processes));
+    for (Set& set : sets) {
+        FloorSeconds(set.paths);
+        ProbeSeconds(options, set.paths, set.processes);
     }
-    const double n = static_cast<double>(paths.size());
-    const double floorMicros = floorBest / n * 1e6;
-    const double probeMicros = probeBest / n * 1e6;
-    std::printf("I/O floor (open, read 16 KiB, read last 128 B, close): %.2f us per file\n",
-                floorMicros);
-    std::printf("kestrelund-info --json (%d process%s):                  %.2f us per file\n",
-                processes, processes == 1 ? "" : "es", probeMicros);
-    std::printf("ratio: %.2f (target: at most 1.50)\n", probeMicros / floorMicros);
+    for (int round = 0; round < options.rounds; ++round) {
+        for (Set& set : sets) {
+            set.floorBest = std::min(set.floorBest, FloorSeconds(set.paths));
+            set.probeBest =
+                std::min(set.probeBest, ProbeSeconds(options, set.paths, set.processes));
+        }
+    }
+
+    std::printf("floor: open, fstat, pread 16 KiB at 0, pread the last 128 bytes, close\n");
+    std::printf("probe: kestrelund-info --json, one process per argument list\n");
+    std::printf("best of %d rounds, microseconds per file; %d copies of each kind\n\n",
+                options.rounds, options.copies);
+    std::printf("%-8s %6s %9s %9s %9s %6s %7s\n", "set", "names", "processes", "floor", "probe",
+                "ratio", "target");
+    for (const Set& set : sets) {
+        const double n = static_cast<double>(set.paths.size());
+        const double floorMicros = set.floorBest / n * 1e6;
+        const double probeMicros = set.probeBest / n * 1e6;
+        std::printf("%-8s %6zu %9d %9.2f %9.2f %6.2f %7.2f\n", set.name.c_str(), set.paths.size(),
+                    set.processes, floorMicros, probeMicros, probeMicros / floorMicros, set.target);
+    }
 
     if (blnOwnDir) std::filesystem::remove_all(options.dir);
     return 0;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds kestrelund-info and its benchmark in build-bench/ (the analysis-only build, optimised like
-# the normal build) and prints the per-file figures: 10,000 generated files, warm cache, the probe
-# against the I/O floor. Arguments go to the benchmark (--files N, --rounds R, --dir DIR).
+# the normal build) and prints the per-file figures, warm cache, the probe against the I/O floor:
+# the mixed set of 10,000 generated files, and 300 copies of each awkward kind (0xFF runs, a
+# forbidden Layer II stream, FLAC, WAV, random bytes). Arguments go to the benchmark (--files N,
+# --copies N, --rounds R, --dir DIR).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
