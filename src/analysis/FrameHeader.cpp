@@ -61,6 +61,9 @@ static_assert(kSamplerates[kVersion1][0] == 44100 && kSamplerates[kVersion25][2]
 static_assert(kSamplerates[kVersion2][1] == 24000 && kSamplerates[kVersion1][3] == 0);
 static_assert(kSamplesPerFrame[kVersion2][kLayerIII] == 576);
 static_assert(kSamplesPerFrame[kVersion1][kLayerIII] == 1152);
+static_assert((*kBitrateRows[kVersion1][kLayerII])[5] == 80 &&
+                  (*kBitrateRows[kVersion1][kLayerII])[11] == 224,
+              "the Layer II pairs tested by IsValidHeaderBytes");
 
 // Field indices come from two-bit and four-bit reads, so they are always inside the tables;
 // the checks keep a hand-made record from reading outside them.
@@ -110,6 +113,28 @@ bool IsValidHeader(const FrameHeader& header) {
         }
     }
     return blnValid;
+}
+
+bool IsValidHeaderBytes(const std::array<uint8_t, 4>& bytData) {
+    if (bytData[0] != 0xFF || (bytData[1] & 0xE0) != 0xE0) return false;  // frame sync
+    const int32_t lngVersionCode = (bytData[1] >> 3) & 3;
+    const int32_t lngLayerCode = (bytData[1] >> 1) & 3;
+    const int32_t lngBitrateIndex = bytData[2] >> 4;
+    const int32_t lngSamplerateIndex = (bytData[2] >> 2) & 3;
+    if (lngVersionCode == 1 || lngLayerCode == 0 || lngBitrateIndex == 0 || lngBitrateIndex == 15 ||
+        lngSamplerateIndex == 3) {
+        return false;
+    }
+    if (lngVersionCode == kVersion1 && lngLayerCode == kLayerII) {
+        // Bitrate indices of 32, 48, 56 and 80 kbps (single channel only) and of 224, 256, 320
+        // and 384 kbps (two channels only).
+        constexpr uint32_t kSingleOnly = 1u << 1 | 1u << 2 | 1u << 3 | 1u << 5;
+        constexpr uint32_t kTwoOnly = 1u << 11 | 1u << 12 | 1u << 13 | 1u << 14;
+        const bool blnSingle = (bytData[3] >> 6) == kSingleChannel;
+        if ((kSingleOnly >> lngBitrateIndex) & 1) return blnSingle;
+        if ((kTwoOnly >> lngBitrateIndex) & 1) return !blnSingle;
+    }
+    return true;
 }
 
 int32_t GetBitrate(const FrameHeader& header) {

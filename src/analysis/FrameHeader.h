@@ -35,6 +35,11 @@ FrameHeader DecodeHeader(const std::array<uint8_t, 4>& btData);
 // bitrate and mode combinations that MPEG 1 Layer II forbids.
 bool IsValidHeader(const FrameHeader& header);
 
+// The same verdict as IsValidHeader(DecodeHeader(bytData)), taken straight from the bits of the
+// four bytes without the bit reader. The search tests every candidate with it first, since nearly
+// all candidates fail.
+bool IsValidHeaderBytes(const std::array<uint8_t, 4>& bytData);
+
 int32_t GetBitrate(const FrameHeader& header);          // bits per second; 0 without a table entry
 int32_t GetSamplerate(const FrameHeader& header);       // Hz; 0 without a table entry
 float GetMpegVersion(const FrameHeader& header);        // 1.0, 2.0, 2.5; 0 for the reserved code

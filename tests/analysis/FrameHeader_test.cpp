@@ -118,7 +118,10 @@ TEST(FrameHeader, ImplausibleHeaders) {
         {"reserved sample rate", {0xFF, 0xFB, 0x9C, 0x64}},
         {"all zero", {0, 0, 0, 0}},
     };
-    for (const auto& c : cases) EXPECT_FALSE(IsValidHeader(DecodeHeader(c.raw))) << c.name;
+    for (const auto& c : cases) {
+        EXPECT_FALSE(IsValidHeader(DecodeHeader(c.raw))) << c.name;
+        EXPECT_FALSE(IsValidHeaderBytes(c.raw)) << c.name;
+    }
 }
 
 TEST(FrameHeader, Mpeg1LayerTwoBitrateAndModeRules) {
@@ -136,6 +139,8 @@ TEST(FrameHeader, Mpeg1LayerTwoBitrateAndModeRules) {
     for (const auto& c : cases) {
         const synth::Header header{.layer = 2, .bitrate = c.bitrate, .mode = c.mode};
         EXPECT_EQ(IsValidHeader(DecodeHeader(header.Raw())), c.valid)
+            << "index " << c.bitrate << " mode " << c.mode;
+        EXPECT_EQ(IsValidHeaderBytes(header.Raw()), c.valid)
             << "index " << c.bitrate << " mode " << c.mode;
     }
     // The rule is for MPEG 1 only: MPEG 2 Layer II at index 1 (8 kbps) is fine in stereo.
@@ -227,6 +232,27 @@ TEST(FrameHeader, EveryPlausibleHeaderHasAUsableFrameLength) {
     EXPECT_GT(lngValid, 1000);
     EXPECT_EQ(lngShortest, 24);
     EXPECT_EQ(lngLongest, 2881);
+}
+
+// The raw test the search puts first gives the decoder's verdict: on every second and third
+// byte, with last bytes of every channel mode, and on every first byte.
+TEST(FrameHeader, RawTestAgreesWithTheDecodedHeader) {
+    int lngValid = 0;
+    for (int b1 = 0; b1 <= 0xFF; ++b1) {
+        for (int b2 = 0; b2 <= 0xFF; ++b2) {
+            for (int b3 : {0x00, 0x3F, 0x44, 0x80, 0xC0, 0xFF}) {
+                for (int b0 : {0xFF, b2 ^ b3}) {
+                    const Raw raw = {static_cast<uint8_t>(b0), static_cast<uint8_t>(b1),
+                                     static_cast<uint8_t>(b2), static_cast<uint8_t>(b3)};
+                    const bool blnValid = IsValidHeader(DecodeHeader(raw));
+                    ASSERT_EQ(IsValidHeaderBytes(raw), blnValid)
+                        << std::hex << b0 << " " << b1 << " " << b2 << " " << b3;
+                    lngValid += blnValid;
+                }
+            }
+        }
+    }
+    EXPECT_GT(lngValid, 4000);
 }
 
 }  // namespace
