@@ -1,14 +1,18 @@
 // Fuzz target: the whole analysis of ReadMP3Info (search, tag skips, header decoding, variable-
 // bitrate headers, arithmetic) on the input taken as a file's bytes. Besides the sanitizers it
 // checks what a result promises: false leaves every property but FileSize at zero; true gives a
-// plausible first frame inside the file.
+// plausible first frame inside the file. And it checks the shortcuts of the search: the search
+// finds what the plain chunked search finds, and the raw header test agrees with the decoder.
 
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
+#include <vector>
 
 #include "analysis/MP3Info.h"
 #include "analysis/MP3InfoSource.h"
+#include "support/PlainSearch.h"
 
 namespace {
 
@@ -20,6 +24,13 @@ void Require(bool blnCondition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static MP3Info info;  // one object for every input, as the program uses it
+    MemorySource source(std::span<const uint8_t>(data, size));
+    Require(MP3InfoSource::FindFirstFrame(info, source) ==
+            plain::ChunkedSearch(std::vector<uint8_t>(data, data + size)));
+    for (size_t i = 0; i + 4 <= size && i < 16; ++i) {
+        const std::array<uint8_t, 4> bytHeader = {data[i], data[i + 1], data[i + 2], data[i + 3]};
+        Require(IsValidHeaderBytes(bytHeader) == IsValidHeader(DecodeHeader(bytHeader)));
+    }
     const bool blnValid = MP3InfoSource::ReadMP3Info(info, std::span<const uint8_t>(data, size));
     Require(info.FileSize() == static_cast<int32_t>(size));
     if (!blnValid) {

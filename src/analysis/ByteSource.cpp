@@ -9,11 +9,12 @@
 namespace {
 
 // Nearly every file has its first frame, and the frame that confirms it, within 4 KiB of where the
-// search starts: at the start of the file or right behind a leading tag. So the first two pieces
-// of search read are small; a search that walks on past them gets bigger pieces, enough for the
-// rest of its window. Other requests (a trailing tag, a far header) read just what they need.
+// search starts: at the start of the file or right behind a leading tag. So a search read that
+// starts somewhere new gets a small piece (the first two of them at least). A search that walks
+// on past a piece, where nothing was found, gets a large piece: enough for the rest of its
+// 14 KiB window. Other requests (a trailing tag, a far header) read just what they need.
 constexpr size_t kSmallPiece = 4096;
-constexpr size_t kLargePiece = 16384 + 4096;
+constexpr size_t kLargePiece = 12288;
 constexpr int kSmallPieces = 2;
 
 }  // namespace
@@ -86,7 +87,13 @@ FileView::Window& FileView::Load(int64_t offset, size_t length) {
     }
     size_t toRead = length;
     if (length >= kSearchRequest || searchLoads_ == 0) {
-        toRead = std::max(length, searchLoads_ < kSmallPieces ? kSmallPiece : kLargePiece);
+        bool walksOn = false;  // the read starts where a piece held ends
+        for (const Window& window : windows_) {
+            walksOn = walksOn || (window.length != 0 &&
+                                  window.start + static_cast<int64_t>(window.length) == offset);
+        }
+        toRead =
+            std::max(length, searchLoads_ < kSmallPieces && !walksOn ? kSmallPiece : kLargePiece);
         ++searchLoads_;
     }
     toRead = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(toRead), size_ - offset));

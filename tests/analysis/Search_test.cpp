@@ -1,7 +1,7 @@
-// The analysis reads a file in a few large pieces, yet must examine, find and compute exactly
-// what a plain search over 2048-byte chunks with seeks finds. These tests hold a straightforward
-// chunked search, written with a file position as the search is described, against it on many
-// generated files.
+// The analysis reads a file in a few large pieces and passes over most bytes without feeding
+// them one by one, yet must examine, find and compute exactly what a plain search over 2048-byte
+// chunks with seeks finds. These tests hold the straightforward chunked search of
+// support/PlainSearch.h against it on many generated files.
 
 #include <gtest/gtest.h>
 
@@ -11,112 +11,16 @@
 #include "analysis/MP3Info.h"
 #include "analysis/MP3InfoSource.h"
 #include "support/Mp3Synth.h"
+#include "support/PlainSearch.h"
 
 namespace {
 
+using plain::ChunkedSearch;
 using synth::Bytes;
 
-// A file with a position: reads advance it; bytes past the end are not there.
-class PlainFile {
-  public:
-    explicit PlainFile(const Bytes& data) : data_(data) {}
-    int64_t Read(uint8_t* dest, int64_t count) {
-        int64_t n = 0;
-        while (n < count && pos_ + n < static_cast<int64_t>(data_.size())) {
-            dest[n] = data_[static_cast<size_t>(pos_ + n)];
-            ++n;
-        }
-        pos_ += n;
-        return n;
-    }
-    void Seek(int64_t pos) { pos_ = pos; }
-    int64_t Tell() const { return pos_; }
-
-  private:
-    const Bytes& data_;
-    int64_t pos_ = 0;
-};
-
-struct Overflow {};
-
-int64_t Fits(int64_t value) {
-    if (value < INT32_MIN || value > INT32_MAX) throw Overflow{};
-    return value;
-}
-
-// Reads bytes at pos into a zeroed buffer and puts the position back.
-template <size_t N>
-std::array<uint8_t, N> ReadAt(PlainFile& file, int64_t pos) {
-    std::array<uint8_t, N> buffer{};
-    const int64_t saved = file.Tell();
-    file.Seek(pos);
-    file.Read(buffer.data(), N);
-    file.Seek(saved);
-    return buffer;
-}
-
-int64_t TagLength(PlainFile& file, int64_t pos) {
-    const auto tag = ReadAt<10>(file, pos);
-    const bool synchsafe = tag[6] < 128 && tag[7] < 128 && tag[8] < 128 && tag[9] < 128;
-    int64_t size = synchsafe ? (tag[6] << 21 | tag[7] << 14 | tag[8] << 7 | tag[9])
-                             : Fits(int64_t{tag[6]} << 24) | tag[7] << 16 | tag[8] << 8 | tag[9];
-    return Fits(size + ((tag[3] >= 4 && (tag[5] & 16)) ? 20 : 10));
-}
-
-// The search as described: -1 when nothing is found, -2 on an arithmetic error.
-int64_t ChunkedSearch(const Bytes& data) {
-    PlainFile file(data);
-    try {
-        int tagState = 0;
-        int syncState = 0;
-        int64_t chunkPos = 0;
-        int64_t tagLen = 0;
-        file.Seek(0);
-        for (;;) {
-            uint8_t chunk[2048];
-            const int64_t n = file.Read(chunk, 2048);
-            bool found = false;
-            int64_t first = -1;
-            for (int64_t i = 0; i < n && !found; ++i) {
-                const uint8_t b = chunk[i];
-                const int oldTag = tagState;
-                tagState = oldTag == 0   ? (b == 'I' ? 1 : 0)
-                           : oldTag == 1 ? (b == 'D' ? 2 : 0)
-                           : oldTag == 2 ? (b == '3' ? 3 : 0)
-                                         : 0;
-                if (tagState == 3) {
-                    const int64_t start = Fits(chunkPos + i - 2);
-                    tagLen = TagLength(file, start);
-                    file.Seek(Fits(start + tagLen));
-                    chunkPos = Fits(start + tagLen - 2048);
-                    break;
-                }
-                syncState = syncState == 1 ? (b != 0 ? 2 : 0) : (b == 255 ? 1 : 0);
-                if (syncState == 2) {
-                    const int64_t c = Fits(chunkPos + i - 1);
-                    const FrameHeader header = DecodeHeader(ReadAt<4>(file, c));
-                    if (IsValidHeader(header)) {
-                        const int64_t next = Fits(c + GetFrameLength(header));
-                        if (IsValidHeader(DecodeHeader(ReadAt<4>(file, next)))) {
-                            found = true;
-                            first = c;
-                        }
-                    }
-                }
-            }
-            if (n > 0 && !found && Fits(chunkPos - tagLen) > 10240) return -1;
-            chunkPos = Fits(chunkPos + 2048);
-            if (found) return first;
-            if (n <= 0) return -1;
-        }
-    } catch (const Overflow&) {
-        return -2;
-    }
-}
-
 // Files made of pieces that matter to the search: runs of frames of many kinds, damaged frames,
-// tags (synchsafe or not, with footers), stray markers and sync bytes, often placed right at a
-// chunk boundary.
+// tags (synchsafe or not, with footers), stray markers and sync bytes, runs of 255s of every
+// length, random bytes and 16-bit samples around zero, often placed right at a chunk boundary.
 Bytes RandomFile(std::mt19937& random) {
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     const synth::Header kinds[] = {
@@ -142,7 +46,7 @@ Bytes RandomFile(std::mt19937& random) {
             data.resize(boundary - static_cast<size_t>(pick(5)),
                         static_cast<uint8_t>(pick(2) * 'x'));
         }
-        switch (pick(7)) {
+        switch (pick(10)) {
             case 0:
                 data.resize(data.size() + static_cast<size_t>(pick(4000)), 0);
                 break;
@@ -159,6 +63,7 @@ Bytes RandomFile(std::mt19937& random) {
                     {static_cast<uint8_t>(size >> 21 & 127), static_cast<uint8_t>(size >> 14 & 127),
                      static_cast<uint8_t>(size >> 7 & 127), static_cast<uint8_t>(size & 127)});
                 if (pick(6) == 0) tag[6 + static_cast<size_t>(pick(4))] |= 0x80;  // not synchsafe
+                if (pick(4) == 0) data.push_back(0xFF);  // a sync byte right before the marker
                 data.insert(data.end(), tag.begin(), tag.end());
                 break;
             }
@@ -175,6 +80,29 @@ Bytes RandomFile(std::mt19937& random) {
                 frames[static_cast<size_t>(kinds[0].Length() % 24) +
                        static_cast<size_t>(pick(3))] ^= 0xFF;
                 data.insert(data.end(), frames.begin(), frames.end());
+                break;
+            }
+            case 6: {
+                // A run of 255s, long or short, ending in a header's next bytes or anything.
+                data.resize(data.size() + 1 + static_cast<size_t>(pick(2) ? pick(8) : pick(6000)),
+                            0xFF);
+                const uint8_t ends[] = {0xFB, 0x90, 0x64, 0xE3, 0x10, 0, 'I', 0xFF};
+                const int len = pick(4);
+                for (int i = 0; i < len; ++i) data.push_back(ends[pick(8)]);
+                break;
+            }
+            case 7: {
+                const int len = pick(600);
+                for (int i = 0; i < len; ++i) data.push_back(static_cast<uint8_t>(random()));
+                break;
+            }
+            case 8: {
+                // Quiet 16-bit samples: a random low byte, then 0xFF or 0.
+                const int len = pick(400);
+                for (int i = 0; i < len; ++i) {
+                    data.push_back(static_cast<uint8_t>(random()));
+                    data.push_back(pick(2) ? 0xFF : 0);
+                }
                 break;
             }
             default:
