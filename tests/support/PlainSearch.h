@@ -3,8 +3,10 @@
 // chunks read one after another, every byte fed to the two detectors and every candidate's header
 // read, decoded and tested. The tests and the fuzzer hold the analysis's own search against it.
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "analysis/FrameHeader.h"
@@ -16,11 +18,9 @@ class PlainFile {
   public:
     explicit PlainFile(const std::vector<uint8_t>& data) : data_(data) {}
     int64_t Read(uint8_t* dest, int64_t count) {
-        int64_t n = 0;
-        while (n < count && pos_ + n < static_cast<int64_t>(data_.size())) {
-            dest[n] = data_[static_cast<size_t>(pos_ + n)];
-            ++n;
-        }
+        const int64_t size = static_cast<int64_t>(data_.size());
+        const int64_t n = pos_ < size ? std::min(count, size - pos_) : 0;
+        if (n > 0) std::memcpy(dest, data_.data() + pos_, static_cast<size_t>(n));
         pos_ += n;
         return n;
     }
