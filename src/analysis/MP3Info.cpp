@@ -272,6 +272,10 @@ MP3Info::FirstFrameResult MP3Info::FindFirstFrame() {
                     std::copy_n(btNext.begin(), std::min(btNext.size(), 4 - lngHere),
                                 bytHeader.begin() + static_cast<ptrdiff_t>(lngHere));
                     refetchChunk();
+                } else if (blnOwnBytes && n >= 3) {
+                    // The 255 ended the chunk before, which was whole and held the file's bytes
+                    // too (the detectors carry no sync over a short read or a tag).
+                    bytHeader = {255, btChunk[0], btChunk[1], btChunk[2]};
                 } else {
                     view.ReadZeroFilled(lngCandidate, bytHeader);
                     refetchChunk();
