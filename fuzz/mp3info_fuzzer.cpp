@@ -27,9 +27,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MemorySource source(std::span<const uint8_t>(data, size));
     Require(MP3InfoSource::FindFirstFrame(info, source) ==
             plain::ChunkedSearch(std::vector<uint8_t>(data, data + size)));
-    for (size_t i = 0; i + 4 <= size && i < 16; ++i) {
+    // The raw header test against the decoder on the input's first 16 sync bytes; a header that
+    // does not start with one is never valid.
+    int lngChecked = 0;
+    for (size_t i = 0; i + 4 <= size && lngChecked < 16; ++i) {
         const std::array<uint8_t, 4> bytHeader = {data[i], data[i + 1], data[i + 2], data[i + 3]};
+        if (data[i] != 0xFF) {
+            Require(!IsValidHeaderBytes(bytHeader));
+            continue;
+        }
         Require(IsValidHeaderBytes(bytHeader) == IsValidHeader(DecodeHeader(bytHeader)));
+        ++lngChecked;
     }
     const bool blnValid = MP3InfoSource::ReadMP3Info(info, std::span<const uint8_t>(data, size));
     Require(info.FileSize() == static_cast<int32_t>(size));

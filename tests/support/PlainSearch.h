@@ -58,6 +58,20 @@ inline int64_t TagLength(PlainFile& file, int64_t pos) {
     return Fits(size + ((tag[3] >= 4 && (tag[5] & 16)) ? 20 : 10));
 }
 
+// IsValidHeader of the decoded bytes. Its first steps test the sync bits of the raw bytes, which
+// most candidates fail: those are not decoded. The verdict depends on the four bytes alone, and a
+// file meets the same ones over and over (runs of 255s), so the latest verdicts are kept.
+inline bool IsValidRaw(const std::array<uint8_t, 4>& raw) {
+    if (raw[0] != 0xFF || (raw[1] & 0xE0) != 0xE0) return false;
+    const uint64_t word = uint64_t{raw[0]} << 24 | raw[1] << 16 | raw[2] << 8 | raw[3];
+    static std::array<uint64_t, 1024> kept{};  // 1 << 40 | word << 1 | verdict
+    uint64_t& slot = kept[(word * 2654435761u >> 12) % kept.size()];
+    if (slot >> 40 == 1 && (slot >> 1 & 0xFFFFFFFF) == word) return (slot & 1) != 0;
+    const bool valid = IsValidHeader(DecodeHeader(raw));
+    slot = uint64_t{1} << 40 | word << 1 | (valid ? 1 : 0);
+    return valid;
+}
+
 // The search as described: -1 when nothing is found, -2 on an arithmetic error.
 inline int64_t ChunkedSearch(const std::vector<uint8_t>& data) {
     PlainFile file(data);
@@ -89,10 +103,10 @@ inline int64_t ChunkedSearch(const std::vector<uint8_t>& data) {
                 syncState = syncState == 1 ? (b != 0 ? 2 : 0) : (b == 255 ? 1 : 0);
                 if (syncState == 2) {
                     const int64_t c = Fits(chunkPos + i - 1);
-                    const FrameHeader header = DecodeHeader(ReadAt<4>(file, c));
-                    if (IsValidHeader(header)) {
-                        const int64_t next = Fits(c + GetFrameLength(header));
-                        if (IsValidHeader(DecodeHeader(ReadAt<4>(file, next)))) {
+                    const auto raw = ReadAt<4>(file, c);
+                    if (IsValidRaw(raw)) {
+                        const int64_t next = Fits(c + GetFrameLength(DecodeHeader(raw)));
+                        if (IsValidRaw(ReadAt<4>(file, next))) {
                             found = true;
                             first = c;
                         }
