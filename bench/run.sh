@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks in build/ (or the folder given) and runs all four, one after another:
-#   analysis_bench  kestrelund-info --json over 10,000 files against the I/O floor  (target <= 1.5)
+#   analysis_bench  kestrelund-info --json over 10,000 files against the I/O floor  (target <= 1.25),
+#                   and over 300 copies of each awkward kind of file                (target <= 3)
 #   admit_bench     admitting 10,000 files against kestrelund-info; 100,000 rows   (target <= 1.3)
 #   folder_bench    adding a tree of 10,000 files in 1,000 folders against it      (target <= 1.3)
 #   reduce_bench    reducing 20 one-second files against a plain lame loop         (target <= 1.10)
