@@ -33,7 +33,7 @@ class QuietPrompts : public Prompts {
   public:
     QString strLastText, strLastInformative;
     void ShowMessage(QWidget*, const QString&, const QString& strText, Icon,
-                     const QString& strInformative) override {
+                     const QString& strInformative, const QString&) override {
         strLastText = strText;
         strLastInformative = strInformative;
     }
@@ -46,8 +46,12 @@ class BenchHost : public ReduceHost {
   public:
     QStringList rows;
     QuietPrompts prompts;
-    int RowCount() override { return static_cast<int>(rows.size()); }
-    QString RowText(int lngRow) override { return rows.at(lngRow - 1); }
+    QList<RowId> RowIds() override {
+        QList<RowId> ids;
+        for (qsizetype i = 0; i < rows.size(); ++i) ids << static_cast<RowId>(i);
+        return ids;
+    }
+    QString RowPath(RowId lngRow) override { return rows.at(static_cast<qsizetype>(lngRow)); }
     QString MenuText() override { return kMenu; }
     void SetPointer(Pointer::Value) override {}
     void SetProgress(float) override {}

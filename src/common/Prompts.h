@@ -16,9 +16,11 @@ class Prompts {
     virtual ~Prompts() = default;
 
     // A modal box with one OK button, titled strTitle. strInformative, when not empty, is shown as
-    // the box's informative text below strText.
+    // the box's informative text below strText; strDetails, when not empty, goes into the box's
+    // expandable details, which scroll however long they are.
     virtual void ShowMessage(QWidget* owner, const QString& strTitle, const QString& strText,
-                             Icon icon, const QString& strInformative) = 0;
+                             Icon icon, const QString& strInformative,
+                             const QString& strDetails) = 0;
 
     // The multi-select open-file dialog: the chosen files' full paths in the order the dialog gives
     // them; empty when the user cancelled.

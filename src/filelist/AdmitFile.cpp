@@ -36,7 +36,7 @@ void Admit(const Admission& admission, const QString& strPath, int folderFd,
     } else {
         admission.prompts->ShowMessage(admission.owner, ProgramNames::kWindowTitle,
                                        QStringLiteral("Not a valid MP3 file!"),
-                                       Prompts::Icon::Warning, strPath);
+                                       Prompts::Icon::Warning, strPath, QString());
     }
 }
 

@@ -1,10 +1,9 @@
 #include "reduce/ReduceBatch.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QSet>
+#include <algorithm>
 #include <utility>
 
-#include "analysis/MP3Info.h"
 #include "common/ProgramNames.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/Shell32.h"
@@ -32,10 +31,10 @@ QString StartFailureReason(int32_t lngResult) {
     return QStringLiteral("The file could not be run.");
 }
 
-// True when the encoder's output exists and the analysis admits it as an MP3 file.
-bool IsGoodOutput(MP3Info& mp3Info, const QString& strOutputPath) {
-    if (!QFileInfo(strOutputPath).isFile()) return false;
-    return mp3Info.ReadMP3Info(QFile::encodeName(strOutputPath).toStdString());
+QStringList ListedPaths(ReduceHost& host) {
+    QStringList paths;
+    for (const ReduceHost::RowId lngRow : host.RowIds()) paths << host.RowPath(lngRow);
+    return paths;
 }
 
 }  // namespace
@@ -46,13 +45,10 @@ ReduceBatch::ReduceBatch()
 
 ReduceBatch::ReduceBatch(Runner runner) : runner(std::move(runner)) {}
 
-QString ReduceBatch::FailureSummary(const QStringList& failedFiles) {
-    if (failedFiles.isEmpty()) return {};
-    const qsizetype lngCount = failedFiles.size();
-    return QString::number(lngCount) +
-           (lngCount == 1 ? QStringLiteral(" file failed:\n")
-                          : QStringLiteral(" files failed:\n")) +
-           failedFiles.join(u'\n');
+QString ReduceBatch::FailureCount(qsizetype lngFailed) {
+    if (lngFailed == 0) return {};
+    return lngFailed == 1 ? QStringLiteral("1 file failed.")
+                          : QStringLiteral("%1 files failed.").arg(lngFailed);
 }
 
 void ReduceBatch::Run(ReduceHost& host) {
@@ -61,48 +57,59 @@ void ReduceBatch::Run(ReduceHost& host) {
     // nested inside this one.
     if (blnRunning) return;
 
-    const int lngRows = host.RowCount();
-    if (lngRows <= 0) {
+    const QList<ReduceHost::RowId> runRows = host.RowIds();
+    if (runRows.isEmpty()) {
         host.MessagePrompts().ShowMessage(host.MessageOwner(), ProgramNames::kWindowTitle,
                                           QStringLiteral("No files added."), Prompts::Icon::None,
-                                          QString());
+                                          QString(), QString());
         return;
     }
 
     RunningFlag running(blnRunning);
-    MP3Info mp3Info;
-    QStringList failedFiles;
-    for (int lngRow = 1; lngRow <= lngRows; ++lngRow) {
-        // Rows removed meanwhile end the run at the list's current end.
-        const int lngCurrentRows = host.RowCount();
-        if (lngRow > lngCurrentRows) break;
+    RowEncoder encoder(runner);
+    QSet<ReduceHost::RowId> due(runRows.cbegin(), runRows.cend());
+    QStringList failures;
+    while (!due.isEmpty()) {
+        // The list may have changed while the last encoder ran: the next row is the first one,
+        // in the list's order now, of those the run has not yet taken.
+        const QList<ReduceHost::RowId> rows = host.RowIds();
+        const auto next = std::find_if(rows.cbegin(), rows.cend(), [&](ReduceHost::RowId lngRow) {
+            return due.contains(lngRow);
+        });
+        if (next == rows.cend()) break;  // the rest were removed
+        const ReduceHost::RowId lngRow = *next;
+        due.remove(lngRow);
 
         host.SetPointer(Pointer::Hourglass);
-        host.SetProgress(static_cast<float>(static_cast<double>(lngRow) / lngCurrentRows * 100.0));
+        // The row's number now over the number of rows now, so the bar never passes its end.
+        const auto lngNumber = static_cast<double>(next - rows.cbegin() + 1);
+        host.SetProgress(static_cast<float>(lngNumber / static_cast<double>(rows.size()) * 100.0));
 
-        const QString strInputPath = host.RowText(lngRow);
+        const QString strInputPath = host.RowPath(lngRow);
         // Both readings of the menu happen here, with no events in between, so a row's output
         // name and its encoding bitrate always agree.
         const QString strOutputPath = OutputPath(strInputPath, host.MenuText());
         const QStringList arguments =
             EncoderArguments(strEncoderPath, strInputPath, strOutputPath, host.MenuText());
 
-        const int32_t lngResult = runner(arguments);
-        if (IsStartError(lngResult)) {
+        const RowOutcome outcome = encoder.Encode(strInputPath, strOutputPath, arguments,
+                                                  [&] { return ListedPaths(host); });
+        if (outcome.blnNotStarted) {
             host.SetPointer(Pointer::Default);
             host.SetProgress(0);
             host.MessagePrompts().ShowMessage(
                 host.MessageOwner(), ProgramNames::kWindowTitle,
                 QStringLiteral("The encoder could not be started."), Prompts::Icon::Warning,
-                strEncoderPath + u'\n' + StartFailureReason(lngResult));
+                strEncoderPath + u'\n' + StartFailureReason(outcome.lngResult), QString());
             return;
         }
-        if (lngResult != 0 || !IsGoodOutput(mp3Info, strOutputPath)) failedFiles << strInputPath;
+        if (!outcome.strFailure.isEmpty())
+            failures << strInputPath + QStringLiteral(": ") + outcome.strFailure;
     }
 
     host.SetPointer(Pointer::Default);
     host.SetProgress(0);
     host.MessagePrompts().ShowMessage(host.MessageOwner(), ProgramNames::kWindowTitle,
                                       QStringLiteral("Done."), Prompts::Icon::None,
-                                      FailureSummary(failedFiles));
+                                      FailureCount(failures.size()), failures.join(u'\n'));
 }

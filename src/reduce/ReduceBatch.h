@@ -1,25 +1,31 @@
 #pragma once
-// The Reduce run: every row of the file list, in list order, goes through the encoder once at the
-// bitrate the menu shows when the row's turn comes, one encoder process at a time. The run talks
-// to the window only through ReduceHost, so it can be driven without one.
+// The Reduce run: every row that the file list holds when Reduce is pressed goes through the
+// encoder exactly once, in the list's order at each step, at the bitrate the menu shows when the
+// row's turn comes, one encoder process at a time. The run talks to the window only through
+// ReduceHost, so it can be driven without one; what happens to one row is RowEncoder's.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
-#include <functional>
+#include <cstdint>
 
 #include "common/Pointer.h"
 #include "common/Prompts.h"
+#include "reduce/RowEncoder.h"
 
 class QWidget;
 
 // What a run reads from and writes to the window.
 class ReduceHost {
   public:
+    // A row of the file list, the same from its addition to its removal wherever it moves.
+    using RowId = uint64_t;
+
     virtual ~ReduceHost() = default;
 
-    virtual int RowCount() = 0;               // rows in the file list now
-    virtual QString RowText(int lngRow) = 0;  // the full path in row lngRow, counted from 1
-    virtual QString MenuText() = 0;           // the bitrate menu's current text
+    virtual QList<RowId> RowIds() = 0;                    // the list's rows now, top to bottom
+    virtual QString RowPath(RowId lngRow) = 0;            // the full path in a row of RowIds()
+    virtual QString MenuText() = 0;                       // the bitrate menu's current text
     virtual void SetPointer(Pointer::Value pointer) = 0;  // hourglass, default
     virtual void SetProgress(float sngValue) = 0;         // the progress bar, 0..100
     virtual QString ProgramFolder() = 0;                  // the folder the encoder lies in
@@ -29,28 +35,29 @@ class ReduceHost {
 
 class ReduceBatch {
   public:
-    // Runs the encoder for one row and returns its result (RunAndWait by default; tests may
-    // count or observe the calls).
-    using Runner = std::function<int32_t(const QStringList& arguments)>;
+    using Runner = EncoderRunner;
 
     ReduceBatch();
     explicit ReduceBatch(Runner runner);
 
-    // One press of Reduce. An empty list gives "No files added.". Otherwise each row i from 1 to
-    // the row count at the start: the hourglass, the bar at (i / current rows) x 100, the output
-    // name and the encoder's arguments from the menu text of that moment, the encoder run to its
-    // end. Then the default pointer, the bar at 0 and "Done.", with the files whose encode failed
-    // (non-zero exit, no output, or an output that is not a valid MP3) named below it.
+    // One press of Reduce. An empty list gives "No files added.". Otherwise the rows listed now
+    // are the run's; each step takes the first of them, in the list's order at that moment, that
+    // has not had its turn: the hourglass, the bar at (the row's number / the number of rows)
+    // x 100, both as they are at that moment, the output name and the encoder's arguments from
+    // the menu text of that moment, the row encoded (RowEncoder). Rows added during the run are not
+    // part of it, rows removed before their turn are not encoded. Then the default pointer, the bar
+    // at 0 and "Done.", with the number of failed files below it and each failed file with its
+    // reason in the details.
     //
-    // Rows removed during the run end it at the list's current end. An encoder that cannot be
-    // started ends the run at once with a warning naming the encoder's path. A press while a run
-    // is in progress (the window's events run during the encoder's wait) is ignored.
+    // An encoder that cannot be started ends the run at once with a warning naming the encoder's
+    // path. A press while a run is in progress (the window's events run during the encoder's
+    // wait) is ignored.
     void Run(ReduceHost& host);
 
     bool IsRunning() const { return blnRunning; }
 
-    // The informative text of the closing message for these failed files ("" for none).
-    static QString FailureSummary(const QStringList& failedFiles);
+    // The closing message's informative text for lngFailed failed files ("" for none).
+    static QString FailureCount(qsizetype lngFailed);
 
   private:
     Runner runner;

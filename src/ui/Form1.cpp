@@ -327,8 +327,16 @@ class Form1ReduceHost : public ReduceHost {
   public:
     explicit Form1ReduceHost(Form1& form) : form(form) {}
 
-    int RowCount() override { return form.fileList->RowCount(); }
-    QString RowText(int lngRow) override { return form.fileList->PathAt(lngRow - 1); }
+    QList<RowId> RowIds() override {
+        QList<RowId> ids;
+        const int lngRows = form.fileList->RowCount();
+        ids.reserve(lngRows);
+        for (int lngRow = 0; lngRow < lngRows; ++lngRow) ids << form.fileList->IdAt(lngRow);
+        return ids;
+    }
+    QString RowPath(RowId lngRow) override {
+        return form.fileList->PathAt(form.fileList->RowOf(lngRow));
+    }
     QString MenuText() override { return form.Combo1->currentText(); }
     void SetPointer(Pointer::Value pointer) override { form.SetMousePointer(pointer); }
     void SetProgress(float sngValue) override { form.SetProgressValue(sngValue); }

@@ -23,12 +23,13 @@ int MaxTextWidth(const QWidget* owner) {
 }  // namespace
 
 void QtPrompts::ShowMessage(QWidget* owner, const QString& strTitle, const QString& strText,
-                            Icon icon, const QString& strInformative) {
+                            Icon icon, const QString& strInformative, const QString& strDetails) {
     QMessageBox box(owner);
     box.setWindowTitle(strTitle);
     box.setText(WithPathBreaks(strText));
     box.setIcon(icon == Icon::Warning ? QMessageBox::Warning : QMessageBox::NoIcon);
     if (!strInformative.isEmpty()) box.setInformativeText(WithPathBreaks(strInformative));
+    if (!strDetails.isEmpty()) box.setDetailedText(strDetails);
     box.setStandardButtons(QMessageBox::Ok);
     box.setDefaultButton(QMessageBox::Ok);
     // Qt sizes the box for its text alone, which leaves the window manager too little room for the

@@ -6,7 +6,7 @@
 class QtPrompts : public Prompts {
   public:
     void ShowMessage(QWidget* owner, const QString& strTitle, const QString& strText, Icon icon,
-                     const QString& strInformative) override;
+                     const QString& strInformative, const QString& strDetails) override;
     QStringList GetOpenFileNames(QWidget* owner, const QString& strTitle,
                                  const QString& strFilter) override;
     QString GetExistingDirectory(QWidget* owner, const QString& strPrompt) override;

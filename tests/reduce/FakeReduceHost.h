@@ -1,7 +1,9 @@
 #pragma once
-// A ReduceHost without a window: the list is a string list, the menu a string, and every pointer
-// and progress value the run sets is recorded in order.
+// A ReduceHost without a window: the list is a string list whose rows carry ids of their own
+// (kept by removals and moves, new for additions), the menu a string, and every pointer and
+// progress value the run sets is recorded in order.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -12,7 +14,8 @@
 
 class FakeReduceHost : public ReduceHost {
   public:
-    QStringList rows;
+    QStringList rows;     // the paths, top to bottom
+    QList<RowId> rowIds;  // their ids, kept in step with rows by the helpers below
     QString strMenu = QStringLiteral("Reduce to 64 kbps");
     QString strFolder;
     FakePrompts prompts;
@@ -22,8 +25,26 @@ class FakeReduceHost : public ReduceHost {
     // started).
     std::function<void(float)> onProgress;
 
-    int RowCount() override { return static_cast<int>(rows.size()); }
-    QString RowText(int lngRow) override { return rows.at(lngRow - 1); }
+    void SetRows(const QStringList& paths) {
+        rows.clear();
+        rowIds.clear();
+        for (const QString& strPath : paths) Append(strPath);
+    }
+    void Append(const QString& strPath) {
+        rows << strPath;
+        rowIds << ++lngLastId;
+    }
+    void Remove(int lngIndex) {
+        rows.removeAt(lngIndex);
+        rowIds.removeAt(lngIndex);
+    }
+    void Move(int lngFrom, int lngTo) {
+        rows.move(lngFrom, lngTo);
+        rowIds.move(lngFrom, lngTo);
+    }
+
+    QList<RowId> RowIds() override { return rowIds; }
+    QString RowPath(RowId lngRow) override { return rows.at(rowIds.indexOf(lngRow)); }
     QString MenuText() override { return strMenu; }
     void SetPointer(Pointer::Value pointer) override { pointers.push_back(pointer); }
     void SetProgress(float sngValue) override {
@@ -33,4 +54,7 @@ class FakeReduceHost : public ReduceHost {
     QString ProgramFolder() override { return strFolder; }
     Prompts& MessagePrompts() override { return prompts; }
     QWidget* MessageOwner() override { return nullptr; }
+
+  private:
+    RowId lngLastId = 0;
 };

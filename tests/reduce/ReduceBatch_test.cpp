@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
 #include <vector>
 
 #include "FakeReduceHost.h"
@@ -91,7 +93,7 @@ TEST_F(ReduceBatchTest, EncodesEveryRowInOrderWithProgress) {
     for (const char* szName : {"one.mp3", "Two Words.MP3", "-dash \"q\".mp3", "four.final.mp3"}) {
         sources << Source(QString::fromUtf8(szName));
     }
-    host.rows = sources;
+    host.SetRows(sources);
     Run();
 
     EXPECT_EQ(host.progress, (std::vector<float>{25.0f, 50.0f, 75.0f, 100.0f, 0.0f}));
@@ -117,7 +119,7 @@ TEST_F(ReduceBatchTest, EncodesEveryRowInOrderWithProgress) {
 
 TEST_F(ReduceBatchTest, ThreeRowsGiveThirdsInSinglePrecision) {
     InstallEncoder();
-    host.rows = QStringList{Source("a.mp3"), Source("b.mp3"), Source("c.mp3")};
+    host.SetRows(QStringList{Source("a.mp3"), Source("b.mp3"), Source("c.mp3")});
     Run();
     ASSERT_EQ(host.progress.size(), 4u);
     EXPECT_EQ(host.progress[0], static_cast<float>(100.0 * 1 / 3));
@@ -130,7 +132,7 @@ TEST_F(ReduceBatchTest, ThreeRowsGiveThirdsInSinglePrecision) {
 
 TEST_F(ReduceBatchTest, AMenuChangeAppliesFromTheNextRow) {
     InstallEncoder();
-    host.rows = QStringList{Source("a.mp3"), Source("b.mp3"), Source("c.mp3")};
+    host.SetRows(QStringList{Source("a.mp3"), Source("b.mp3"), Source("c.mp3")});
     // While file 1 is being encoded, the user picks 32 kbps.
     host.onProgress = [this](float sngValue) {
         if (host.progress.size() == 1) {
@@ -162,7 +164,7 @@ TEST_F(ReduceBatchTest, AnEncoderThatCannotStartStopsTheRunWithAWarning) {
         host.prompts.messages.clear();
         host.pointers.clear();
         host.progress.clear();
-        host.rows = QStringList{Source("a.mp3"), Source("b.mp3"), Source("c.mp3")};
+        host.SetRows(QStringList{Source("a.mp3"), Source("b.mp3"), Source("c.mp3")});
         lngRuns = 0;
         Run();
         EXPECT_EQ(lngRuns, 1) << c.szReason;
@@ -179,34 +181,37 @@ TEST_F(ReduceBatchTest, AnEncoderThatCannotStartStopsTheRunWithAWarning) {
     }
 }
 
-TEST_F(ReduceBatchTest, FailedFilesAreNamedAfterDone) {
+TEST_F(ReduceBatchTest, DoneCountsTheFailedFilesAndDetailsTheirReasons) {
     InstallEncoder();
     const QString strGood = Source("good.mp3");
     const QString strFail = Source("fail.mp3");
     const QString strNoOutput = Source("nooutput.mp3");
     const QString strGarbage = Source("garbage.mp3");
     const QString strLast = Source("last.mp3");
-    host.rows = QStringList{strGood, strFail, strNoOutput, strGarbage, strLast};
+    host.SetRows(QStringList{strGood, strFail, strNoOutput, strGarbage, strLast});
     Run();
     EXPECT_EQ(Calls().size(), 5);  // a failure does not stop the run
     ASSERT_EQ(host.prompts.messages.size(), 1u);
     EXPECT_EQ(host.prompts.messages[0].strText, "Done.");
     EXPECT_EQ(host.prompts.messages[0].icon, Prompts::Icon::None);
-    EXPECT_EQ(host.prompts.messages[0].strInformative,
-              "3 files failed:\n" + strFail + "\n" + strNoOutput + "\n" + strGarbage);
+    EXPECT_EQ(host.prompts.messages[0].strInformative, "3 files failed.");
+    EXPECT_EQ(host.prompts.messages[0].strDetails,
+              strFail + ": the encoder ended with status 1\n" + strNoOutput +
+                  ": the encoder wrote no output\n" + strGarbage +
+                  ": the output is not a valid MP3 file");
 
     // One failure alone.
     host.prompts.messages.clear();
-    host.rows = QStringList{strFail};
+    host.SetRows(QStringList{strFail});
     Run();
     ASSERT_EQ(host.prompts.messages.size(), 1u);
     EXPECT_EQ(host.prompts.messages[0].strText, "Done.");
-    EXPECT_EQ(host.prompts.messages[0].strInformative, "1 file failed:\n" + strFail);
+    EXPECT_EQ(host.prompts.messages[0].strInformative, "1 file failed.");
 }
 
 TEST_F(ReduceBatchTest, ASecondPressDuringARunIsIgnored) {
     InstallEncoder();
-    host.rows = QStringList{Source("a.mp3"), Source("b.mp3"), Source("c.mp3")};
+    host.SetRows(QStringList{Source("a.mp3"), Source("b.mp3"), Source("c.mp3")});
     int lngPresses = 0;
     host.onProgress = [&](float) {
         if (host.progress.size() == 1) {
@@ -230,42 +235,56 @@ TEST_F(ReduceBatchTest, ASecondPressDuringARunIsIgnored) {
     EXPECT_EQ(lngRuns, 6);
 }
 
-TEST_F(ReduceBatchTest, RemovalsEndTheRunAtTheListsEnd) {
+TEST_F(ReduceBatchTest, ChangesDuringARunEncodeEachRowOfThePressExactlyOnce) {
     InstallEncoder();
-    const QString strA = Source("a.mp3");
-    const QString strB = Source("b.mp3");
-    const QString strC = Source("c.mp3");
-    host.rows = QStringList{strA, strB, strC};
-    // While file 1 is encoded, the last row is removed.
-    host.onProgress = [&](float) {
-        if (host.progress.size() == 1) QTimer::singleShot(0, [&] { host.rows.removeLast(); });
+    const QString strB1 = Source("b1.mp3"), strB2 = Source("b2.mp3"), strB3 = Source("b3.mp3");
+    struct Case {
+        const char* szChange;  // made while b1 is encoded
+        std::function<void(FakeReduceHost&)> change;
+        QStringList encoded;
+        std::vector<float> progress;
     };
-    Run();
-    EXPECT_EQ(host.progress, (std::vector<float>{static_cast<float>(100.0 / 3), 100.0f, 0.0f}));
-    EXPECT_EQ(lngRuns, 2);
-    ASSERT_EQ(host.prompts.messages.size(), 1u);
-    EXPECT_EQ(host.prompts.messages[0].strText, "Done.");
-
-    // Every row removed during file 1: the run ends there, with no division by zero.
-    host.progress.clear();
-    host.prompts.messages.clear();
-    lngRuns = 0;
-    host.rows = QStringList{strA, strB, strC};
-    host.onProgress = [&](float) {
-        if (host.progress.size() == 1) QTimer::singleShot(0, [&] { host.rows.clear(); });
+    const float sngThird = static_cast<float>(100.0 / 3);
+    const Case cases[] = {
+        {"remove row 1",
+         [](FakeReduceHost& h) { h.Remove(0); },
+         {strB1, strB2, strB3},
+         {sngThird, 50, 100, 0}},
+        {"remove row 3",
+         [](FakeReduceHost& h) { h.Remove(2); },
+         {strB1, strB2},
+         {sngThird, 100, 0}},
+        {"remove all", [](FakeReduceHost& h) { h.SetRows({}); }, {strB1}, {sngThird, 0}},
+        {"move row 3 to the top",
+         [](FakeReduceHost& h) { h.Move(2, 0); },
+         {strB1, strB3, strB2},
+         {sngThird, sngThird, 100, 0}},
+        {"add a row",
+         [&](FakeReduceHost& h) { h.Append(Source("b4.mp3")); },
+         {strB1, strB2, strB3},
+         {sngThird, 50, 75, 0}},
     };
-    Run();
-    EXPECT_EQ(lngRuns, 1);
-    EXPECT_EQ(host.progress, (std::vector<float>{static_cast<float>(100.0 / 3), 0.0f}));
-    ASSERT_EQ(host.prompts.messages.size(), 1u);
-    EXPECT_EQ(host.prompts.messages[0].strText, "Done.");
-    for (float sngValue : host.progress) EXPECT_LE(sngValue, 100.0f);
+    for (const Case& c : cases) {
+        QFile::remove(strRecord);
+        host.progress.clear();
+        host.SetRows({strB1, strB2, strB3});
+        host.onProgress = [&](float) {
+            if (host.progress.size() == 1) QTimer::singleShot(0, [&] { c.change(host); });
+        };
+        Run();
+        QStringList encoded;
+        for (const QStringList& call : Calls()) encoded << call[6];
+        EXPECT_EQ(encoded, c.encoded) << c.szChange;
+        EXPECT_EQ(host.progress, c.progress) << c.szChange;
+        EXPECT_EQ(host.prompts.messages.back().strText, "Done.");
+        EXPECT_EQ(host.prompts.messages.back().strDetails, "") << c.szChange;
+    }
 }
 
 TEST_F(ReduceBatchTest, ANameWithoutAFullStopGetsThePiecesAppended) {
     InstallEncoder();
     const QString strSource = Source("track");
-    host.rows = QStringList{strSource};
+    host.SetRows(QStringList{strSource});
     Run();
     const QString strOutput = strMusic + "/track_64KBIT_REDUCED.mp3";
     ASSERT_EQ(Calls().size(), 1);
@@ -275,15 +294,15 @@ TEST_F(ReduceBatchTest, ANameWithoutAFullStopGetsThePiecesAppended) {
     EXPECT_EQ(host.prompts.messages[0].strInformative, "");
 }
 
-TEST_F(ReduceBatchTest, TheSameFileTwiceIsEncodedTwice) {
+TEST_F(ReduceBatchTest, TheSameFileTwiceIsEncodedOnceAndThenRefused) {
     InstallEncoder();
     const QString strSource = Source("twice.mp3");
-    host.rows = QStringList{strSource, strSource};
+    host.SetRows(QStringList{strSource, strSource});
     Run();
-    const QList<QStringList> calls = Calls();
-    ASSERT_EQ(calls.size(), 2);
-    EXPECT_EQ(calls[0], calls[1]);
-    EXPECT_EQ(host.prompts.messages.back().strInformative, "");
+    EXPECT_EQ(Calls().size(), 1);
+    EXPECT_EQ(ReadBytes(OutputPath(strSource, host.strMenu)), SyntheticMp3());
+    EXPECT_EQ(host.prompts.messages.back().strDetails,
+              strSource + ": the output would replace an output of this run");
 }
 
 }  // namespace

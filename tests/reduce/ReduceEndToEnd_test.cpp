@@ -56,7 +56,7 @@ TEST(ReduceEndToEnd, ReducesThreeFilesTo32Kbps) {
     FakeReduceHost host;
     host.strFolder = KESTRELUND_TEST_BIN_DIR;
     host.strMenu = QStringLiteral("Reduce to 32 kbps");
-    host.rows = sources;
+    host.SetRows(sources);
     ReduceBatch batch;
     batch.Run(host);
 

@@ -18,6 +18,7 @@ class FakePrompts : public Prompts {
         QString strText;
         Icon icon;
         QString strInformative;
+        QString strDetails;
     };
 
     std::vector<Message> messages;
@@ -29,8 +30,8 @@ class FakePrompts : public Prompts {
     std::function<void(const Message&)> onMessage;
 
     void ShowMessage(QWidget*, const QString& strTitle, const QString& strText, Icon icon,
-                     const QString& strInformative) override {
-        messages.push_back({strTitle, strText, icon, strInformative});
+                     const QString& strInformative, const QString& strDetails) override {
+        messages.push_back({strTitle, strText, icon, strInformative, strDetails});
         if (onMessage) onMessage(messages.back());
     }
     QStringList GetOpenFileNames(QWidget*, const QString& strTitle,

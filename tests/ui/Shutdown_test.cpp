@@ -226,10 +226,11 @@ TEST_F(ShutdownTest, ClosingDuringAReduceRunEndsAtOnceAndTheEncoderFinishesAlone
     int lngExitCode = -1;
     ASSERT_TRUE(RunChild("reduce", folder, lngExitCode)) << "the child did not end";
     EXPECT_EQ(lngExitCode, 0);
-    // It ended while the first encoder still waited: one encoder started, no output yet, no
-    // "Done." and the run never returned.
+    // It ended while the first encoder still waited: one encoder started, nothing written yet
+    // into the empty output made for it, no "Done." and the run never returned.
     EXPECT_EQ(Lines(folder.Started()), QStringList{strInput});
-    EXPECT_FALSE(QFile::exists(strOutput));
+    EXPECT_TRUE(QFile::exists(strOutput));
+    EXPECT_EQ(ReadBytes(strOutput), QByteArray());
     EXPECT_EQ(Lines(folder.Log()), QStringList{"closing"});
     // The menu choice made in the child is in the store.
     QSettings stored(folder.Config() + "/Venmarrow/Kestrelund.conf", QSettings::IniFormat);
