@@ -2,11 +2,21 @@
 // beside the program.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+#include <memory>
 
 #include "FakeReduceHost.h"
 #include "analysis/MP3Info.h"
@@ -74,6 +84,226 @@ TEST(ReduceEndToEnd, ReducesThreeFilesTo32Kbps) {
             << "source changed: " << sources[i].toStdString();
     }
     EXPECT_EQ(host.rows, sources);
+}
+
+// Each hazard of a run through one fixture: files made in a music folder inside a temporary one,
+// the rows listed, the encoder (lame beside the program, or a stand-in), and each row's expected
+// reason to fail ("" when its output counts). Afterwards every file that was there before, save
+// the ones a case lets be replaced, is as it was, and a failed row has left no output behind.
+class ReduceHazardTest : public ::testing::Test {
+  public:
+    static void SetUpTestSuite() {
+        made = std::make_unique<QTemporaryDir>();
+        const QString strSox = QStandardPaths::findExecutable("sox");
+        const QString strLame = QStandardPaths::findExecutable("lame");
+        auto tone = [&](const char* szName, const char* szHz, QStringList lameOptions) {
+            const QString strWav = made->filePath("t.wav");
+            const bool blnMade =
+                RunTool(strSox,
+                        {"-n", "-r", "44100", "-c", "2", strWav, "synth", "1", "sine", szHz}) &&
+                RunTool(strLame, lameOptions << "--quiet"
+                                             << "-b"
+                                             << "128" << strWav << made->filePath(szName));
+            ASSERT_TRUE(blnMade) << "sox and lame are needed (Debian packages sox and lame)";
+        };
+        tone("song1.mp3", "440", {});
+        tone("song2.mp3", "660", {});
+        tone("tagged.mp3", "550", {"--id3v1-only", "--tt", "Title", "--ta", "Artist"});
+        // Frames without a frame count in the first one: their length is told by their size.
+        ASSERT_TRUE(WriteBytes(made->filePath("plain.mp3"), SyntheticMp3(200)));
+    }
+    static void TearDownTestSuite() { made.reset(); }
+
+    QString Music(const QString& strName) const { return strMusic + u'/' + strName; }
+    void Copy(const char* szMade, const QString& strName) {
+        ASSERT_TRUE(QFile::copy(made->filePath(szMade), Music(strName)));
+    }
+
+    // Every entry under the temporary folder: a link's target, "folder", "fifo" or the bytes.
+    QMap<QString, QByteArray> Snapshot() const {
+        QMap<QString, QByteArray> entries;
+        QDirIterator it(dir->path(),
+                        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info = it.nextFileInfo();
+            entries[info.filePath()] = info.isSymLink() ? "link " + info.symLinkTarget().toUtf8()
+                                       : info.isDir()   ? "folder"
+                                       : info.isFile()  ? ReadBytes(info.filePath())
+                                                        : "fifo";
+        }
+        return entries;
+    }
+
+    struct Case {
+        const char* szName;
+        bool blnStandIn;
+        std::function<void(ReduceHazardTest&)> make;
+        QList<std::pair<QString, QString>> rows;  // name in the music folder, reason
+        QStringList replaceable;                  // older outputs the run may replace or remove
+    };
+
+    void Check(const Case& c) {
+        SCOPED_TRACE(c.szName);
+        dir = std::make_unique<QTemporaryDir>();
+        ASSERT_TRUE(dir->isValid());
+        strMusic = dir->filePath("music");
+        ASSERT_TRUE(QDir().mkpath(strMusic));
+        ASSERT_TRUE(WriteBytes(dir->filePath("victim.txt"), "someone else's file"));
+        FakeReduceHost host;
+        host.strFolder = KESTRELUND_TEST_BIN_DIR;
+        if (c.blnStandIn) {
+            host.strFolder = dir->filePath("prog");
+            ASSERT_TRUE(QDir().mkpath(host.strFolder));
+            ASSERT_TRUE(WriteScript(EncoderPath(host.strFolder),
+                                    "case \"$6\" in\n"
+                                    "  *fail*) head -c 500 \"$6\" > \"$7\"; exit 1 ;;\n"
+                                    "  *nooutput*) exit 0 ;;\n"
+                                    "  *cut*|*short*) head -c 1000 \"$6\" > \"$7\"; exit 0 ;;\n"
+                                    "esac\ncp \"$6\" \"$7\""));
+        }
+        c.make(*this);
+        QStringList rows, details;
+        for (const auto& [strName, strReason] : c.rows) {
+            rows << Music(strName);
+            if (!strReason.isEmpty()) details << Music(strName) + ": " + strReason;
+        }
+        host.SetRows(rows);
+        const QMap<QString, QByteArray> before = Snapshot();
+        // An encoder blocked on opening a FIFO would hang the run: this lets it go.
+        QTimer fifoRelease;
+        QObject::connect(&fifoRelease, &QTimer::timeout, [&] {
+            const int lngFd = ::open(QFile::encodeName(Music("pipe.mp3")).constData(),
+                                     O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+            if (lngFd >= 0) ::close(lngFd);
+        });
+        fifoRelease.start(200);
+        ReduceBatch().Run(host);
+
+        ASSERT_EQ(host.prompts.messages.size(), 1u);
+        EXPECT_EQ(host.prompts.messages[0].strText, "Done.");
+        EXPECT_EQ(host.prompts.messages[0].strInformative,
+                  ReduceBatch::FailureCount(details.size()));
+        EXPECT_EQ(host.prompts.messages[0].strDetails, details.join(u'\n'));
+        const QMap<QString, QByteArray> after = Snapshot();
+        MP3Info mp3Info;
+        QStringList changeable, counted;
+        for (const QString& strName : c.replaceable) changeable << Music(strName);
+        for (const auto& [strName, strReason] : c.rows) {
+            if (strReason.isEmpty()) counted << OutputPath(Music(strName), host.strMenu);
+        }
+        for (const auto& [strName, strReason] : c.rows) {
+            const QString strOutput = OutputPath(Music(strName), host.strMenu);
+            if (strReason.isEmpty()) {
+                EXPECT_TRUE(mp3Info.ReadMP3Info(QFile::encodeName(strOutput).toStdString()))
+                    << qPrintable(strOutput);
+                // A trailing ID3v1 block of the source is carried over.
+                const QByteArray source = ReadBytes(Music(strName));
+                if (source.right(128).startsWith("TAG")) {
+                    EXPECT_EQ(ReadBytes(strOutput).right(128), source.right(128));
+                }
+            } else if (!counted.contains(strOutput) &&
+                       (!before.contains(strOutput) || changeable.contains(strOutput))) {
+                EXPECT_FALSE(after.contains(strOutput)) << "left behind: " << qPrintable(strOutput);
+            }
+        }
+        changeable << counted;
+        for (auto it = before.cbegin(); it != before.cend(); ++it) {
+            if (!changeable.contains(it.key())) {
+                EXPECT_EQ(after.value(it.key()), it.value()) << qPrintable(it.key());
+            }
+        }
+    }
+
+    static inline std::unique_ptr<QTemporaryDir> made;
+    std::unique_ptr<QTemporaryDir> dir;  // one for each case
+    QString strMusic;
+};
+
+TEST_F(ReduceHazardTest, NoRunLosesAByteOrCountsAFailure) {
+    auto link = [](const char* szName, const char* szTarget) {
+        return [=](ReduceHazardTest& t) {
+            t.Copy("song1.mp3", szName[0] == 'S' ? "S.mp3" : "V.mp3");
+            ASSERT_EQ(::symlink(szTarget, QFile::encodeName(t.Music(szName)).constData()), 0);
+        };
+    };
+    const Case cases[] = {
+        {"an output name linking to its source",
+         false,
+         link("S_64KBIT_REDUCED.mp3", "S.mp3"),
+         {{"S.mp3", "the output name is a link"}},
+         {}},
+        {"an output name linking outside the folder",
+         false,
+         link("V_64KBIT_REDUCED.mp3", "../victim.txt"),
+         {{"V.mp3", "the output name is a link"}},
+         {}},
+        {"an output name that is a hard link of its source",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Copy("song1.mp3", "H.mp3");
+             ASSERT_EQ(::link(QFile::encodeName(t.Music("H.mp3")).constData(),
+                              QFile::encodeName(t.Music("H_64KBIT_REDUCED.mp3")).constData()),
+                       0);
+         },
+         {{"H.mp3", "the output would replace its source"}},
+         {}},
+        {"an output name that is another listed song",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Copy("song1.mp3", "A.mp3");
+             t.Copy("song2.mp3", "A_64KBIT_REDUCED.mp3");
+         },
+         {{"A.mp3", "the output would replace a file in the list"}, {"A_64KBIT_REDUCED.mp3", ""}},
+         {}},
+        {"two songs with one output name",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Copy("song1.mp3", "x.mp3");
+             t.Copy("song2.mp3", "x.MP3");
+         },
+         {{"x.mp3", ""}, {"x.MP3", "the output would replace an output of this run"}},
+         {}},
+        {"rows that are no MP3 files",
+         false,
+         [](ReduceHazardTest& t) {
+             ASSERT_TRUE(QDir().mkpath(t.Music("Album")));
+             t.Copy("song1.mp3", "Album/in.mp3");
+             ASSERT_TRUE(WriteBytes(t.Music("notes.txt"), "a note\n"));
+             ASSERT_EQ(::mkfifo(QFile::encodeName(t.Music("pipe.mp3")).constData(), 0600), 0);
+         },
+         {{"Album", "a folder, not a file"},
+          {"notes.txt", "not a valid MP3 file"},
+          {"pipe.mp3", "not a regular file"},
+          {"gone.mp3", "the file does not exist"}},
+         {}},
+        {"an older output, with a second name, replaced; ID3v1 kept",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Copy("tagged.mp3", "old.mp3");
+             ASSERT_TRUE(WriteBytes(t.Music("old_64KBIT_REDUCED.mp3"), "stale"));
+             ASSERT_EQ(::link(QFile::encodeName(t.Music("old_64KBIT_REDUCED.mp3")).constData(),
+                              QFile::encodeName(t.Music("backup.bin")).constData()),
+                       0);
+         },
+         {{"old.mp3", ""}},
+         {"old_64KBIT_REDUCED.mp3"}},
+        {"encoders that fail, write nothing or cut the output short",
+         true,
+         [](ReduceHazardTest& t) {
+             for (const char* szName : {"fail.mp3", "nooutput.mp3", "cut.mp3"}) {
+                 t.Copy("song1.mp3", szName);
+             }
+             t.Copy("plain.mp3", "short.mp3");
+             ASSERT_TRUE(WriteBytes(t.Music("nooutput_64KBIT_REDUCED.mp3"), "stale"));
+         },
+         {{"fail.mp3", "the encoder ended with status 1"},
+          {"nooutput.mp3", "the encoder wrote no output"},
+          {"cut.mp3", "the output does not match the source's length"},
+          {"short.mp3", "the output does not match the source's length"}},
+         {"nooutput_64KBIT_REDUCED.mp3"}},
+    };
+    for (const Case& c : cases) Check(c);
 }
 
 }  // namespace
