@@ -9,6 +9,7 @@
 #include "common/ProgramNames.h"
 #include "common/Prompts.h"
 #include "filelist/FileList.h"
+#include "filelist/FileNames.h"
 
 namespace {
 
@@ -34,16 +35,26 @@ void Admit(const Admission& admission, const QString& strPath, int folderFd,
         admission.fileList->AppendAdmitted(strPath,
                                            SharedBitrateText(admission.mp3Info->Bitrate()));
     } else {
-        admission.prompts->ShowMessage(admission.owner, ProgramNames::kWindowTitle,
-                                       QStringLiteral("Not a valid MP3 file!"),
-                                       Prompts::Icon::Warning, strPath, QString());
+        RefuseFile(admission, strPath);
     }
 }
 
 }  // namespace
 
 void AdmitFile(const Admission& admission, const QString& strPath) {
+    // Text whose bytes could be another file's (or no file's) is refused before it is opened.
+    if (!PathStandsForItself(strPath)) {
+        RefuseFile(admission, strPath);
+        return;
+    }
     Admit(admission, strPath, AT_FDCWD, strPath);
+}
+
+void RefuseFile(const Admission& admission, const QString& strPath) {
+    if (admission.prompts == nullptr) return;
+    admission.prompts->ShowMessage(admission.owner, ProgramNames::kWindowTitle,
+                                   QStringLiteral("Not a valid MP3 file!"), Prompts::Icon::Warning,
+                                   strPath, QString());
 }
 
 void AdmitFile(const Admission& admission, const QString& strPath, int folderFd,

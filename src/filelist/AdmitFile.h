@@ -18,13 +18,17 @@ struct Admission {
 };
 
 // Analyses strPath; on success appends a row (path exactly as given, bitrate text), otherwise shows
-// "Not a valid MP3 file!" (warning, titled "Kestrelund", the path as informative text).
+// "Not a valid MP3 file!" (warning, titled "Kestrelund", the path as informative text). A path
+// whose text does not name exactly one file (see PathStandsForItself) is refused the same way.
 void AdmitFile(const Admission& admission, const QString& strPath);
 // The same, with the file opened as strName relative to the folder open as the descriptor
 // folderFd, which spares the lookup of the folder's path; strPath (the folder's path joined with
 // strName) is still the row's text. A negative folderFd opens strPath instead.
 void AdmitFile(const Admission& admission, const QString& strPath, int folderFd,
                const QString& strName);
+
+// The warning every refused file gets: "Not a valid MP3 file!", with strPath below it.
+void RefuseFile(const Admission& admission, const QString& strPath);
 
 // The folder, one "/", the name; no second separator when the folder already ends in "/".
 QString JoinPath(const QString& strFolder, const QString& strName);

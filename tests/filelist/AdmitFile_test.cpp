@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <climits>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "analysis/MP3Info.h"
@@ -96,9 +98,15 @@ TEST_F(AdmitFileTest, RefusedFilesWarnWithTheirPathAndAddNothing) {
     const QString strMissing = folder.path() + "/missing.mp3";
     const QString strFolder = folder.path();
     const QString strBelowAFile = Mp3("plain.mp3") + "/inside.mp3";  // cannot be opened
-    const std::vector<QString> candidates = {strText, strEmpty, strMissing, strFolder,
-                                             strBelowAFile};
+    // Two valid files whose names both show as "x\uFFFD.mp3": the text stands for neither.
+    const QByteArray undecodable = QFile::encodeName(folder.path()) + "/x\xff.mp3";
+    std::ofstream(undecodable.toStdString()) << Mp3Frames(4).toStdString();
+    Mp3(QFile::decodeName("x\xef\xbf\xbd.mp3"));
+    const QString strUndecodable = QFile::decodeName(undecodable);
+    const std::vector<QString> candidates = {strText,   strEmpty,      strMissing,
+                                             strFolder, strBelowAFile, strUndecodable};
     for (const QString& strPath : candidates) Admit(strPath);
+    std::filesystem::remove(undecodable.toStdString());  // the folder's own removal goes by text
     EXPECT_TRUE(Rows().empty());
     ASSERT_EQ(prompts.messages.size(), candidates.size());
     for (size_t i = 0; i < candidates.size(); ++i) {
