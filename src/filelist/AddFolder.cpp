@@ -21,7 +21,8 @@ void AddFolderFiles(const Admission& admission, const QString& strFolder) {
     QStringList strFolders{WithSlash(strFolder)};
     // The walk reads each folder once: strFileNames[i] is ListFolderFiles(strFolders[i], "*.mp3").
     QList<QStringList> strFileNames;
-    CollectSubfolders(strFolders, true, QStringLiteral("*.mp3"), strFileNames);
+    QStringList strRefused;
+    CollectSubfolders(strFolders, true, QStringLiteral("*.mp3"), strFileNames, &strRefused);
     for (qsizetype i = 0; i < strFolders.size(); ++i) {
         const QString& strQueued = strFolders.at(i);
         // The folder's files are opened relative to it, not each by its full path. A folder that
@@ -33,6 +34,9 @@ void AddFolderFiles(const Admission& admission, const QString& strFolder) {
             AdmitFile(admission, JoinPath(strQueued, strName), folder.Descriptor(), strName);
         }
     }
+    // Files and folders whose names have no text that leads back to them get the warning of a
+    // refused file, once the files that could be named are in.
+    for (const QString& strPath : std::as_const(strRefused)) RefuseFile(admission, strPath);
 }
 
 OpenFolder::OpenFolder(const QString& strFolder)

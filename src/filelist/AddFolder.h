@@ -18,7 +18,8 @@ QString BrowseForFolder(Prompts& prompts, QWidget* owner, const QString& strProm
 // Admits every file named "*.mp3" (letter case ignored) in strFolder and in every folder below it,
 // folder by folder as CollectSubfolders orders them and each folder's files in name order; names
 // beginning with "~" are passed over. Each file is opened relative to its folder, held open while
-// its files are admitted; a folder that has gone since the walk read it is passed over.
+// its files are admitted; a folder that has gone since the walk read it is passed over. Files and
+// folders whose names have no text of their own are refused with the usual warning, after the rest.
 void AddFolderFiles(const Admission& admission, const QString& strFolder);
 
 // A folder held open while its files are admitted, so that each file is opened relative to it

@@ -13,6 +13,7 @@
 #include <set>
 #include <utility>
 
+#include "filelist/FileNames.h"
 #include "filelist/NameOrder.h"
 
 namespace {
@@ -128,6 +129,7 @@ struct Walk {
     QElapsedTimer sinceEvents;
     const NameMatcher* matcher = nullptr;  // set when the walk also lists each folder's files
     NameOrder order;                       // of each folder's names
+    QStringList* refused = nullptr;        // when set, paths the walk could not name go here
 
     // Lets pending window events run. A large tree reaches this point tens of thousands of times
     // a second, and each run polls the window system, so runs closer together than a millisecond
@@ -161,6 +163,7 @@ bool ReadFolder(const QString& folder, Walk* walk, bool given, QStringList* foun
     if (!found && !matcher) return true;
     QStringList files;
     QStringList subfolders;
+    QStringList unnamed;
     while (const dirent64* entry = listing.Next()) {
         // Hidden folders (and so "." and "..") are not entered; hidden files are listed.
         const bool mayBeFolder = found != nullptr && entry->d_name[0] != '.';
@@ -175,13 +178,23 @@ bool ReadFolder(const QString& folder, Walk* walk, bool given, QStringList* foun
             if (!listing.Stat(entry, st)) continue;
             type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISREG(st.st_mode) ? DT_REG : DT_UNKNOWN;
         }
-        if (type == DT_REG) {
-            // Regular files only: never folders, and never devices or pipes, which could block
-            // the analysis that reads them.
-            if (mayBeFile) files << NameText(entry->d_name);
-        } else if (type == DT_DIR && mayBeFolder) {
-            subfolders << NameText(entry->d_name);
+        // Regular files only: never folders, and never devices or pipes, which could block the
+        // analysis that reads them.
+        const bool isFile = type == DT_REG && mayBeFile;
+        const bool isFolder = type == DT_DIR && mayBeFolder;
+        if (!isFile && !isFolder) continue;
+        const QString name = NameText(entry->d_name);
+        // Bytes that are not UTF-8 decode to U+FFFD, and no text leads back to them: listed, the
+        // name would stand for another file or for none. It is passed over and reported.
+        if (name.contains(QChar(0xFFFD)) && !SurvivesRoundTrip(QByteArray(entry->d_name))) {
+            unnamed << (isFolder ? name + u'/' : name);
+            continue;
         }
+        (isFile ? files : subfolders) << name;
+    }
+    if (walk && walk->refused && !unnamed.isEmpty()) {
+        order.Sort(unnamed);
+        for (const QString& name : std::as_const(unnamed)) *walk->refused << folder + name;
     }
     if (names) {
         order.Sort(files);
@@ -240,10 +253,11 @@ void CollectSubfolders(QStringList& folders, bool recurse) {
 }
 
 void CollectSubfolders(QStringList& folders, bool recurse, const QString& strPattern,
-                       QList<QStringList>& strFileNames) {
+                       QList<QStringList>& strFileNames, QStringList* strRefused) {
     const NameMatcher matcher(strPattern);
     Walk walk;
     walk.matcher = &matcher;
+    walk.refused = strRefused;
     MarkGiven(folders, walk);
     CollectLevel(folders, &strFileNames, true, recurse, walk);
 }

@@ -80,7 +80,9 @@ class Probe {
             return;
         }
         close(fd);
-        for (const std::string& file : Mp3FilesBelow(path)) File(file);
+        std::vector<std::string> unnamed;
+        for (const std::string& file : Mp3FilesBelow(path, unnamed)) File(file);
+        for (const std::string& file : unnamed) Line(file, "name is not valid UTF-8", MP3Info());
     }
 
     bool AllValid() const { return allValid; }

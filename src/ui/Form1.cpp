@@ -24,6 +24,7 @@
 #include "common/ProgramNames.h"
 #include "filelist/AddFolder.h"
 #include "filelist/FileList.h"
+#include "filelist/FileNames.h"
 #include "ui/BitrateMenu.h"
 #include "ui/CaptionButton.h"
 #include "ui/FileListView.h"
@@ -379,12 +380,18 @@ void Form1::Check3_Click() {
 
 namespace {
 
-// The local files and folders of dropped data, in the order the drag source gives them.
-QStringList DroppedPaths(const QMimeData* data) {
+// The local files and folders of dropped data, in the order the drag source gives them. Those
+// whose bytes have no text that leads back to them go to strRefused instead, as text.
+QStringList DroppedPaths(const QMimeData* data, QStringList& strRefused) {
     QStringList strPaths;
     if (data == nullptr || !data->hasUrls()) return strPaths;
     for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile()) strPaths << url.toLocalFile();
+        if (!url.isLocalFile()) continue;
+        if (const std::optional<QString> strPath = DroppedLocalPath(url)) {
+            strPaths << *strPath;
+        } else {
+            strRefused << url.toLocalFile();
+        }
     }
     return strPaths;
 }
@@ -392,7 +399,8 @@ QStringList DroppedPaths(const QMimeData* data) {
 }  // namespace
 
 void Form1::ListView1_OLEDragOver(QDragMoveEvent* event) {
-    if (DroppedPaths(event->mimeData()).isEmpty()) {
+    QStringList strRefused;
+    if (DroppedPaths(event->mimeData(), strRefused).isEmpty() && strRefused.isEmpty()) {
         event->setDropAction(Qt::IgnoreAction);
         event->ignore();
         return;
@@ -401,14 +409,25 @@ void Form1::ListView1_OLEDragOver(QDragMoveEvent* event) {
 }
 
 void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
-    const QStringList strPaths = DroppedPaths(event->mimeData());
-    if (strPaths.isEmpty()) {
+    QStringList strRefused;
+    const QStringList strPaths = DroppedPaths(event->mimeData(), strRefused);
+    if (strPaths.isEmpty() && strRefused.isEmpty()) {
         event->ignore();
         return;
     }
     // Appended as they come: no check, no bitrate.
     for (const QString& strPath : strPaths) fileList->AppendDropped(strPath);
     event->accept();
+    // A name whose text would stand for another file is refused with the usual warning, once the
+    // drop has ended, so that the drag source is not kept waiting on the box.
+    if (!strRefused.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, strRefused] {
+                for (const QString& strPath : strRefused) RefuseFile(ListAdmission(), strPath);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void Form1::ListView1_DblClick() {

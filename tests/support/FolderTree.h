@@ -12,6 +12,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,9 @@ inline QByteArray ValidMp3() { return testsupport::Mp3Frames(3); }
 class Tree {
   public:
     Tree() : strRoot(dir.path() + "/R") { QDir().mkpath(strRoot); }
+    // Removed by bytes first: the folder's own removal goes by text and misses names that are
+    // not UTF-8.
+    ~Tree() { std::filesystem::remove_all(QFile::encodeName(strRoot).toStdString()); }
 
     // The tree's top folder, without a trailing "/".
     const QString& Root() const { return strRoot; }
@@ -38,6 +43,13 @@ class Tree {
         QDir().mkpath(strPath.section('/', 0, -2));
         QFile file(strPath);
         if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+    }
+    // The same for a path given as the bytes the file system holds, which need not be UTF-8.
+    void RawFile(const std::string& relative, const QByteArray& bytes = ValidMp3()) const {
+        const std::filesystem::path path =
+            QFile::encodeName(strRoot).toStdString() + "/" + relative;
+        std::filesystem::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << bytes.toStdString();
     }
 
   private:

@@ -143,6 +143,23 @@ TEST_F(Check3Test, InvalidFileGivesOneWarningAndTheWalkGoesOn) {
     EXPECT_EQ(form->MousePointer(), 0);
 }
 
+TEST_F(Check3Test, NamesThatAreNotUtf8AreRefusedAndNeverReadAsAnotherFile) {
+    Tree tree;
+    // "x\xff.mp3" decodes to the name of "x\xef\xbf\xbd.mp3", a file of another bitrate.
+    tree.RawFile("x\xef\xbf\xbd.mp3");
+    tree.RawFile("x\xff.mp3", testsupport::Mp3Frames(3, 14));
+    tree.RawFile("d\xff/in.mp3");
+    AddFolder(tree.Root());
+
+    const QString r = tree.Root() + "/";
+    const QString strReplaced = QString::fromUtf8("x\xef\xbf\xbd.mp3");
+    EXPECT_EQ(Rows(), (std::vector<Row>{{r + strReplaced, "128 kbps"}}));
+    std::vector<QString> refused;
+    for (const auto& message : prompts.messages) refused.push_back(message.strInformative);
+    EXPECT_EQ(refused,
+              (std::vector<QString>{r + QString::fromUtf8("d\xef\xbf\xbd/"), r + strReplaced}));
+}
+
 TEST_F(Check3Test, FolderGoneBeforeItsTurnIsPassedOverWithoutMessages) {
     Tree tree;
     tree.File("bad.mp3", QByteArray(2000, 'x'));

@@ -101,9 +101,19 @@ TEST_F(DropTest, DataWithoutLocalFilesIsRefusedWhileDragging) {
 
 TEST_F(DropTest, OnlyTheLocalFilesOfAMixedListAreAppended) {
     QMimeData data;
-    data.setUrls({QUrl("https://example.org/a.mp3"), QUrl::fromLocalFile(tree.Path("one.mp3"))});
+    // A name that is not UTF-8 ("x\xff.mp3") would read as another file: refused with a warning
+    // once the drop is over.
+    const QUrl undecodable =
+        QUrl::fromEncoded(QUrl::fromLocalFile(tree.Path("x")).toEncoded() + QByteArray("%FF.mp3"));
+    data.setUrls({QUrl("https://example.org/a.mp3"), QUrl::fromLocalFile(tree.Path("one.mp3")),
+                  undecodable});
     ASSERT_TRUE(DragAndDrop(data));
     EXPECT_EQ(Rows(), (std::vector<Row>{{tree.Path("one.mp3"), ""}}));
+    EXPECT_TRUE(prompts.messages.empty());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0].strText, "Not a valid MP3 file!");
+    EXPECT_EQ(prompts.messages[0].strInformative, undecodable.toLocalFile());
 }
 
 TEST_F(DropTest, TheProposedActionIsKept) {
