@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Renders Kestrelund's artwork from the SVG sources into the files the program and the build use.
 # The results are committed, so this runs only when a drawing changes:
 #   icons/kestrelund.png                    the window icon (32 by 32)

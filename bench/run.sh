@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks in build/ (or the folder given) and runs all four, one after another:
 #   analysis_bench  kestrelund-info --json over 10,000 files against the I/O floor  (target <= 1.25),
 #                   and over 300 copies of each awkward kind of file                (target <= 3)

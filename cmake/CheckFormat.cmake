@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a C++ file of the project is not formatted as .clang-format says.
 find_program(CLANG_FORMAT clang-format REQUIRED)
 file(GLOB_RECURSE files

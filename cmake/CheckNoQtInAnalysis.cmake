@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fails when a file of the analysis library includes a Qt header: the analysis stays plain C++.
 file(GLOB_RECURSE files ${SOURCE_DIR}/src/analysis/*.h ${SOURCE_DIR}/src/analysis/*.cpp)
 foreach(f ${files})

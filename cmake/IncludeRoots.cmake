@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # kestrelund_include_root(TARGET FOLDER): TARGET offers the headers of src/FOLDER as
 # "FOLDER/Name.h" through an include root of its own that holds only that folder (a link to it in
 # the build tree). A library so sees its own headers and those of the libraries it links, and an

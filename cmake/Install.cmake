@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts under the prefix:
 #
 #   lib/kestrelund/            the program folder: kestrelund, kestrelund-info, HAND-M.CUR,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: `cpack -G DEB` in the build folder writes kestrelund_<version>_<arch>.deb
 # there. It holds what `cmake --install` installs, under /usr.
 

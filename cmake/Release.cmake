@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The release this tree builds, read from the changelog that the Debian package ships
 # (packaging/changelog, Debian's format; its newest entry is at the top):
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the fuzz target once on each file named, or on each file of each folder named, so that the
 // seed corpus also runs as an ordinary test where libFuzzer is not available.
 

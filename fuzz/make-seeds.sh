@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the fuzzer's seed corpus into fuzz/seeds/: a few tiny files, each a case the analysis
 # must handle. Run it again after changing it; the files are committed.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the whole analysis of ReadMP3Info (search, tag skips, header decoding, variable-
 // bitrate headers, arithmetic) on the input taken as a file's bytes. Besides the sanitizers it
 // checks what a result promises: false leaves every property but FileSize at zero; true gives a

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package that building, running and testing Kestrelund needs, when missing.
 # As root it uses apt-get; otherwise it prints the command to run.
 set -euo pipefail

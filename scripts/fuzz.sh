@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Fuzzes the MP3 analysis for SECONDS seconds (default 60) with libFuzzer under AddressSanitizer
 # and UndefinedBehaviorSanitizer. Builds in build-fuzz/; inputs it finds interesting go to
 # build-fuzz/corpus/ (the committed seeds in fuzz/seeds/ are only read), and any crash is saved

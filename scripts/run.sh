@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Kestrelund and starts its window.
 # Without a display (neither DISPLAY nor WAYLAND_DISPLAY set) the window starts on a virtual X
 # server (Xvfb) instead; a screenshot of it is saved into the build folder, and the program keeps

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes the README's screenshot of the real window: builds if needed, starts Kestrelund on its own
 # virtual X server (Xvfb) with fresh settings, adds three MP3 files through the "Add MP3 File(s)"
 # dialog as a user would, and saves the window as docs/screenshot.png (or the path given as the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs every test:
 #   build/       the whole program with GCC, all tests through CTest
 #   build-asan/  the analysis, its probe (Qt Core) and tests with clang under AddressSanitizer and

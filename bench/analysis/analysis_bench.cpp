@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Benchmark of kestrelund-info against the cost of merely reading what the analysis needs.
 //
 // Makes a folder of varied MP3 files, the mixed set (MPEG 1, 2 and 2.5, Layers I to III, many

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds kestrelund-info and its benchmark in build-bench/ (the analysis-only build, optimised like
 # the normal build) and prints the per-file figures, warm cache, the probe against the I/O floor:
 # the mixed set of 10,000 generated files, and 300 copies of each awkward kind (0xFF runs, a

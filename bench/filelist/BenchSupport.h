@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the file-list benchmarks share: kestrelund-info looked up beside the benchmark program and
 // run over the same files, a shown window whose prompts go to a fake, and the main that runs the

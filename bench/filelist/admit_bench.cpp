@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Admitting files into the list, and the list with many rows.
 //
 // BM_AdmitFilesAgainstProbe: 10,000 files through AdmitFile into the window's list, against

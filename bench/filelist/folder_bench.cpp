@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Adding a tree of 10,000 MP3 files in 1,000 folders through the "Add All MP3 File(s) In Folder"
 // button, against `kestrelund-info --json` over the same files, in the same run. The counters give
 // both times per round and their ratio (button / probe).

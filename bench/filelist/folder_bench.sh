@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the probe and the folder benchmark, then measures adding a tree of 10,000 MP3 files in
 # 1,000 folders through the folder button against `kestrelund-info --json` over the same files.
 #   bench/filelist/folder_bench.sh [BUILD_DIR] [benchmark options...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the Reduce batch over 20 one-second MP3 files against a plain loop that runs the encoder
 // with the same arguments on the same files, one after another, blocking in waitpid. Both use the
 // encoder linked beside the program. Rounds alternate between the two; the medians are compared.

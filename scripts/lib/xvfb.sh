@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Sourced by the scripts that run Kestrelund on a virtual X server (Xvfb).
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The errors that malformed data can raise inside the analysis, and the checked 32-bit arithmetic
 // that raises them. Integers are signed 32-bit; a result that does not fit is an error, never a

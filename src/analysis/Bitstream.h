@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bitstream: pulls unsigned bit fields of any width out of a short run of bytes, most significant
 // bit first. Used to take the four bytes of an MPEG audio frame header apart. The reader keeps its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the analysis gets a file's bytes. A ByteSource is a fixed-size run of bytes read at
 // offsets (a regular file, or memory for the fuzzer and tests); FileView sits in front of it, keeps

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // MPEG audio frame header: the four bytes at the start of every frame, decoded into a record, a
 // plausibility test, and the values the file analysis derives from a header. Pure computation,

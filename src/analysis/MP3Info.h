@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // MP3 file analysis: decides whether a file holds a run of MPEG audio frames near its start and
 // reports the file's properties. One object serves any number of files in turn; every call of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Analysis of bytes that are already in memory, through the same search and computation as
 // MP3Info::ReadMP3Info: the bytes are treated as the whole file. For the fuzzer and for tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Rounding to a whole number the one way this program rounds: to the nearest, an exact half to the
 // even neighbour (2.5 -> 2, 3.5 -> 4, -2.5 -> -2), whatever the processor's rounding mode.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Variable-bitrate headers in the first frame of a file: "Xing" and "Info" (one layout) and
 // "VBRI". They state how many frames and bytes of audio the file holds. Everything here works on

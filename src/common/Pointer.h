@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The pointer values the window and its list take. The numbers are the values themselves (tests
 // and the window compare against them), so the enum is a plain one with an int underneath.

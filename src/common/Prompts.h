@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one seam for everything that waits on a person: message boxes, the open-file dialog, the
 // folder dialog, and the pointer's position on the screen. The program uses QtPrompts, which shows

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Adding a whole folder tree: the folder dialog behind the "Add All MP3 File(s) In Folder" button,
 // the directory walk (FolderWalk.h) and the folder held open while its files are admitted.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Admission of candidate files into the file list, shared by the dialog add and the folder add.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file list: the rows of the window's list control, and the one place that reads or changes
 // them. Column 0 holds a file's full path, column 1 its bitrate text ("128 kbps"; empty for

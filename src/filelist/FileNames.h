@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // File names as the file system holds them (any bytes but "/" and NUL) and as the list shows them
 // (text). Names are taken as UTF-8; bytes that are not UTF-8 decode to U+FFFD and cannot be turned

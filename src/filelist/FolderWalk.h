@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The directory walk behind the "Add All MP3 File(s) In Folder" button, also used by
 // kestrelund-info -r. Folder paths in the walk end in one "/". Needs Qt Core only.

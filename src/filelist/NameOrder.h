@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The order in which a folder's names are listed, as file managers show them: by the locale's
 // collation, letter case ignored, runs of digits compared by their value ("2" before "10"), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The lines kestrelund-info prints for one analysed file: a line for people, or one JSON object.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // kestrelund-info -r: the MP3 files of a folder tree, found as the "Add All MP3 File(s) In Folder"
 // button finds them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Why kestrelund-info refuses a path the analysis did not accept, in the words it prints.
 

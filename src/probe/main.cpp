@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrelund-info: prints the MP3 analysis of each file named on the command line, for scripts.
 
 #include <fcntl.h>

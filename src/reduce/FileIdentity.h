@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which file a name stands for: its device and inode, the same for every hard link of it. Two
 // names stand for the same data exactly when their identities are equal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file a row's encoder writes into. Before the encoder starts, the output name is looked at:
 // a link, the row's own source, a file the list holds or an output this run already wrote are

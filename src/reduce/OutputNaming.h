@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What one reduce run needs for each file: the target bitrate taken from the menu text, the path of
 // the file the encoder writes, the encoder's own path and its argument list. Pure string work: no

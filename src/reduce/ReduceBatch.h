@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Reduce run: every row that the file list holds when Reduce is pressed goes through the
 // encoder exactly once, in the list's order at each step, at the bitrate the menu shows when the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One row of a Reduce run, from the check of its input to its output counting or failing with a
 // reason. A RowEncoder lives for one run and remembers the outputs the run has written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's one place that starts and watches other processes. RunAndWait starts a program
 // from an argument list and returns once it has ended, keeping the window responsive meanwhile.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's large buttons: a checkable tool button with a 32 by 32 picture above a caption
 // that wraps onto a second line when it is wider than the button. Return and Enter press it as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file list control: a two-column tree widget used as a flat list ("MP3 File(s)", "Bitrate").
 // It owns no logic of its own; it turns its viewport's mouse, double-click and drag/drop events and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: the file list, the bitrate menu, the three large buttons and the progress bar.
 // Form1 lays out and wires the controls; each handler is short and calls into the file-list and

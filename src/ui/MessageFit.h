@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How wide a message box's text should be so that the window manager can show its whole title and
 // a path fits on one line, and where a long path may break: at its separators, not inside a name.

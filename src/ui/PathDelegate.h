@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Paths in the list's path column, shortened to the column's width in the middle at a folder
 // separator, so that the file name stays in view: "/home/ana/Music/…/03 Open Field.mp3". Only

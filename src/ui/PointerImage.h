@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pointer images from ".cur" and ".ico" files, as the window and the list use them.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reordering the file list by dragging a row: the row under the pointer, and which row to bring
 // into view while the pointer is near the top or the bottom of the screen. The exchange of two

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Kestrelund: makes MP3 files smaller. The program takes no arguments; its one window does the
 // rest.
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis reads a file in a few large pieces and passes over most bytes without feeding
 // them one by one, yet must examine, find and compute exactly what a plain search over 2048-byte
 // chunks with seeks finds. These tests hold the straightforward chunked search of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // e2e_close_window WINDOW: asks an X11 top-level window to close, the way a window manager does
 // when the window's close button is pressed: a WM_PROTOCOLS client message carrying
 // WM_DELETE_WINDOW. The end-to-end test runs without a window manager, so it sends this itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // e2e_drop_files WINDOW X Y PATH...: drops files onto an X11 window the way a file manager does,
 // through the XDND protocol: the paths travel as a text/uri-list (each path's bytes
 // percent-encoded, so any byte string survives), offered at the point X,Y of the window (window

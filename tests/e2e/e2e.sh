@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Kestrelund end to end, as a person uses it: installs the build into a temporary prefix, starts a
 # virtual X server, starts the installed program through PREFIX/bin/kestrelund with empty settings,
 # and drives it with xdotool through its real dialogs:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A Reduce run that meets every hazard a shared music folder can hold, driven through the
 # installed program on a virtual X server as a person would:
 #   - outputs that already exist as a symbolic link to the source, a hard link of the source, or

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a temporary prefix (and once more through DESTDIR) and checks what lands
 # there: the program folder with its encoder link and pointer files, the relative links in bin/,
 # the desktop entry, the icons and the AppStream metainfo (and that both validators accept them),

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the Debian package from the build into a temporary folder and checks it without
 # installing it: its name, its control fields (section, maintainer, the real dependencies), its
 # file list (everything under /usr, the encoder link naming /usr/bin/lame relatively, relative

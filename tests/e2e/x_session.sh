@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # shellcheck shell=bash
 # Sourced by the scripts that drive the installed program on a virtual X server: numbered steps,
 # screenshots into $shots, bounded waits, the program's windows and message boxes, starting the

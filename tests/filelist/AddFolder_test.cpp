@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The folder walk on trees made here: which folders are entered and in what order, which names
 // are listed, and that links, hidden and unreadable folders cannot lead it astray.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Admission of one candidate file into the list, the path join and the bitrate text.
 #include <gtest/gtest.h>
 

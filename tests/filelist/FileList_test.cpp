@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file list's rows: appending, reading, exchanging and removing, and the ids that follow each
 // file through all of it.
 #include <gtest/gtest.h>

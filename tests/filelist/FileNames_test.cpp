@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names that do not survive the trip from bytes to text and back are told apart from those that
 // do, on each way a name reaches the list: bytes from a folder listing, text from the file
 // dialog, and a dropped URL.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The order of a folder's names: letter case ignored, numbers by value, ties by the bytes, in a
 // real locale and under C.
 #include "filelist/NameOrder.h"

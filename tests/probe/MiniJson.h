@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small strict JSON reader for the probe's output lines: one object whose values are strings,
 // numbers, true, false or null. It refuses anything RFC 8259 does not allow (bad escapes, raw

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kestrelund-info on real files: tones made with sox, encoded with lame in the ways that matter
 // to the analysis, checked through the probe's JSON against the files' own bytes.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs a program (by default the built kestrelund-info) with arguments and collects its exit
 // status, standard output and standard error.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A ReduceHost without a window: the list is a string list whose rows carry ids of their own
 // (kept by removals and moves, new for additions), the menu a string, and every pointer and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Output names, menu texts to kbps, the encoder's path and argument list.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Reduce run over a list, with a recording stand-in for the encoder in a temporary program
 // folder.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A real run: MP3 files made with sox and lame, reduced through the batch by the encoder linked
 // beside the program.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RunAndWait against small scripts written by the tests.
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Prompts seam for tests: records every message box and dialog it was asked for and answers from
 // queues that the test fills beforehand. An empty queue answers "cancel".

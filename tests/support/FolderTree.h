@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers for tests that walk folder trees: a temporary tree built file by file, small valid MP3
 // files synthesised byte by byte, the order in which the directory listing returns names, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Synthesised MP3 data as a QByteArray, for the tests and benchmarks that write files through Qt.
 

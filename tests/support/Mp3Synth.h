@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Test helpers that make MPEG audio data byte by byte: frame headers from their fields, runs of
 // frames, "Xing"/"Info"/"VBRI" first frames, ID3v2 tag headers, trailing tags, and files on disk

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The search for the first frame written plainly, as it is described: a file position, 2048-byte
 // chunks read one after another, every byte fed to the two detectors and every candidate's header

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the window-level test programs: a QApplication on the offscreen platform, then
 // GoogleTest. Nothing here waits on a person.
 #include <gtest/gtest.h>

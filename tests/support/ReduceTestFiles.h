@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Files the reduce tests make for themselves: small shell scripts standing in for programs,
 // synthesised MP3 data, and the argument records a recording script leaves behind.

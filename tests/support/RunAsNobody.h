@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Root reads every file and folder whatever its mode, so a test of something unreadable runs its
 // own case again in a child process that has become the user "nobody". The child is this test

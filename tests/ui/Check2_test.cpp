@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Reduce" through the window: the button guard, the empty list, and a run over the window's own
 // list and menu with a recording stand-in encoder in the program folder.
 #include <gtest/gtest.h>

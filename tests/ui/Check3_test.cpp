@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Add All MP3 File(s) In Folder": folder trees made here are added through the button handler,
 // with the folder dialog answered by the fake.
 #include <gtest/gtest.h>

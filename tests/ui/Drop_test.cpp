@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dropping files from a file manager onto the list, and removing a row by double-clicking it.
 #include <gtest/gtest.h>
 

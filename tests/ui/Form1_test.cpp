@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window: its layout, the bitrate menu and its remembered choice, the hand pointer file,
 // the progress and pointer accessors, the list's event forwarding, and adding files by dialog.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The pointer rule: the hand over the three large buttons, the default pointer elsewhere, and the
 // hourglass of a folder add or a Reduce run left alone. Checked through the handlers and through
 // real pointer moves, both as the window's pointer value and as the pointer actually shown.

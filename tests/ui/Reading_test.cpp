@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a user meets first: long paths shortened in the middle with the full path as tooltip, the
 // keyboard and screen-reader names, the window's own text colours, and message boxes wide enough
 // for their title and paths.

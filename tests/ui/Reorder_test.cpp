@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reordering the file list by dragging a row: clicks, held moves and releases on the list's
 // viewport as the platform delivers them, the pointer's screen row answered by the prompt fake.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Closing the window: the analysis object is released, the close is never refused, and the
 // program ends at once, also in the middle of a Reduce run or a folder add. In-process tests use
 // the window's EndProgram seam; the real ending runs in a child process (this test program

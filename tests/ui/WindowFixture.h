@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The set-up the window tests share: the menu setting kept in a temporary folder instead of the
 // user's own, a temporary program folder, prompts answered by a fake, the window itself, and the
