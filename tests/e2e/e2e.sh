@@ -28,28 +28,9 @@ build_dir=$(realpath "$1")
 cmake_cmd=$2
 close_window=$3
 
-for tool in Xvfb xdotool import convert compare sox lame; do
-  command -v "$tool" >/dev/null || {
-    echo "e2e: $tool is missing (scripts/deps.sh installs it)" >&2
-    exit 1
-  }
-done
-
-shots="$build_dir/e2e"
-rm -rf "$shots"
-mkdir -p "$shots"
-work=$(mktemp -d "${TMPDIR:-/tmp}/kestrelund-e2e.XXXXXX")
-prefix="$work/prefix"
+require_tools Xvfb xdotool import convert compare sox lame
+begin_session e2e
 music="$work/My Music"
-xvfb_pid=""
-program_pid=""
-
-# shellcheck disable=SC2317 # run by the EXIT trap
-cleanup() {
-  stop_program_and_xvfb
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 # text_difference A B X Y WIDTH HEIGHT: how many pixels of dark text differ between the two
 # pictures inside the rectangle. Only the text counts: the shading behind it changes with hover

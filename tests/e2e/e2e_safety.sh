@@ -28,30 +28,9 @@ cmake_cmd=$2
 close_window=$3
 drop_files=$4
 
-for tool in Xvfb xdotool import convert sox lame mkfifo; do
-  command -v "$tool" >/dev/null || {
-    echo "e2e: $tool is missing (scripts/deps.sh installs it)" >&2
-    exit 1
-  }
-done
-
-shots="$build_dir/e2e-safety"
-rm -rf "$shots"
-mkdir -p "$shots"
-work=$(mktemp -d "${TMPDIR:-/tmp}/kestrelund-e2e-safety.XXXXXX")
-prefix="$work/prefix"
+require_tools Xvfb xdotool import convert sox lame mkfifo
+begin_session e2e-safety
 music="$work/music"
-xvfb_pid=""
-program_pid=""
-
-# shellcheck disable=SC2317 # run by the EXIT trap
-cleanup() {
-  stop_program_and_xvfb
-  # An encoder still running on a file of the test's own (one blocked on the FIFO, say).
-  pkill -f -- "$work/" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
 
 list_x=8 list_y=8 list_h=121 path_col_x=12 path_col_w=290
 add_files_center="76 208"

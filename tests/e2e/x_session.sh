@@ -3,7 +3,39 @@
 # Sourced by the scripts that drive the installed program on a virtual X server: numbered steps,
 # screenshots into $shots, bounded waits, the program's windows and message boxes, starting the
 # program from $prefix with its settings in $work/config, and closing it as a window manager does.
-# The sourcing script sets shots, work, prefix and close_window before it calls these.
+# The sourcing script sets build_dir and close_window, and calls begin_session first.
+
+# require_tools TOOL...: ends the test when a tool it needs is missing.
+require_tools() {
+  local tool
+  for tool; do
+    command -v "$tool" >/dev/null || {
+      echo "e2e: $tool is missing (scripts/deps.sh installs it)" >&2
+      exit 1
+    }
+  done
+}
+
+# begin_session NAME: a fresh screenshot folder BUILD_DIR/NAME (shots) and a temporary work folder
+# (work) with an install prefix below it (prefix). At exit the program and Xvfb are stopped, any
+# process still working on the work folder's files (an encoder, say) is ended, and the work
+# folder is removed.
+begin_session() {
+  shots="$build_dir/$1"
+  rm -rf "$shots"
+  mkdir -p "$shots"
+  work=$(mktemp -d "${TMPDIR:-/tmp}/kestrelund-$1.XXXXXX")
+  prefix="$work/prefix"
+  xvfb_pid=""
+  program_pid=""
+  trap end_session EXIT
+}
+# shellcheck disable=SC2317 # run by the EXIT trap
+end_session() {
+  stop_program_and_xvfb
+  pkill -f -- "$work/" 2>/dev/null || true
+  rm -rf "$work"
+}
 
 step_number=0
 step() {
