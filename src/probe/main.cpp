@@ -69,7 +69,13 @@ class Probe {
     // Analyses one file and adds its line.
     void File(const std::string& path) {
         const bool valid = info.ReadMP3Info(path);
-        Line(path, valid ? std::string_view() : RefusalReason(path), info);
+        // A file size means the analysis opened the file and read it: refused for its content,
+        // with nothing more to ask the file system.
+        const std::string_view error = valid ? std::string_view()
+                                       : info.FileSize() > 0
+                                           ? std::string_view("not a valid MP3 file")
+                                           : RefusalReason(path);
+        Line(path, error, info);
     }
 
     // With -r: every MP3 file below a folder, or the reason the folder cannot be searched.
