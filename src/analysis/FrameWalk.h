@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The frame walk: from a stream's first frame, follows the frame lengths to the end of the audio
+// and counts what a decoder would decode. A trailing "TAG" block or APE tag ends the audio;
+// damaged bytes, or a tag between frames, are passed over to the next confirmed pair of headers,
+// as a decoder resyncs. A change of sample rate, channel count, layer or version that the next
+// frame confirms is reported with where it happens; a single stray header is not a change.
+//
+// The stream's length is its audio frames (an "Xing", "Info" or "VBRI" frame is not one) times the
+// samples per frame, over the sample rate. The walk reads the file in large sequential chunks.
+// Plain C++, no Qt; nothing a file holds makes it crash or hang.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "analysis/ByteSource.h"
+
+// Where a stream changes its format, and to what.
+struct FormatChange {
+    enum class Kind { SampleRate, Channels, Layer, Version };
+    Kind kind = Kind::SampleRate;
+    int64_t lngOffset = 0;       // file offset of the first frame in the new format
+    double dblMilliseconds = 0;  // the audio before it, as a decoder would play it
+};
+
+struct FrameWalkResult {
+    int64_t lngFrames = 0;       // audio frames found (a frame holding a VBR header excluded)
+    int64_t lngSamples = 0;      // their samples (per channel), summed frame by frame
+    double dblMilliseconds = 0;  // the exact length: each frame's samples over its sample rate
+    int32_t lngSamplerate = 0;   // of the first audio frame
+    int32_t lngChannels = 0;     // of the first audio frame
+
+    bool blnHasVbrHeader = false;     // the first frame holds an "Xing", "Info" or "VBRI" header
+    int64_t lngVbrHeaderFrames = -1;  // the frame count that header states; -1 when it has none
+
+    bool blnFirstFrameHollow = false;  // the first frame is a header followed by nothing but zeros
+    int64_t lngTruncatedBytes = 0;     // bytes of a last frame cut short by the end of the file
+    int64_t lngSkippedBytes = 0;       // damaged bytes or tags passed over between frames
+    int64_t lngAudioEnd = 0;           // file offset where the audio ends (a trailing tag's start)
+
+    std::optional<FormatChange> change;  // the first confirmed change of format, if any
+};
+
+// Walks the stream in source from lngFirstFrame (the offset MP3Info::FirstFrame() reports).
+// False when no frame header is found there, or the source cannot be read.
+bool WalkFrames(ByteSource& source, int64_t lngFirstFrame, FrameWalkResult& result);
+
+// The same for the regular file at strPath (UTF-8 bytes, any path the file system accepts).
+bool WalkFrames(const std::string& strPath, int64_t lngFirstFrame, FrameWalkResult& result);
