@@ -32,8 +32,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY "optional")
 # dpkg-shlibdeps; the encoder and Qt's X11 platform plugin are needed at run time but not linked.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "lame, qt6-qpa-plugins")
-# The window asks for Arial, which fontconfig resolves to Liberation Sans.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
+# The window asks for Arial, which fontconfig resolves to Liberation Sans; Qt's Wayland plugin lets
+# it run natively on a Wayland desktop.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, qt6-wayland")
 
 # Whatever encoder the build machine found, the packaged lame link names the one the Debian
 # package lame provides, /usr/bin/lame, by a relative path within the package's tree (Debian

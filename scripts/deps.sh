@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   # build
   build-essential cmake ninja-build pkg-config git clang libclang-rt-14-dev clang-format
-  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins libxcb1-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # the encoder and test audio

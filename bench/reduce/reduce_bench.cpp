@@ -40,19 +40,13 @@ class QuietPrompts : public Prompts {
     }
     QStringList GetOpenFileNames(QWidget*, const QString&, const QString&) override { return {}; }
     QString GetExistingDirectory(QWidget*, const QString&) override { return {}; }
-    QPoint CursorPos() override { return {}; }
 };
 
 class BenchHost : public ReduceHost {
   public:
-    QStringList rows;
+    FileListModel list;
     QuietPrompts prompts;
-    QList<RowId> RowIds() override {
-        QList<RowId> ids;
-        for (qsizetype i = 0; i < rows.size(); ++i) ids << static_cast<RowId>(i);
-        return ids;
-    }
-    QString RowPath(RowId lngRow) override { return rows.at(static_cast<qsizetype>(lngRow)); }
+    FileListModel& List() override { return list; }
     QString MenuText() override { return kMenu; }
     void SetPointer(Pointer::Value) override {}
     void SetProgress(float) override {}
@@ -122,7 +116,7 @@ int main(int argc, char** argv) {
                          qPrintable(strEncoder));
             return 2;
         }
-        host.rows << strSource;
+        host.list.AppendDropped(strSource);
     }
 
     ReduceBatch batch;
@@ -130,7 +124,7 @@ int main(int argc, char** argv) {
     QElapsedTimer timer;
     for (int lngRound = 0; lngRound < lngRounds; ++lngRound) {
         timer.start();
-        for (const QString& strSource : host.rows) {
+        for (const QString& strSource : host.list.Paths()) {
             if (!SpawnAndWait(
                     EncoderArguments(strEncoder, strSource, OutputPath(strSource, kMenu), kMenu))) {
                 std::fprintf(stderr, "reduce_bench: the plain loop's encode failed\n");

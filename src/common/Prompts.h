@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The one seam for everything that waits on a person: message boxes, the open-file dialog, the
-// folder dialog, and the pointer's position on the screen. The program uses QtPrompts, which shows
-// the real Qt dialogs; tests install a fake that records what was asked and answers at once.
+// The one seam for everything that waits on a person: message boxes, the open-file dialog and the
+// folder dialog. The program uses QtPrompts, which shows the real Qt dialogs; tests install a fake
+// that records what was asked and answers at once.
 
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 
@@ -30,7 +29,4 @@ class Prompts {
 
     // The folders-only dialog showing strPrompt: the chosen folder's path, or "" on cancel.
     virtual QString GetExistingDirectory(QWidget* owner, const QString& strPrompt) = 0;
-
-    // The pointer's position on the screen, in pixels, y counted downward from the top edge.
-    virtual QPoint CursorPos() = 0;
 };

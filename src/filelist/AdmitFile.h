@@ -5,14 +5,14 @@
 #include <QString>
 #include <cstdint>
 
-class FileList;
+class FileListModel;
 class MP3Info;
 class Prompts;
 class QWidget;
 
 // What admission needs from the window: its list, its one analysis object and the prompt seam.
 struct Admission {
-    FileList* fileList;
+    FileListModel* fileList;
     MP3Info* mp3Info;
     Prompts* prompts;
     QWidget* owner;  // owner of the warning box
@@ -34,5 +34,7 @@ void RefuseFile(const Admission& admission, const QString& strPath);
 // The folder, one "/", the name; no second separator when the folder already ends in "/".
 QString JoinPath(const QString& strFolder, const QString& strName);
 
-// Bits per second as the list shows them: kbps rounded half to even, then " kbps".
+// Bits per second as whole kbps, an exact half going to the even neighbour.
+int32_t KbpsOf(int32_t lngBitrate);
+// Bits per second as the list shows them: KbpsOf, then " kbps".
 QString BitrateText(int32_t lngBitrate);

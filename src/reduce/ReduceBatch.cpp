@@ -32,11 +32,7 @@ QString StartFailureReason(int32_t lngResult) {
     return QStringLiteral("The file could not be run.");
 }
 
-QStringList ListedPaths(ReduceHost& host) {
-    QStringList paths;
-    for (const ReduceHost::RowId lngRow : host.RowIds()) paths << host.RowPath(lngRow);
-    return paths;
-}
+QStringList ListedPaths(ReduceHost& host) { return host.List().Paths(); }
 
 }  // namespace
 
@@ -58,7 +54,7 @@ void ReduceBatch::Run(ReduceHost& host) {
     // nested inside this one.
     if (blnRunning) return;
 
-    const QList<ReduceHost::RowId> runRows = host.RowIds();
+    const QList<ReduceHost::RowId> runRows = host.List().RowIds();
     if (runRows.isEmpty()) {
         host.MessagePrompts().ShowMessage(host.MessageOwner(), ProgramNames::kWindowTitle,
                                           QStringLiteral("No files added."), Prompts::Icon::None,
@@ -73,7 +69,7 @@ void ReduceBatch::Run(ReduceHost& host) {
     while (!due.isEmpty()) {
         // The list may have changed while the last encoder ran: the next row is the first one,
         // in the list's order now, of those the run has not yet taken.
-        const QList<ReduceHost::RowId> rows = host.RowIds();
+        const QList<ReduceHost::RowId> rows = host.List().RowIds();
         const auto next = std::find_if(rows.cbegin(), rows.cend(), [&](ReduceHost::RowId lngRow) {
             return due.contains(lngRow);
         });
@@ -86,7 +82,7 @@ void ReduceBatch::Run(ReduceHost& host) {
         const auto lngNumber = static_cast<double>(next - rows.cbegin() + 1);
         host.SetProgress(static_cast<float>(lngNumber / static_cast<double>(rows.size()) * 100.0));
 
-        const QString strInputPath = host.RowPath(lngRow);
+        const QString strInputPath = host.List().PathAt(host.List().RowOf(lngRow));
         // Both readings of the menu happen here, with no events in between, so a row's output
         // name and its encoding bitrate always agree.
         const QString strOutputPath = OutputPath(strInputPath, host.MenuText());

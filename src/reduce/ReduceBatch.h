@@ -12,6 +12,7 @@
 
 #include "common/Pointer.h"
 #include "common/Prompts.h"
+#include "filelist/FileListModel.h"
 #include "reduce/RowEncoder.h"
 
 class QWidget;
@@ -20,12 +21,11 @@ class QWidget;
 class ReduceHost {
   public:
     // A row of the file list, the same from its addition to its removal wherever it moves.
-    using RowId = uint64_t;
+    using RowId = FileListModel::RowId;
 
     virtual ~ReduceHost() = default;
 
-    virtual QList<RowId> RowIds() = 0;                    // the list's rows now, top to bottom
-    virtual QString RowPath(RowId lngRow) = 0;            // the full path in a row of RowIds()
+    virtual FileListModel& List() = 0;                    // the file list, read as it is now
     virtual QString MenuText() = 0;                       // the bitrate menu's current text
     virtual void SetPointer(Pointer::Value pointer) = 0;  // hourglass, default
     virtual void SetProgress(float sngValue) = 0;         // the progress bar, 0..100

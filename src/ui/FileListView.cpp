@@ -10,7 +10,7 @@
 #include <QPainter>
 #include <QToolTip>
 
-#include "filelist/FileList.h"
+#include "filelist/FileListModel.h"
 #include "ui/PathDelegate.h"
 
 namespace {
@@ -20,8 +20,7 @@ int Y(const QMouseEvent* event) { return qRound(event->position().y()); }
 
 }  // namespace
 
-FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
-    setColumnCount(0);
+FileListView::FileListView(QWidget* parent) : QTreeView(parent) {
     setRootIsDecorated(false);
     setUniformRowHeights(true);
     setItemsExpandable(false);
@@ -30,7 +29,8 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setAllColumnsShowFocus(true);
-    // Rows move only through the window's move handler, which scrolls by its own rule.
+    // Rows move only through the window's move handler, which scrolls by its own rule; the keyboard
+    // brings its row into view itself (keyPressEvent).
     setAutoScroll(false);
     setDragEnabled(false);
     setDropIndicatorShown(false);
@@ -40,7 +40,7 @@ FileListView::FileListView(QWidget* parent) : QTreeWidget(parent) {
     setMouseTracking(true);
     SetDropTarget(true);
     // Long paths are shortened in the middle, so that the file name stays in view.
-    setItemDelegateForColumn(FileList::kPathColumn, new PathDelegate(this));
+    setItemDelegateForColumn(FileListModel::kPathColumn, new PathDelegate(this));
     setTextElideMode(Qt::ElideMiddle);
 }
 
@@ -101,7 +101,7 @@ void FileListView::ShowPointer() {
 
 void FileListView::mousePressEvent(QMouseEvent* event) {
     // The base class selects the row and reports it through itemPressed() first.
-    QTreeWidget::mousePressEvent(event);
+    QTreeView::mousePressEvent(event);
     emit mouseDown(event->button(), event->modifiers(), X(event), Y(event));
 }
 
@@ -109,18 +109,18 @@ void FileListView::mouseMoveEvent(QMouseEvent* event) {
     // With a button held, the window's move handler reorders the rows and moves the selection
     // with the dragged file; the base class would select whatever row is under the pointer (or
     // start a drag of its own) behind its back.
-    if (event->buttons() == Qt::NoButton) QTreeWidget::mouseMoveEvent(event);
+    if (event->buttons() == Qt::NoButton) QTreeView::mouseMoveEvent(event);
     emit mouseMove(static_cast<Qt::MouseButton>(event->buttons().toInt()), event->modifiers(),
                    X(event), Y(event));
 }
 
 void FileListView::mouseReleaseEvent(QMouseEvent* event) {
-    QTreeWidget::mouseReleaseEvent(event);
+    QTreeView::mouseReleaseEvent(event);
     emit mouseUp(event->button(), event->modifiers(), X(event), Y(event));
 }
 
 void FileListView::mouseDoubleClickEvent(QMouseEvent* event) {
-    QTreeWidget::mouseDoubleClickEvent(event);
+    QTreeView::mouseDoubleClickEvent(event);
     emit doubleClick();
 }
 
@@ -134,15 +134,18 @@ void FileListView::dragLeaveEvent(QDragLeaveEvent* event) { event->accept(); }
 void FileListView::dropEvent(QDropEvent* event) { emit dragDrop(event); }
 
 void FileListView::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
-        emit deletePressed();
+    emit keyDown(event->key(), event->modifiers());
+    if (event->key() == Qt::Key_Delete) {
+        event->accept();
         return;
     }
-    QTreeWidget::keyPressEvent(event);
+    QTreeView::keyPressEvent(event);
+    // Without the base class's auto-scroll, a row the keyboard moved to could lie out of sight.
+    if (event->isAccepted() && currentIndex().isValid()) scrollTo(currentIndex());
 }
 
 bool FileListView::event(QEvent* event) {
-    const bool blnHandled = QTreeWidget::event(event);
+    const bool blnHandled = QTreeView::event(event);
     // With the keyboard focus, the list's frame is drawn in the highlight colour, so that the
     // focus shows even while the list is empty. (The viewport scrolls its pixels, so the mark
     // belongs on the frame around it.)
@@ -164,9 +167,9 @@ bool FileListView::viewportEvent(QEvent* event) {
     // Over a row the tooltip is the row's full path; elsewhere it is the list's hint.
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
-        if (const QTreeWidgetItem* item = itemAt(help->pos())) {
-            QToolTip::showText(help->globalPos(), item->text(FileList::kPathColumn), viewport(),
-                               visualItemRect(item));
+        if (const QModelIndex index = indexAt(help->pos()); index.isValid()) {
+            QToolTip::showText(help->globalPos(), index.data(Qt::ToolTipRole).toString(),
+                               viewport(), visualRect(index));
         } else if (toolTip().isEmpty()) {
             QToolTip::hideText();
             event->ignore();
@@ -175,5 +178,5 @@ bool FileListView::viewportEvent(QEvent* event) {
         }
         return true;
     }
-    return QTreeWidget::viewportEvent(event);
+    return QTreeView::viewportEvent(event);
 }

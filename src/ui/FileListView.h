@@ -1,20 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The file list control: a two-column tree widget used as a flat list ("MP3 File(s)", "Bitrate").
-// It owns no logic of its own; it turns its viewport's mouse, double-click and drag/drop events and
-// the Delete key into signals that the window connects to its handlers, and it keeps the list's own
-// pointer value. It shows long paths shortened in the middle (PathDelegate), a row's full path as
-// its tooltip, and its keyboard focus on its frame.
+// The file list control: a two-column view ("MP3 File(s)", "Bitrate") over the file list's model,
+// shown as a flat list. It owns no logic of its own; it turns its viewport's mouse, double-click
+// and drag/drop events and its key presses into signals that the window connects to its handlers,
+// and it keeps the list's own pointer value. It shows long paths shortened in the middle
+// (PathDelegate), a row's full path as its tooltip, and its keyboard focus on its frame. A row
+// that the keyboard makes current is scrolled into view.
 
 #include <QCursor>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "common/Pointer.h"
 
 class QDragMoveEvent;
 class QDropEvent;
 
-class FileListView : public QTreeWidget {
+class FileListView : public QTreeView {
     Q_OBJECT
 
   public:
@@ -43,14 +44,15 @@ class FileListView : public QTreeWidget {
     void SetWindowBusy(bool blnBusy);
 
   signals:
-    // Positions are in the list's row coordinates (what itemAt() takes). For mouseMove, button
+    // Positions are in the list's row coordinates (what indexAt() takes). For mouseMove, button
     // carries the buttons held during the move.
     void mouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void mouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void doubleClick();
-    // The Delete key, pressed while the list has the keyboard focus.
-    void deletePressed();
+    // A key pressed while the list has the keyboard focus, before the list moves its selection.
+    // The Delete key goes no further than this.
+    void keyDown(int intKeyCode, Qt::KeyboardModifiers shift);
     // Delivered synchronously: the receiver accepts or ignores the event itself.
     void dragOver(QDragMoveEvent* event);
     void dragDrop(QDropEvent* event);

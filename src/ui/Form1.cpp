@@ -24,13 +24,15 @@
 
 #include "common/ProgramNames.h"
 #include "filelist/AddFolder.h"
-#include "filelist/FileList.h"
+#include "filelist/FileListModel.h"
 #include "filelist/FileNames.h"
 #include "ui/BitrateMenu.h"
+#include "ui/ButtonAccessible.h"
 #include "ui/CaptionButton.h"
 #include "ui/FileListView.h"
 #include "ui/PointerImage.h"
 #include "ui/RowReorder.h"
+#include "ui/WindowPlacement.h"
 
 namespace {
 
@@ -78,6 +80,8 @@ Form1::Form1(Prompts& prompts, const QString& strProgramFolder, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::CreateControls() {
+    // Screen readers announce the three large buttons as the push buttons they are to the user.
+    InstallButtonAccessible();
     // Fixed single border, minimise but no maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -101,7 +105,8 @@ void Form1::CreateControls() {
     Check2->setGeometry(Twips(4440, 2520, 2055, 1215));
 
     ListView1 = new FileListView(this);
-    fileList = std::make_unique<FileList>(*ListView1);
+    fileList = std::make_unique<FileListModel>();
+    ListView1->setModel(fileList.get());
     ListView1->setGeometry(Twips(120, 120, 6375, 1815));
     ListView1->setFont(fntSmall);
     ListView1->header()->setFont(fntSmall);  // the platform theme would give headers its own font
@@ -169,23 +174,15 @@ void Form1::ConnectEvents() {
     connect(ListView1, &FileListView::dragOver, this, &Form1::ListView1_OLEDragOver);
     connect(ListView1, &FileListView::dragDrop, this, &Form1::ListView1_OLEDragDrop);
     connect(ListView1, &FileListView::doubleClick, this, &Form1::ListView1_DblClick);
-    // The Delete key removes the selected row just as a double-click does.
-    connect(ListView1, &FileListView::deletePressed, this, &Form1::ListView1_DblClick);
+    connect(ListView1, &FileListView::keyDown, this, &Form1::ListView1_KeyDown);
     // A row counts as clicked when the button goes down on it, so that a drag can start at once.
-    connect(ListView1, &QTreeWidget::itemPressed, this,
-            [this](QTreeWidgetItem* item, int) { ListView1_ItemClick(item); });
+    connect(ListView1, &QAbstractItemView::pressed, this,
+            [this](const QModelIndex& item) { ListView1_ItemClick(item); });
     connect(ListView1, &FileListView::mouseDown, this, &Form1::ListView1_MouseDown);
     connect(ListView1, &FileListView::mouseMove, this, &Form1::ListView1_MouseMove);
     connect(ListView1, &FileListView::mouseUp, this, &Form1::ListView1_MouseUp);
-    // A removed row can no longer show the dragged file.
-    connect(ListView1->model(), &QAbstractItemModel::rowsAboutToBeRemoved, this,
-            [this](const QModelIndex&, int lngFirst, int lngLast) {
-                const int lngRow = fileList->RowOfItem(itmDrag);
-                if (itmDrag != nullptr && lngRow >= lngFirst && lngRow <= lngLast)
-                    itmDrag = nullptr;
-            });
-    connect(ListView1->model(), &QAbstractItemModel::modelAboutToBeReset, this,
-            [this] { itmDrag = nullptr; });
+    // A removed row can no longer show the dragged file: itmDrag, a persistent index, goes
+    // invalid with it.
 
     // Moves over the buttons, the label and the window's own background reach the hover
     // handlers; moves over a control do not also count as moves over the background.
@@ -254,14 +251,26 @@ Admission Form1::ListAdmission() {
     return Admission{fileList.get(), mp3Info.get(), &prompts, this};
 }
 
+void Form1::CentreOnScreen() {
+    // Under Wayland the compositor places windows; a client cannot.
+    if (QGuiApplication::platformName().startsWith(QStringLiteral("wayland"))) return;
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) return;
+    // The frame the window manager will put around the window, as it announces it before the
+    // window is shown (none without a window manager, or on other platforms).
+    const QMargins frame = AnnouncedFrameExtents(*this);
+    const QPoint pntFrame = CentredFramePosition(screen->geometry(), size().grownBy(frame));
+    if (frame.isNull()) {
+        move(pntFrame);
+    } else {
+        // The window exists by now, so a move places its inner area; the frame lies around it.
+        move(pntFrame + QPoint(frame.left(), frame.top()));
+    }
+}
+
 void Form1::Form_Load() {
     // Centre the whole window, frame included, on its screen.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect rctScreen = screen->geometry();
-        const QSize sizWindow = frameGeometry().size();
-        move(rctScreen.left() + qRound((rctScreen.width() - sizWindow.width()) / 2.0),
-             rctScreen.top() + qRound((rctScreen.height() - sizWindow.height()) / 2.0));
-    }
+    CentreOnScreen();
 
     setWindowTitle(ProgramNames::kWindowTitle);
 
@@ -274,10 +283,9 @@ void Form1::Form_Load() {
         }
     }
 
-    ListView1->setColumnCount(2);
-    ListView1->setHeaderLabels({QStringLiteral("MP3 File(s)"), QStringLiteral("Bitrate")});
-    ListView1->setColumnWidth(FileList::kPathColumn, Px(4700));
-    ListView1->setColumnWidth(FileList::kBitrateColumn, Px(1000));
+    // The two columns, "MP3 File(s)" and "Bitrate", are the list's own; their widths are set here.
+    ListView1->setColumnWidth(FileListModel::kPathColumn, Px(4700));
+    ListView1->setColumnWidth(FileListModel::kBitrateColumn, Px(1000));
 
     Whiten(ProgressBar1);
 
@@ -329,16 +337,7 @@ class Form1ReduceHost : public ReduceHost {
   public:
     explicit Form1ReduceHost(Form1& form) : form(form) {}
 
-    QList<RowId> RowIds() override {
-        QList<RowId> ids;
-        const int lngRows = form.fileList->RowCount();
-        ids.reserve(lngRows);
-        for (int lngRow = 0; lngRow < lngRows; ++lngRow) ids << form.fileList->IdAt(lngRow);
-        return ids;
-    }
-    QString RowPath(RowId lngRow) override {
-        return form.fileList->PathAt(form.fileList->RowOf(lngRow));
-    }
+    FileListModel& List() override { return *form.fileList; }
     QString MenuText() override { return form.Combo1->currentText(); }
     void SetPointer(Pointer::Value pointer) override { form.SetMousePointer(pointer); }
     void SetProgress(float sngValue) override { form.SetProgressValue(sngValue); }
@@ -433,12 +432,20 @@ void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
 
 void Form1::ListView1_DblClick() {
     // Removes the row from the list only; the file stays where it is.
-    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
+    const QModelIndexList selected = ListView1->selectionModel()->selectedRows();
     if (selected.isEmpty()) return;
-    fileList->RemoveRow(fileList->RowOfItem(selected.first()));
+    fileList->RemoveRow(selected.first().row());
 }
 
-void Form1::ListView1_ItemClick(QTreeWidgetItem* item) {
+void Form1::ListView1_KeyDown(int intKeyCode, Qt::KeyboardModifiers shift) {
+    if (intKeyCode != Qt::Key_Delete || shift != Qt::NoModifier) return;
+    // The selected row goes as with a double-click; the row selected after it is brought into
+    // view, so that the next Delete removes a row the user can see.
+    ListView1_DblClick();
+    if (ListView1->currentIndex().isValid()) ListView1->scrollTo(ListView1->currentIndex());
+}
+
+void Form1::ListView1_ItemClick(const QModelIndex& item) {
     // The drag image is read afresh on every row click; without a readable "drag.ico" the list
     // shows a closed hand while a row is dragged.
     const QString strDrag = QDir(strProgramFolder).filePath(QStringLiteral("drag.ico"));
@@ -450,9 +457,10 @@ void Form1::ListView1_ItemClick(QTreeWidgetItem* item) {
     ListView1->SetDropTarget(false);
     // The clicked row, which the click has just selected (a Ctrl-click may have unselected it,
     // but it is still the row the person took hold of).
-    if (item == nullptr && !ListView1->selectedItems().isEmpty())
-        item = ListView1->selectedItems().first();
-    itmDrag = item;
+    QModelIndex clicked = item.isValid() ? item.siblingAtColumn(0) : item;
+    if (!clicked.isValid() && !ListView1->selectionModel()->selectedRows().isEmpty())
+        clicked = ListView1->selectionModel()->selectedRows().first();
+    itmDrag = clicked;
 }
 
 void Form1::ListView1_MouseDown(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
@@ -463,19 +471,19 @@ void Form1::ListView1_MouseMove(Qt::MouseButton, Qt::KeyboardModifiers, int x, i
     ApplyPointerRule(Pointer::Default);
     if (!blnDragging) return;
     itmUnder = RowAt(*ListView1, x, y);
-    const int lngUnder = fileList->RowOfItem(itmUnder);
-    const int lngDrag = fileList->RowOfItem(itmDrag);
+    const int lngUnder = itmUnder.isValid() ? itmUnder.row() : -1;
+    const int lngDrag = itmDrag.isValid() ? itmDrag.row() : -1;
     // Over the dragged row itself, or a row naming the same file, nothing trades places.
-    if (lngUnder >= 0 && lngDrag >= 0 && fileList->PathAt(lngUnder) != fileList->PathAt(lngDrag)) {
+    if (lngUnder >= 0 && lngDrag >= 0 && !fileList->SamePath(lngUnder, lngDrag)) {
         fileList->ExchangeRows(lngDrag, lngUnder);
-        ListView1->setCurrentItem(itmUnder);
+        ListView1->setCurrentIndex(itmUnder);
         itmDrag = itmUnder;
-        // Near the top or the bottom of the screen the list follows one row per exchange.
+        // In the first or the last row the list shows, the list follows one row per exchange.
         const int lngScrollRow =
-            AutoScrollRow(lngUnder + 1, fileList->RowCount(), prompts.CursorPos().y());
-        if (lngScrollRow > 0) ListView1->scrollToItem(fileList->ItemAt(lngScrollRow - 1));
+            AutoScrollRow(lngUnder + 1, fileList->RowCount(), VisibleRowsOf(*ListView1));
+        if (lngScrollRow > 0) ListView1->scrollTo(fileList->index(lngScrollRow - 1, 0));
     }
-    itmUnder = nullptr;
+    itmUnder = QPersistentModelIndex();
 }
 
 void Form1::ListView1_MouseUp(Qt::MouseButton, Qt::KeyboardModifiers, int, int) {

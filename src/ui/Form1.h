@@ -5,6 +5,7 @@
 // reduce code. Handlers are public so that tests can call them as well as raise real events.
 
 #include <QCursor>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QWidget>
 #include <cstdlib>
@@ -17,7 +18,7 @@
 #include "filelist/AdmitFile.h"
 #include "reduce/ReduceBatch.h"
 
-class FileList;
+class FileListModel;
 class FileListView;
 class QComboBox;
 class QDragMoveEvent;
@@ -26,7 +27,6 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QToolButton;
-class QTreeWidgetItem;
 
 class Form1 : public QWidget {
     Q_OBJECT
@@ -46,8 +46,8 @@ class Form1 : public QWidget {
     QProgressBar* ProgressBar1 = nullptr;
     QLabel* Label1 = nullptr;
 
-    // The rows of ListView1: every handler reads and changes them through this.
-    std::unique_ptr<FileList> fileList;
+    // The file list, which ListView1 shows: every handler reads and changes it through this.
+    std::unique_ptr<FileListModel> fileList;
 
     std::unique_ptr<MP3Info> mp3Info;  // the one analysis object, created by Form_Load
     Prompts& prompts;
@@ -81,9 +81,10 @@ class Form1 : public QWidget {
     void ListView1_OLEDragOver(QDragMoveEvent* event);  // drag enter and drag move
     void ListView1_OLEDragDrop(QDropEvent* event);
     void ListView1_DblClick();
+    void ListView1_KeyDown(int intKeyCode, Qt::KeyboardModifiers shift);  // Delete removes a row
 
     // List: reordering by dragging rows
-    void ListView1_ItemClick(QTreeWidgetItem* item);
+    void ListView1_ItemClick(const QModelIndex& item);
     void ListView1_MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void ListView1_MouseMove(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void ListView1_MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
@@ -98,11 +99,11 @@ class Form1 : public QWidget {
 
     // Reordering rows by dragging. blnDragging: a button went down over the list and has not yet
     // come up there. itmDrag: the row showing the dragged file (set by a row click, following the
-    // file from row to row; none once its row is removed). itmUnder: the row under the pointer,
-    // only while one move step runs.
+    // file from row to row; invalid once its row is removed). itmUnder: the row under the
+    // pointer, only while one move step runs.
     bool blnDragging = false;
-    QTreeWidgetItem* itmDrag = nullptr;
-    QTreeWidgetItem* itmUnder = nullptr;
+    QPersistentModelIndex itmDrag;
+    QPersistentModelIndex itmUnder;
 
     // Form_Unload's last step: ends the process at once, without unwinding the event loops of a
     // folder add or a Reduce run and without touching an encoder already started. Tests replace it.
@@ -116,6 +117,8 @@ class Form1 : public QWidget {
   private:
     void CreateControls();
     void ConnectEvents();
+    // Places the window in the middle of its screen, frame included, before it is first shown.
+    void CentreOnScreen();
     // Sets the window's pointer to pointer unless it shows the hourglass (11).
     void ApplyPointerRule(Pointer::Value pointer);
 

@@ -2,7 +2,6 @@
 #include "ui/QtPrompts.h"
 
 #include <QApplication>
-#include <QCursor>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QLabel>
@@ -65,5 +64,3 @@ QString QtPrompts::GetExistingDirectory(QWidget* owner, const QString& strPrompt
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles().value(0);
 }
-
-QPoint QtPrompts::CursorPos() { return QCursor::pos(); }

@@ -11,5 +11,4 @@ class QtPrompts : public Prompts {
     QStringList GetOpenFileNames(QWidget* owner, const QString& strTitle,
                                  const QString& strFilter) override;
     QString GetExistingDirectory(QWidget* owner, const QString& strPrompt) override;
-    QPoint CursorPos() override;
 };

@@ -70,6 +70,15 @@ for dep in lame qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6; do
     fail "does not depend on $dep"
   fi
 done
+recommends=$(field Recommends)
+echo "Recommends: $recommends"
+for rec in fonts-liberation2 qt6-wayland; do
+  if grep -Eq "(^|, )$rec(,|$)" <<<"$recommends"; then
+    pass "recommends $rec"
+  else
+    fail "does not recommend $rec"
+  fi
+done
 
 contents=$(dpkg-deb -c "$deb")
 if outside=$(awk '{print $6}' <<<"$contents" | grep -v '^\./usr/' | grep -vx '\./'); then

@@ -1,22 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A ReduceHost without a window: the list is a string list whose rows carry ids of their own
-// (kept by removals and moves, new for additions), the menu a string, and every pointer and
+// A ReduceHost without a window: the list is the file list's own model, filled with dropped rows
+// (ids kept by removals and moves, new for additions), the menu a string, and every pointer and
 // progress value the run sets is recorded in order.
 
-#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <vector>
 
+#include "filelist/FileListModel.h"
 #include "reduce/ReduceBatch.h"
 #include "support/FakePrompts.h"
 
 class FakeReduceHost : public ReduceHost {
   public:
-    QStringList rows;     // the paths, top to bottom
-    QList<RowId> rowIds;  // their ids, kept in step with rows by the helpers below
+    FileListModel list;
     QString strMenu = QStringLiteral("Reduce to 64 kbps");
     QString strFolder;
     FakePrompts prompts;
@@ -27,25 +26,19 @@ class FakeReduceHost : public ReduceHost {
     std::function<void(float)> onProgress;
 
     void SetRows(const QStringList& paths) {
-        rows.clear();
-        rowIds.clear();
+        list.Clear();
         for (const QString& strPath : paths) Append(strPath);
     }
-    void Append(const QString& strPath) {
-        rows << strPath;
-        rowIds << ++lngLastId;
-    }
-    void Remove(int lngIndex) {
-        rows.removeAt(lngIndex);
-        rowIds.removeAt(lngIndex);
-    }
+    void Append(const QString& strPath) { list.AppendDropped(strPath); }
+    void Remove(int lngIndex) { list.RemoveRow(lngIndex); }
+    // The file in lngFrom goes to lngTo, the rows between move one place, as a drag over each.
     void Move(int lngFrom, int lngTo) {
-        rows.move(lngFrom, lngTo);
-        rowIds.move(lngFrom, lngTo);
+        for (int i = lngFrom; i != lngTo; i += lngTo > lngFrom ? 1 : -1)
+            list.ExchangeRows(i, lngTo > lngFrom ? i + 1 : i - 1);
     }
+    QStringList Rows() const { return list.Paths(); }
 
-    QList<RowId> RowIds() override { return rowIds; }
-    QString RowPath(RowId lngRow) override { return rows.at(rowIds.indexOf(lngRow)); }
+    FileListModel& List() override { return list; }
     QString MenuText() override { return strMenu; }
     void SetPointer(Pointer::Value pointer) override { pointers.push_back(pointer); }
     void SetProgress(float sngValue) override {
@@ -55,7 +48,4 @@ class FakeReduceHost : public ReduceHost {
     QString ProgramFolder() override { return strFolder; }
     Prompts& MessagePrompts() override { return prompts; }
     QWidget* MessageOwner() override { return nullptr; }
-
-  private:
-    RowId lngLastId = 0;
 };

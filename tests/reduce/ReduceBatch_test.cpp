@@ -114,7 +114,7 @@ TEST_F(ReduceBatchTest, EncodesEveryRowInOrderWithProgress) {
     EXPECT_EQ(host.prompts.messages[0].icon, Prompts::Icon::None);
     EXPECT_EQ(host.prompts.messages[0].strInformative, "");
     // The run changes neither the list nor a source file.
-    EXPECT_EQ(host.rows, sources);
+    EXPECT_EQ(host.Rows(), sources);
     for (const QString& strSource : sources) EXPECT_EQ(ReadBytes(strSource), SyntheticMp3());
 }
 

@@ -84,7 +84,7 @@ TEST(ReduceEndToEnd, ReducesThreeFilesTo32Kbps) {
         EXPECT_EQ(ReadBytes(sources[i]), before[i])
             << "source changed: " << sources[i].toStdString();
     }
-    EXPECT_EQ(host.rows, sources);
+    EXPECT_EQ(host.Rows(), sources);
 }
 
 // Each hazard of a run through one fixture: files made in a music folder inside a temporary one,

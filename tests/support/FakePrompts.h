@@ -3,7 +3,6 @@
 // A Prompts seam for tests: records every message box and dialog it was asked for and answers from
 // queues that the test fills beforehand. An empty queue answers "cancel".
 
-#include <QPoint>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -26,7 +25,6 @@ class FakePrompts : public Prompts {
     std::deque<QStringList> openFileAnswers;
     std::deque<QString> folderAnswers;
     QStringList openFileTitles, openFileFilters, folderPrompts;
-    QPoint cursorPos{0, 0};
     // Runs inside ShowMessage, while the box would be open (for re-entrance tests).
     std::function<void(const Message&)> onMessage;
 
@@ -51,5 +49,4 @@ class FakePrompts : public Prompts {
         folderAnswers.pop_front();
         return answer;
     }
-    QPoint CursorPos() override { return cursorPos; }
 };

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The file list itself: its rows, in order, and the item model through which the window shows
+// them. A row holds a stable id, the file's full path and its bitrate in kbps (none for a dropped
+// row). The paths lie packed as bytes in one arena; the texts a view shows ("128 kbps", the path)
+// are formed when it asks for them. Rows are counted from 0 here. Every reader and writer of the
+// list goes through this class: admission, the folder add, drops, removal, reordering and the
+// Reduce run.
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+class FileListModel : public QAbstractTableModel {
+    Q_OBJECT
+
+  public:
+    // A row's id: unique within one list, never reused, kept by its file while rows are exchanged,
+    // removed or added around it; 0 is no row.
+    using RowId = std::uint64_t;
+
+    static constexpr int kPathColumn = 0;     // "MP3 File(s)"
+    static constexpr int kBitrateColumn = 1;  // "Bitrate"
+
+    explicit FileListModel(QObject* parent = nullptr);
+    ~FileListModel() override;
+
+    // A file that passed admission, with its bitrate in whole kbps (never INT32_MIN), as a new
+    // last row; its id.
+    RowId AppendAdmitted(const QString& strPath, int32_t lngKbps);
+    // A dropped path, taken unchecked and without a bitrate, as a new last row; its id.
+    RowId AppendDropped(const QString& strPath);
+
+    int RowCount() const { return static_cast<int>(rows.size()); }
+    // The full path in lngRow ("" when there is no such row).
+    QString PathAt(int lngRow) const;
+    // The bitrate in lngRow, none for a dropped row or no such row.
+    std::optional<int32_t> KbpsAt(int lngRow) const;
+    // The bitrate text in lngRow: "128 kbps", "" for a dropped row or no such row.
+    QString BitrateAt(int lngRow) const;
+    // How a bitrate of lngKbps is shown: "128 kbps".
+    static QString KbpsText(int32_t lngKbps);
+    // Whether two rows hold the same path, byte for byte (false when either does not exist).
+    bool SamePath(int lngRowA, int lngRowB) const;
+
+    // The id of the file in lngRow (0 when there is no such row), and the row now holding the
+    // file with id lngId (-1 once it was removed).
+    RowId IdAt(int lngRow) const;
+    int RowOf(RowId lngId) const;
+
+    // The ids of all rows, and all paths, top to bottom.
+    QList<RowId> RowIds() const;
+    QStringList Paths() const;
+
+    // The files in the two rows trade places: each row takes the other's path, bitrate and id. The
+    // rows themselves stay, and so does whatever a view keeps of them (its selection).
+    void ExchangeRows(int lngRowA, int lngRowB);
+    // Takes lngRow out of the list; the rows after it move up one.
+    void RemoveRow(int lngRow);
+    void Clear();
+
+    // The item model: two columns, one row per file, no children.
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  private:
+    // One row: 24 bytes, the path's bytes in the arena.
+    struct Row {
+        RowId lngId;
+        std::uint64_t lngStart;  // where the path begins in the arena
+        std::uint32_t lngBytes;  // its length, kUtf16 set when its bytes are UTF-16
+        int32_t lngKbps;         // kNoKbps for a dropped row
+    };
+    static constexpr std::uint32_t kUtf16 = 0x80000000u;
+    static constexpr int32_t kNoKbps = INT32_MIN;
+
+    RowId Append(const QString& strPath, int32_t lngKbps);
+    QString PathOfRow(const Row& row) const;
+    bool ValidRow(int lngRow) const { return lngRow >= 0 && lngRow < RowCount(); }
+    // Packs the arena anew in row order once removed paths make up most of it.
+    void CompactArena();
+
+    std::vector<Row> rows;
+    std::vector<char> arena;
+    std::size_t lngUnusedBytes = 0;  // arena bytes of removed rows
+    RowId lngNextId = 1;
+};

@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "ui/ButtonAccessible.h"
+
+#include <QAccessibleWidget>
+
+#include "ui/CaptionButton.h"
+
+namespace {
+
+class ButtonAccessible : public QAccessibleWidget {
+  public:
+    explicit ButtonAccessible(CaptionButton* button)
+        : QAccessibleWidget(button, QAccessible::Button) {
+        addControllingSignal(QStringLiteral("clicked(bool)"));
+    }
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name) {
+            const QString strName = widget()->accessibleName();
+            return strName.isEmpty() ? Button()->text() : strName;
+        }
+        return QAccessibleWidget::text(t);
+    }
+
+    QAccessible::State state() const override {
+        // Pressed only while held down; never checkable or checked.
+        QAccessible::State state = QAccessibleWidget::state();
+        state.checkable = false;
+        state.checked = false;
+        state.pressed = Button()->isDown();
+        return state;
+    }
+
+    QStringList actionNames() const override {
+        return Button()->isEnabled() ? QStringList{pressAction()} : QStringList();
+    }
+
+    void doAction(const QString& strAction) override {
+        // A click, as the mouse gives it: the button's handler acts and lets it spring back.
+        if (strAction == pressAction() && Button()->isEnabled()) Button()->click();
+    }
+
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+  private:
+    CaptionButton* Button() const { return static_cast<CaptionButton*>(widget()); }
+};
+
+QAccessibleInterface* ButtonAccessibleFactory(const QString&, QObject* object) {
+    if (auto* button = qobject_cast<CaptionButton*>(object)) return new ButtonAccessible(button);
+    return nullptr;
+}
+
+}  // namespace
+
+void InstallButtonAccessible() {
+    static const bool blnInstalled = [] {
+        QAccessible::installFactory(ButtonAccessibleFactory);
+        return true;
+    }();
+    (void)blnInstalled;
+}
