@@ -8,13 +8,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QTimer>
-#include <QTreeWidget>
 #include <optional>
 
 #include "analysis/MP3Info.h"
 #include "filelist/AddFolder.h"
 #include "filelist/AdmitFile.h"
-#include "filelist/FileList.h"
+#include "filelist/FileListModel.h"
 #include "support/FakePrompts.h"
 #include "support/FolderTree.h"
 #include "support/RunAsNobody.h"
@@ -286,8 +285,6 @@ namespace {
 
 class FolderAdmissionTest : public ::testing::Test {
   protected:
-    void SetUp() override { view.setColumnCount(2); }
-
     QStringList Paths() const {
         QStringList paths;
         for (int i = 0; i < list.RowCount(); ++i) paths << list.PathAt(i);
@@ -302,8 +299,7 @@ class FolderAdmissionTest : public ::testing::Test {
         return paths;
     }
 
-    QTreeWidget view;
-    FileList list{view};
+    FileListModel list;
     MP3Info info;
     FakePrompts prompts;
     const Admission admission{&list, &info, &prompts, nullptr};

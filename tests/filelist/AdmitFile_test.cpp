@@ -5,7 +5,6 @@
 #include <unistd.h>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <climits>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +12,7 @@
 
 #include "analysis/MP3Info.h"
 #include "filelist/AdmitFile.h"
-#include "filelist/FileList.h"
+#include "filelist/FileListModel.h"
 #include "support/FakePrompts.h"
 #include "support/Mp3Bytes.h"
 #include "support/RunAsNobody.h"
@@ -25,10 +24,7 @@ using testsupport::Mp3Frames;
 
 class AdmitFileTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(folder.isValid());
-        view.setColumnCount(2);
-    }
+    void SetUp() override { ASSERT_TRUE(folder.isValid()); }
 
     QString MakeFile(const QString& strName, const QByteArray& btData) {
         const QString strPath = folder.path() + "/" + strName;
@@ -45,10 +41,7 @@ class AdmitFileTest : public ::testing::Test {
 
     std::vector<Row> Rows() const {
         std::vector<Row> rows;
-        for (int i = 0; i < list.RowCount(); ++i) {
-            EXPECT_EQ(list.ItemAt(i)->columnCount(), 2);
-            rows.emplace_back(list.PathAt(i), list.BitrateAt(i));
-        }
+        for (int i = 0; i < list.RowCount(); ++i) rows.emplace_back(list.PathAt(i), list.BitrateAt(i));
         return rows;
     }
 
@@ -62,8 +55,7 @@ class AdmitFileTest : public ::testing::Test {
     }
 
     QTemporaryDir folder;
-    QTreeWidget view;
-    FileList list{view};
+    FileListModel list;
     MP3Info info;
     FakePrompts prompts;
 };

@@ -1,0 +1,147 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The file list's rows: appending, reading, exchanging and removing, the ids that follow each file
+// through all of it, and what a view sees of them through the item model.
+#include <gtest/gtest.h>
+
+#include <QPersistentModelIndex>
+#include <QSignalSpy>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "filelist/FileListModel.h"
+
+namespace {
+
+// Each case appends "/m/a.mp3" (admitted, 8 kbps), "/m/b.mp3" (dropped) and a path with
+// non-ASCII letters (admitted, 24 kbps), then changes the list; the rows expected afterwards are
+// given as the indexes of those three files, top to bottom.
+struct Case {
+    const char* strName;
+    std::function<void(FileListModel&)> change;
+    std::vector<int> files;
+};
+
+const Case kCases[] = {
+    {"nothing changed", [](FileListModel&) {}, {0, 1, 2}},
+    {"first and last exchanged", [](FileListModel& list) { list.ExchangeRows(0, 2); }, {2, 1, 0}},
+    {"a row exchanged with itself", [](FileListModel& list) { list.ExchangeRows(1, 1); }, {0, 1, 2}},
+    {"exchange with a row past the end",
+     [](FileListModel& list) { list.ExchangeRows(0, 3); },
+     {0, 1, 2}},
+    {"middle removed", [](FileListModel& list) { list.RemoveRow(1); }, {0, 2}},
+    {"removal past the end", [](FileListModel& list) { list.RemoveRow(3); }, {0, 1, 2}},
+    {"exchanged, then the first removed",
+     [](FileListModel& list) {
+         list.ExchangeRows(0, 1);
+         list.RemoveRow(0);
+     },
+     {0, 2}},
+    {"cleared", [](FileListModel& list) { list.Clear(); }, {}},
+};
+
+TEST(FileListModelTest, RowsAndTheirIdsFollowEachFile) {
+    const QString strPaths[] = {"/m/a.mp3", "/m/b.mp3", QString::fromUtf8("/m/Ærø Sång ♫.mp3")};
+    const QString strBitrates[] = {"8 kbps", "", "24 kbps"};
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.strName);
+        FileListModel list;
+        const FileListModel::RowId ids[] = {list.AppendAdmitted(strPaths[0], 8),
+                                            list.AppendDropped(strPaths[1]),
+                                            list.AppendAdmitted(strPaths[2], 24)};
+        EXPECT_TRUE(ids[0] != 0 && ids[0] != ids[1] && ids[1] != ids[2] && ids[0] != ids[2]);
+        c.change(list);
+
+        ASSERT_EQ(list.RowCount(), int(c.files.size()));
+        ASSERT_EQ(list.rowCount(), list.RowCount());
+        QStringList strExpected;
+        for (int lngRow = 0; lngRow < list.RowCount(); ++lngRow) {
+            const int lngFile = c.files[size_t(lngRow)];
+            strExpected << strPaths[lngFile];
+            EXPECT_EQ(list.PathAt(lngRow), strPaths[lngFile]);
+            EXPECT_EQ(list.BitrateAt(lngRow), strBitrates[lngFile]);
+            EXPECT_EQ(list.IdAt(lngRow), ids[lngFile]);
+            EXPECT_EQ(list.RowOf(ids[lngFile]), lngRow);
+            // What a view shows: the path, the bitrate text, the full path as tooltip.
+            EXPECT_EQ(list.index(lngRow, 0).data().toString(), strPaths[lngFile]);
+            EXPECT_EQ(list.index(lngRow, 1).data().toString(), strBitrates[lngFile]);
+            EXPECT_EQ(list.index(lngRow, 1).data(Qt::ToolTipRole).toString(), strPaths[lngFile]);
+        }
+        EXPECT_EQ(list.Paths(), strExpected);
+        EXPECT_EQ(list.RowIds().size(), list.RowCount());
+        for (int lngFile = 0; lngFile < 3; ++lngFile) {
+            if (!strExpected.contains(strPaths[lngFile])) {
+                EXPECT_EQ(list.RowOf(ids[lngFile]), -1);
+            }
+        }
+        // Past the end there is nothing, and new rows never take an id given before.
+        EXPECT_EQ(list.PathAt(list.RowCount()), "");
+        EXPECT_EQ(list.BitrateAt(-1), "");
+        EXPECT_EQ(list.IdAt(-1), 0u);
+        EXPECT_EQ(list.RowOf(0), -1);
+        EXPECT_FALSE(list.SamePath(0, list.RowCount()));
+        EXPECT_GT(list.AppendDropped("/m/d.mp3"), ids[2]);
+    }
+}
+
+TEST(FileListModelTest, PathsComeBackExactlyAndSamePathComparesThem) {
+    // A lone surrogate has no UTF-8 form; such a path keeps its own units.
+    const QString strLone = QStringLiteral("/m/x") + QChar(0xD800) + QStringLiteral(".mp3");
+    const QStringList strPaths = {"/m/a.mp3", "", strLone, "/m/A.mp3", "/m/a.mp3", strLone};
+    FileListModel list;
+    for (const QString& strPath : strPaths) list.AppendDropped(strPath);
+    EXPECT_EQ(list.Paths(), strPaths);
+    EXPECT_TRUE(list.SamePath(0, 4));
+    EXPECT_TRUE(list.SamePath(2, 5));
+    EXPECT_FALSE(list.SamePath(0, 3));  // letter case counts
+    EXPECT_FALSE(list.SamePath(0, 1));
+}
+
+TEST(FileListModelTest, ManyRemovalsKeepEveryOtherPath) {
+    // Removed paths leave room in the arena, which is packed again as it grows empty.
+    FileListModel list;
+    QStringList strKept;
+    for (int i = 0; i < 3000; ++i) {
+        const QString strPath = QStringLiteral("/music/album %1/track %1.mp3").arg(i);
+        list.AppendAdmitted(strPath, i);
+        if (i % 3 == 2) strKept << strPath;
+    }
+    for (int lngRow = 0; lngRow < list.RowCount();) {
+        if (*list.KbpsAt(lngRow) % 3 != 2) {
+            list.RemoveRow(lngRow);
+        } else {
+            ++lngRow;
+        }
+    }
+    EXPECT_EQ(list.Paths(), strKept);
+    EXPECT_EQ(list.BitrateAt(0), "2 kbps");
+}
+
+TEST(FileListModelTest, ViewsHearOfEveryChange) {
+    FileListModel list;
+    QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&list, &QAbstractItemModel::dataChanged);
+    QSignalSpy removed(&list, &QAbstractItemModel::rowsRemoved);
+    for (const char* strPath : {"/a.mp3", "/b.mp3", "/c.mp3"}) list.AppendDropped(strPath);
+    EXPECT_EQ(inserted.size(), 3);
+    EXPECT_EQ(inserted.last().at(1).toInt(), 2);
+
+    // A held row (as the dragged row is held) stays on its row through an exchange and is gone
+    // with its row's removal.
+    const QPersistentModelIndex held = list.index(2, 0);
+    list.ExchangeRows(0, 2);
+    EXPECT_EQ(changed.size(), 2);
+    EXPECT_EQ(held.row(), 2);
+    EXPECT_EQ(held.data().toString(), "/a.mp3");
+    list.RemoveRow(2);
+    EXPECT_FALSE(held.isValid());
+    EXPECT_EQ(removed.size(), 1);
+
+    EXPECT_EQ(list.columnCount(), 2);
+    EXPECT_EQ(list.headerData(0, Qt::Horizontal).toString(), "MP3 File(s)");
+    EXPECT_EQ(list.headerData(1, Qt::Horizontal).toString(), "Bitrate");
+    EXPECT_EQ(list.rowCount(list.index(0, 0)), 0);  // a flat list
+    EXPECT_FALSE(list.flags(list.index(0, 0)).testFlag(Qt::ItemIsEditable));
+}
+
+}  // namespace
