@@ -7,6 +7,10 @@
 // BM_HundredThousandRows: 100,000 rows appended through AdmitFile into a shown window, then the
 // time to scroll to the bottom and back to the top (each with a full repaint of the list), the
 // time of one more add with the list at the new row, and the process's resident memory.
+// BM_AppendAnalysedRows: 100,000 rows whose analysis is done appended to the window's list, against
+// the same rows appended to the list as it was before it became a model (a QTreeWidget with an item
+// a row holding its texts), in the same run, rounds alternating; the counters give the medians and
+// their ratio (before / now).
 //
 // kestrelund-info is looked up beside this program (build*/bin/); build it first.
 #include <benchmark/benchmark.h>
@@ -14,8 +18,11 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTreeWidget>
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <string>
@@ -23,7 +30,8 @@
 
 #include "BenchSupport.h"
 #include "filelist/AdmitFile.h"
-#include "filelist/FileList.h"
+#include "filelist/FileListModel.h"
+#include "ui/PathDelegate.h"
 #include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
@@ -108,7 +116,7 @@ void BM_HundredThousandRows(benchmark::State& state) {
         Repaint(form);
         const auto t3 = Clock::now();
         AdmitFile(form.ListAdmission(), collection.paths[0]);
-        form.ListView1->scrollToItem(form.fileList->ItemAt(kRows));
+        form.ListView1->scrollTo(form.fileList->index(kRows, 0));
         Repaint(form);
         const auto t4 = Clock::now();
         // A page of scrolling as the wheel or the scroll bar does it, in the middle of the list.
@@ -138,6 +146,100 @@ void BM_HundredThousandRows(benchmark::State& state) {
 }
 // Runs first, so that its memory figures are not those of a heap grown by earlier rounds.
 BENCHMARK(BM_HundredThousandRows)->UseManualTime()->Unit(benchmark::kSecond)->Iterations(1);
+
+// The list as it was: a two-column tree widget with an item a row, each item holding its path,
+// its bitrate text (one text shared by the rows of one bitrate) and its id.
+class ItemRow : public QTreeWidgetItem {
+  public:
+    explicit ItemRow(uint64_t lngId) : QTreeWidgetItem(UserType), lngId(lngId) {}
+    uint64_t lngId;
+};
+
+struct ItemList {
+    QTreeWidget view;
+    uint64_t lngNextId = 1;
+    QString strShared = QStringLiteral("128 kbps");
+
+    ItemList() {
+        view.setColumnCount(2);
+        view.setHeaderLabels({QStringLiteral("MP3 File(s)"), QStringLiteral("Bitrate")});
+        view.setRootIsDecorated(false);
+        view.setUniformRowHeights(true);
+        view.setItemsExpandable(false);
+        view.setSelectionBehavior(QAbstractItemView::SelectRows);
+        view.setAutoScroll(false);
+        view.header()->setStretchLastSection(false);
+        view.setItemDelegateForColumn(0, new PathDelegate(&view));
+        view.setColumnWidth(0, 313);
+        view.setColumnWidth(1, 67);
+        view.resize(425, 121);
+        view.show();
+    }
+    void Append(const QString& strPath) {
+        auto* item = new ItemRow(lngNextId++);
+        item->setText(0, strPath);
+        item->setText(1, strShared);
+        view.addTopLevelItem(item);
+    }
+};
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void BM_AppendAnalysedRows(benchmark::State& state) {
+    // Paths of about 40 characters, as a music collection names them.
+    QStringList strPaths;
+    for (int i = 0; i < kRows; ++i)
+        strPaths << QStringLiteral("/home/ana/Music/Album %1/%2 Song.mp3")
+                        .arg(i / 100, 4, 10, QChar('0'))
+                        .arg(i % 100, 2, 10, QChar('0'));
+    std::vector<double> before, now;
+    int lngRound = 0;
+    for (auto _ : state) {
+        auto timeBefore = [&] {
+            ItemList list;
+            QCoreApplication::processEvents();
+            const auto t0 = Clock::now();
+            for (const QString& strPath : strPaths) list.Append(strPath);
+            QCoreApplication::processEvents();
+            list.view.viewport()->repaint();
+            before.push_back(Seconds(t0, Clock::now()));
+            return list.view.topLevelItemCount();
+        };
+        auto timeNow = [&] {
+            Window window;
+            Form1& form = window.form;
+            Repaint(form);
+            const auto t0 = Clock::now();
+            for (const QString& strPath : strPaths) form.fileList->AppendAdmitted(strPath, 128);
+            Repaint(form);
+            now.push_back(Seconds(t0, Clock::now()));
+            return form.fileList->RowCount();
+        };
+        // Alternating which goes first, so that neither always meets the heap the other left.
+        int lngBefore = 0, lngNow = 0;
+        if (lngRound % 2) {
+            lngNow = timeNow();
+            lngBefore = timeBefore();
+        } else {
+            lngBefore = timeBefore();
+            lngNow = timeNow();
+        }
+        if (lngBefore != kRows || lngNow != kRows) {
+            state.SkipWithError("not every row was appended");
+            return;
+        }
+        state.SetIterationTime(now.back());
+        ++lngRound;
+    }
+    state.counters["before_ms"] = Median(before) * 1000;
+    state.counters["now_ms"] = Median(now) * 1000;
+    state.counters["speedup"] = Median(before) / Median(now);
+}
+BENCHMARK(BM_AppendAnalysedRows)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_AdmitFilesAgainstProbe(benchmark::State& state) {
     const Collection& collection = Files();

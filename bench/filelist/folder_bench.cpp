@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "filelist/FileList.h"
+#include "filelist/FileListModel.h"
 #include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"

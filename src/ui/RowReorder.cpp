@@ -18,13 +18,22 @@ VisibleRows VisibleRowsOf(const QTreeView& list) {
     const QRect rctShown = list.viewport()->rect();
     const QModelIndex first = list.indexAt(QPoint(0, rctShown.top()));
     const QModelIndex last = list.indexAt(QPoint(0, rctShown.bottom()));
-    // Below the last row the viewport shows empty space: the last row is the list's last.
-    return {first.isValid() ? first.row() + 1 : 1,
-            last.isValid() ? last.row() + 1 : model->rowCount()};
+    // Below the last row the viewport shows empty space: the last row shown is the list's last.
+    VisibleRows shown{first.isValid() ? first.row() + 1 : 1,
+                      last.isValid() ? last.row() + 1 : model->rowCount()};
+    // A row cut off at an edge lies beyond the first or last row wholly shown, so the pointer in
+    // it scrolls too; unless the viewport shows no row wholly.
+    auto wholly = [&](int lngRow) {
+        const QRect rctRow = list.visualRect(model->index(lngRow - 1, 0));
+        return rctRow.top() >= rctShown.top() && rctRow.bottom() <= rctShown.bottom();
+    };
+    if (shown.lngFirst < shown.lngLast && !wholly(shown.lngFirst)) ++shown.lngFirst;
+    if (shown.lngLast > shown.lngFirst && !wholly(shown.lngLast)) --shown.lngLast;
+    return shown;
 }
 
 int AutoScrollRow(int lngRow, int lngRows, VisibleRows shown) {
-    if (lngRow <= shown.lngFirst) return lngRow > 1 ? lngRow - 1 : 0;
-    if (lngRow >= shown.lngLast) return lngRow < lngRows ? lngRow + 1 : 0;
+    if (lngRow <= shown.lngFirst && lngRow > 1) return lngRow - 1;
+    if (lngRow >= shown.lngLast && lngRow < lngRows) return lngRow + 1;
     return 0;
 }

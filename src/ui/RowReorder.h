@@ -13,8 +13,8 @@ class QTreeView;
 // the button is held).
 QModelIndex RowAt(const QTreeView& list, int x, int y);
 
-// The first and the last row that the list's viewport shows, wholly or in part, counted from 1;
-// both 0 for an empty list.
+// The first and the last row that the list's viewport shows wholly, counted from 1 (the rows at
+// its edges when it shows none wholly); both 0 for an empty list.
 struct VisibleRows {
     int lngFirst = 0;
     int lngLast = 0;

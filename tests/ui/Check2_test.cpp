@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeWidgetItem>
 
 #include "WindowFixture.h"
 #include "reduce/OutputNaming.h"
@@ -35,7 +34,7 @@ class Check2Test : public windowtest::WindowTest {
     QString AddRow(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(WriteBytes(strPath, SyntheticMp3()));
-        form->fileList->AppendAdmitted(strPath, "128 kbps");
+        form->fileList->AppendAdmitted(strPath, 128);
         return strPath;
     }
 

@@ -140,8 +140,7 @@ class RemovalTest : public DropTest {
 
     // A double-click on the row as the user gives it: press, release, double-click, release.
     void DoubleClick(int lngRow) {
-        QTreeWidgetItem* item = form->fileList->ItemAt(lngRow);
-        const QPointF pos = form->ListView1->visualItemRect(item).center();
+        const QPointF pos = form->ListView1->visualRect(RowIndex(lngRow)).center();
         QWidget* viewport = form->ListView1->viewport();
         const QPointF global = viewport->mapToGlobal(pos);
         for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
@@ -166,14 +165,15 @@ TEST_F(RemovalTest, DoubleClickRemovesTheSecondOfThreeRowsAndLeavesTheFile) {
 }
 
 TEST_F(RemovalTest, SelectedRowIsRemovedByTheHandler) {
-    form->fileList->ItemAt(2)->setSelected(true);
+    form->ListView1->selectionModel()->select(RowIndex(2), QItemSelectionModel::Select |
+                                                             QItemSelectionModel::Rows);
     form->ListView1_DblClick();
     EXPECT_EQ(Rows(), (std::vector<Row>{{paths[0], ""}, {paths[1], ""}}));
     EXPECT_TRUE(QFileInfo::exists(paths[2]));
 }
 
 TEST_F(RemovalTest, NothingSelectedRemovesNothing) {
-    form->ListView1->setCurrentItem(form->fileList->ItemAt(1));
+    form->ListView1->setCurrentIndex(RowIndex(1));
     form->ListView1->clearSelection();  // a current row that is not selected does not count
     form->ListView1_DblClick();
     EXPECT_EQ(Rows().size(), 3u);

@@ -24,12 +24,13 @@
 #include <memory>
 
 #include "WindowFixture.h"
-#include "filelist/FileList.h"
+#include "filelist/FileListModel.h"
 #include "support/FakePrompts.h"
 #include "support/Mp3Bytes.h"
 #include "ui/BitrateMenu.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
+#include "ui/WindowPlacement.h"
 
 namespace {
 
@@ -193,17 +194,34 @@ TEST_F(Form1Test, ControlsShowTheirTexts) {
     }
 }
 
+TEST(WindowPlacementTest, TheOuterFrameIsCentred) {
+    // A window of 441 by 291 under a frame with a 22-pixel title bar and 1-pixel borders.
+    const unsigned int frame[] = {1, 1, 22, 1};
+    const QMargins extents = FrameExtentsFromCardinals(frame, 4);
+    EXPECT_EQ(extents, QMargins(1, 22, 1, 1));
+    EXPECT_EQ(CentredFramePosition(QRect(0, 0, 1920, 1080), QSize(441, 291).grownBy(extents)),
+              QPoint(738, 383));
+    // Without a frame, and on a second screen; halves go to the even neighbour.
+    EXPECT_EQ(CentredFramePosition(QRect(0, 0, 1920, 1080), QSize(441, 291)), QPoint(740, 394));
+    EXPECT_EQ(CentredFramePosition(QRect(1920, 0, 1280, 1024), QSize(441, 291)),
+              QPoint(2340, 366));
+    // What no window manager would announce is no frame.
+    const unsigned int wrong[] = {1, 1, 22, 4000000000u};
+    EXPECT_EQ(FrameExtentsFromCardinals(wrong, 4), QMargins());
+    EXPECT_EQ(FrameExtentsFromCardinals(frame, 3), QMargins());
+}
+
 TEST_F(Form1Test, ListHasTwoColumnsAndTakesDrops) {
     auto form = Start();
     FileListView* list = form->ListView1;
-    ASSERT_EQ(list->columnCount(), 2);
-    EXPECT_EQ(list->headerItem()->text(0), "MP3 File(s)");
-    EXPECT_EQ(list->headerItem()->text(1), "Bitrate");
+    ASSERT_EQ(list->model()->columnCount(), 2);
+    EXPECT_EQ(list->model()->headerData(0, Qt::Horizontal).toString(), "MP3 File(s)");
+    EXPECT_EQ(list->model()->headerData(1, Qt::Horizontal).toString(), "Bitrate");
     EXPECT_EQ(list->columnWidth(0), 313);  // 4700 twips
     EXPECT_EQ(list->columnWidth(1), 67);   // 1000 twips
     EXPECT_FALSE(list->rootIsDecorated());
     EXPECT_TRUE(list->uniformRowHeights());
-    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_EQ(list->model()->rowCount(), 0);
     EXPECT_TRUE(list->DropTarget());
     EXPECT_TRUE(list->viewport()->acceptDrops());
 }
@@ -399,9 +417,10 @@ TEST_F(Form1Test, ProgressKeepsTheExactValueAndShowsFractions) {
 
 TEST(FileListViewTest, ForwardsMouseEventsInRowCoordinates) {
     FileListView list;
-    list.setColumnCount(2);
+    FileListModel rows;
+    list.setModel(&rows);
     list.resize(300, 200);
-    list.addTopLevelItem(new QTreeWidgetItem(QStringList{"/a.mp3", "128 kbps"}));
+    rows.AppendAdmitted("/a.mp3", 128);
     ShowAndSettle(&list);
 
     struct Forwarded {
@@ -419,13 +438,13 @@ TEST(FileListViewTest, ForwardsMouseEventsInRowCoordinates) {
     QObject::connect(&list, &FileListView::mouseDown, record("down"));
     QObject::connect(&list, &FileListView::mouseMove, record("move"));
     QObject::connect(&list, &FileListView::mouseUp, record("up"));
-    QObject::connect(&list, &QTreeWidget::itemPressed, [&](QTreeWidgetItem* item, int) {
-        seen.push_back({item == list.topLevelItem(0) ? "row 1" : "row ?", Qt::NoButton, {}, {}});
+    QObject::connect(&list, &QAbstractItemView::pressed, [&](const QModelIndex& row) {
+        seen.push_back({row.row() == 0 ? "row 1" : "row ?", Qt::NoButton, {}, {}});
     });
     int lngDoubleClicks = 0;
     QObject::connect(&list, &FileListView::doubleClick, [&] { ++lngDoubleClicks; });
 
-    const QPoint pntRow = list.visualItemRect(list.topLevelItem(0)).center();
+    const QPoint pntRow = list.visualRect(rows.index(0, 0)).center();
     QWidget* viewport = list.viewport();
     SendMouse(viewport, QEvent::MouseButtonPress, Qt::LeftButton, Qt::ShiftModifier, pntRow);
     SendMouse(viewport, QEvent::MouseMove, Qt::LeftButton, Qt::NoModifier, pntRow + QPoint(3, 1));
@@ -440,7 +459,7 @@ TEST(FileListViewTest, ForwardsMouseEventsInRowCoordinates) {
     EXPECT_EQ(seen[1].button, Qt::LeftButton);
     EXPECT_EQ(seen[1].shift, Qt::ShiftModifier);
     EXPECT_EQ(seen[1].pntAt, pntRow);
-    EXPECT_EQ(list.itemAt(seen[1].pntAt), list.topLevelItem(0));
+    EXPECT_EQ(list.indexAt(seen[1].pntAt).row(), 0);
     EXPECT_EQ(seen[2].strWhat, "move");
     EXPECT_EQ(seen[2].button, Qt::LeftButton);  // the buttons held during the move
     EXPECT_EQ(seen[2].pntAt, pntRow + QPoint(3, 1));
@@ -487,7 +506,7 @@ TEST(FileListViewTest, DragEventsReachTheReceiverWhichDecides) {
     QApplication::sendEvent(list.viewport(), &drop);
     EXPECT_EQ(lngDrop, 1);
     EXPECT_TRUE(drop.isAccepted());
-    EXPECT_EQ(list.topLevelItemCount(), 0);  // the list itself adds nothing
+    EXPECT_EQ(list.model(), nullptr);  // the list itself holds nothing
 
     list.SetDropTarget(false);
     EXPECT_FALSE(list.DropTarget());

@@ -45,7 +45,7 @@ class PointerTest : public windowtest::WindowTest {
     QString AddMp3Row(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(reducetest::WriteBytes(strPath, reducetest::SyntheticMp3()));
-        form->fileList->AppendAdmitted(strPath, "128 kbps");
+        form->fileList->AppendAdmitted(strPath, 128);
         return strPath;
     }
 
@@ -163,7 +163,7 @@ TEST_F(PointerTest, TheHourglassStaysEverywhereWhileAReduceRunWaits) {
     AddMp3Row("b.mp3");
     ShowForm();
     // A row clicked before the run leaves the list with its own arrow.
-    const QPoint pntRow = form->ListView1->visualItemRect(form->fileList->ItemAt(0)).center();
+    const QPoint pntRow = form->ListView1->visualRect(RowIndex(0)).center();
     QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, Qt::NoModifier, pntRow);
     ASSERT_EQ(form->ListView1->MousePointer(), 1);
 

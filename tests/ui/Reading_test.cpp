@@ -4,6 +4,7 @@
 // for their title and paths.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
 #include <QFontMetrics>
@@ -15,7 +16,7 @@
 #include <QToolButton>
 #include <QToolTip>
 
-#include "filelist/FileList.h"
+#include "filelist/FileListModel.h"
 #include "ui/MessageFit.h"
 #include "ui/PathDelegate.h"
 #include "ui/WindowFixture.h"
@@ -53,7 +54,7 @@ TEST_F(WindowTest, LongPathRowKeepsItsTextAndShowsItAsTooltip) {
     form->fileList->AppendDropped(kLong);
     EXPECT_EQ(form->fileList->PathAt(0), kLong);
     EXPECT_EQ(form->ListView1->textElideMode(), Qt::ElideMiddle);
-    const QRect rctRow = form->ListView1->visualItemRect(form->fileList->ItemAt(0));
+    const QRect rctRow = form->ListView1->visualRect(RowIndex(0));
     const auto toolTipAt = [&](QPoint pnt) {
         QHelpEvent help(QEvent::ToolTip, pnt, form->ListView1->viewport()->mapToGlobal(pnt));
         QApplication::sendEvent(form->ListView1->viewport(), &help);
@@ -86,9 +87,33 @@ TEST_F(WindowTest, KeyboardWorksTheButtonsAndTheList) {
     // Delete removes the selected row, as a double-click does.
     for (const char* name : {"/a.mp3", "/b.mp3", "/c.mp3"}) form->fileList->AppendDropped(name);
     form->ListView1->setFocus();
-    form->ListView1->setCurrentItem(form->fileList->ItemAt(1));
+    form->ListView1->setCurrentIndex(RowIndex(1));
     Key(form->ListView1, Qt::Key_Delete);
     EXPECT_EQ(Rows(), (std::vector<windowtest::Row>{{"/a.mp3", ""}, {"/c.mp3", ""}}));
+    // The row the keys move to stays in view, and so does the row selected after a Delete.
+    for (int i = 0; i < 40; ++i) form->fileList->AppendDropped(QStringLiteral("/%1.mp3").arg(i));
+    const auto inView = [&](const QModelIndex& row) {
+        const QRect rctRow = form->ListView1->visualRect(row);
+        return row.isValid() && rctRow.top() >= 0 &&
+               rctRow.bottom() < form->ListView1->viewport()->height();
+    };
+    form->ListView1->setCurrentIndex(RowIndex(0));
+    for (int i = 0; i < 25; ++i) Key(form->ListView1, Qt::Key_Down);
+    EXPECT_EQ(form->ListView1->currentIndex().row(), 25);
+    EXPECT_TRUE(inView(form->ListView1->currentIndex()));
+    Key(form->ListView1, Qt::Key_Delete);
+    EXPECT_EQ(form->fileList->RowCount(), 41);
+    EXPECT_EQ(form->ListView1->selectionModel()->selectedRows(), QModelIndexList{RowIndex(25)});
+    EXPECT_TRUE(inView(RowIndex(25)));
+    for (const Qt::Key key : {Qt::Key_End, Qt::Key_Home, Qt::Key_PageDown, Qt::Key_PageDown}) {
+        Key(form->ListView1, key);
+        EXPECT_TRUE(inView(form->ListView1->currentIndex())) << key;
+    }
+    // Pressed at the last row scrolled out of sight, Delete still brings its successor in.
+    Key(form->ListView1, Qt::Key_End);
+    form->ListView1->scrollToTop();
+    Key(form->ListView1, Qt::Key_Delete);
+    EXPECT_TRUE(inView(form->ListView1->currentIndex()));
     // The focused list marks its frame in the highlight colour.
     QApplication::processEvents();
     const QImage image = form->ListView1->grab().toImage();
@@ -103,6 +128,23 @@ TEST_F(WindowTest, ControlsHaveAccessibleNamesAndBlackTextOnWhite) {
         EXPECT_FALSE(control->accessibleName().isEmpty()) << control->metaObject()->className();
     EXPECT_EQ(form->Check3->accessibleName(), "Add All MP3 File(s) In Folder");
     EXPECT_EQ(form->ListView1->accessibleDescription(), form->ListView1->toolTip());
+    // The large buttons are announced as push buttons that can be pressed, not as check boxes;
+    // a press through the screen reader acts as a click and the button springs back.
+    for (QToolButton* button : {form->Check1, form->Check2, form->Check3}) {
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+        ASSERT_NE(accessible, nullptr);
+        EXPECT_EQ(accessible->role(), QAccessible::Button);
+        EXPECT_EQ(accessible->text(QAccessible::Name), button->text());
+        EXPECT_FALSE(accessible->state().checkable);
+        ASSERT_NE(accessible->actionInterface(), nullptr);
+        EXPECT_EQ(accessible->actionInterface()->actionNames(),
+                  QStringList{QAccessibleActionInterface::pressAction()});
+    }
+    QAccessible::queryAccessibleInterface(form->Check1)
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(prompts.openFileTitles.size(), 1);
+    EXPECT_FALSE(form->Check1->isChecked());
 
     // A dark desktop palette leaves the window's text black on white.
     const QPalette original = QApplication::palette();

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Reordering the file list by dragging a row: clicks, held moves and releases on the list's
-// viewport as the platform delivers them, the pointer's screen row answered by the prompt fake.
+// viewport as the platform delivers them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -30,29 +30,28 @@ class ReorderTest : public windowtest::WindowTest {
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(WindowTest::SetUp());
         ASSERT_NO_FATAL_FAILURE(ShowForm());
-        prompts.cursorPos = QPoint(400, 330);  // between the two scroll rows of the screen
     }
 
     FileListView* List() const { return form->ListView1; }
     QWidget* Viewport() const { return form->ListView1->viewport(); }
-    QTreeWidgetItem* Item(int lngRow) const { return form->fileList->ItemAt(lngRow - 1); }
+    QModelIndex Item(int lngRow) const { return RowIndex(lngRow - 1); }
 
     void SetRows(const std::vector<Row>& rows) {
         form->fileList->Clear();
         for (const auto& [strPath, strBitrate] : rows)
-            form->fileList->AppendAdmitted(strPath, strBitrate);
+            AppendRow(*form->fileList, strPath, strBitrate);
     }
     // The selected rows, counted from 1.
     std::vector<int> Selected() const {
         std::vector<int> rows;
         for (int i = 1; i <= form->fileList->RowCount(); ++i)
-            if (Item(i)->isSelected()) rows.push_back(i);
+            if (List()->selectionModel()->isRowSelected(i - 1)) rows.push_back(i);
         return rows;
     }
 
-    QPoint Centre(int lngRow) const { return List()->visualItemRect(Item(lngRow)).center(); }
+    QPoint Centre(int lngRow) const { return List()->visualRect(Item(lngRow)).center(); }
     QPoint BelowTheRows() const {
-        const QRect rctLast = List()->visualItemRect(Item(form->fileList->RowCount()));
+        const QRect rctLast = List()->visualRect(Item(form->fileList->RowCount()));
         return QPoint(rctLast.center().x(), rctLast.bottom() + 20);
     }
 
@@ -120,8 +119,6 @@ QByteArray IconFile(int lngSize) {
 
 TEST_F(ReorderTest, DraggingTheFirstOfThreeDownMakesItTheLast) {
     SetRows({{"/m/one.mp3", "128 kbps"}, {"/m/two.mp3", "160 kbps"}, {"/m/three.mp3", "96 kbps"}});
-    const std::vector<QTreeWidgetItem*> items{Item(1), Item(2), Item(3)};
-
     Press(Centre(1));
     EXPECT_TRUE(form->blnDragging);
     EXPECT_EQ(form->itmDrag, Item(1));
@@ -135,7 +132,7 @@ TEST_F(ReorderTest, DraggingTheFirstOfThreeDownMakesItTheLast) {
                                         {"/m/three.mp3", "96 kbps"}}));
     EXPECT_EQ(Selected(), std::vector<int>{2});
     EXPECT_EQ(form->itmDrag, Item(2));
-    EXPECT_EQ(form->itmUnder, nullptr);
+    EXPECT_FALSE(form->itmUnder.isValid());
 
     HeldMove(Centre(3));
     Release(Centre(3));
@@ -143,13 +140,11 @@ TEST_F(ReorderTest, DraggingTheFirstOfThreeDownMakesItTheLast) {
                                         {"/m/three.mp3", "96 kbps"},
                                         {"/m/one.mp3", "128 kbps"}}));
     EXPECT_EQ(Selected(), std::vector<int>{3});
-    EXPECT_EQ(List()->currentItem(), Item(3));
-    // The rows stayed where they were; only what they show moved.
-    EXPECT_EQ((std::vector<QTreeWidgetItem*>{Item(1), Item(2), Item(3)}), items);
+    EXPECT_EQ(List()->currentIndex(), Item(3));
     // The release ends the drag but leaves itmDrag on the dragged file.
     EXPECT_FALSE(form->blnDragging);
     EXPECT_EQ(form->itmDrag, Item(3));
-    EXPECT_EQ(form->itmUnder, nullptr);
+    EXPECT_FALSE(form->itmUnder.isValid());
     EXPECT_EQ(List()->MousePointer(), 1);
     EXPECT_EQ(Viewport()->cursor().shape(), Qt::ArrowCursor);
     // The move handler also applies the pointer rule.
@@ -168,8 +163,7 @@ TEST_F(ReorderTest, AJumpOverRowsTradesOnlyWithTheRowUnderThePointer) {
 TEST_F(ReorderTest, OneRowNeitherChangesNorScrolls) {
     SetRows({{"/m/only.mp3", "128 kbps"}});
     const int lngScroll = List()->verticalScrollBar()->value();
-    for (const int lngScreenY : {0, 304, 365, 2000}) {
-        prompts.cursorPos = QPoint(100, lngScreenY);
+    for (int i = 0; i < 2; ++i) {
         Press(Centre(1));
         HeldMove(Centre(1) + QPoint(0, 2));
         HeldMove(BelowTheRows());
@@ -258,17 +252,17 @@ TEST_F(ReorderTest, MovesOutsideTheListTradeNothing) {
     std::vector<Row> rows;
     for (int i = 1; i <= 12; ++i) rows.emplace_back(QStringLiteral("/m/%1.mp3").arg(i), "");
     SetRows(rows);
-    List()->scrollToItem(Item(4), QAbstractItemView::PositionAtTop);
+    List()->scrollTo(Item(4), QAbstractItemView::PositionAtTop);
     QApplication::processEvents();
-    const int lngTop = List()->indexOfTopLevelItem(List()->itemAt(2, 2)) + 1;
+    const int lngTop = List()->indexAt(QPoint(2, 2)).row() + 1;
     ASSERT_GT(lngTop, 1);
     const QPoint pntAbove(Centre(lngTop).x(), -3);
     const QPoint pntBelow(Centre(lngTop).x(), Viewport()->height() + 3);
     const QPoint pntRight(Viewport()->width() + 40, Centre(lngTop).y());
     // Above and below the list lie rows scrolled out of sight, which the list's own hit test
     // would answer with; the pointer is not over them.
-    ASSERT_NE(List()->itemAt(pntAbove), nullptr);
-    ASSERT_NE(List()->itemAt(pntBelow), nullptr);
+    ASSERT_TRUE(List()->indexAt(pntAbove).isValid());
+    ASSERT_TRUE(List()->indexAt(pntBelow).isValid());
 
     Press(Centre(lngTop));
     HeldMove(pntAbove);
@@ -280,58 +274,63 @@ TEST_F(ReorderTest, MovesOutsideTheListTradeNothing) {
 
 // --- Auto-scroll ------------------------------------------------------------------------------
 
-TEST(AutoScrollRowTest, ThePointersScreenRowPicksTheNeighbour) {
+TEST(AutoScrollRowTest, TheFirstAndLastRowShownPickTheNeighbour) {
     struct Case {
-        int lngRow, lngRows, lngScreenY, lngExpected;
+        int lngRow, lngRows, lngFirst, lngLast, lngExpected;
     };
-    for (const Case& c : std::vector<Case>{{5, 6, 304, 4},
-                                           {5, 6, 305, 0},
-                                           {5, 6, 364, 0},
-                                           {5, 6, 365, 6},
-                                           {5, 5, 365, 0},
-                                           {5, 5, 304, 4},
-                                           {1, 3, 0, 0},
-                                           {1, 3, -40, 0},
-                                           {3, 3, 5000, 0},
-                                           {2, 3, 5000, 3}}) {
-        EXPECT_EQ(AutoScrollRow(c.lngRow, c.lngRows, c.lngScreenY), c.lngExpected)
-            << "row " << c.lngRow << " of " << c.lngRows << " at screen row " << c.lngScreenY;
+    for (const Case& c : std::vector<Case>{{5, 12, 5, 8, 4},
+                                           {6, 12, 5, 8, 0},
+                                           {8, 12, 5, 8, 9},
+                                           {4, 12, 5, 8, 3},  // a row cut off above
+                                           {9, 12, 5, 8, 10},
+                                           {1, 3, 1, 3, 0},
+                                           {3, 3, 1, 3, 0},
+                                           {12, 12, 9, 12, 0},
+                                           {5, 6, 5, 5, 4},  // one row shown: up first
+                                           {1, 6, 1, 1, 2}}) {
+        EXPECT_EQ(AutoScrollRow(c.lngRow, c.lngRows, {c.lngFirst, c.lngLast}), c.lngExpected)
+            << "row " << c.lngRow << " of " << c.lngRows << ", rows " << c.lngFirst << " to "
+            << c.lngLast << " shown";
     }
 }
 
-TEST_F(ReorderTest, TheListFollowsTheDraggedFileByTheScreenRow) {
+TEST_F(ReorderTest, TheListFollowsTheDraggedFileFromItsFirstOrLastRowShown) {
+    // Wherever the window stands: only the pointer's place in the list counts.
     struct Case {
-        int lngRows, lngScreenY, lngTopAfter;
+        QPoint pntWindow;
+        int lngFrom, lngTo, lngTopAfter;
     };
-    for (const Case& c : std::vector<Case>{{6, 304, 4},
-                                           {6, 305, 5},
-                                           {6, 364, 5},
-                                           {6, 365, 6},
-                                           {5, 365, 5},
-                                           {5, 304, 4},
-                                           {5, 364, 5}}) {
+    for (const Case& c : std::vector<Case>{{{0, 0}, 4, 5, 4},
+                                           {{0, 0}, 9, 8, 6},
+                                           {{1800, 1000}, 4, 5, 4},
+                                           {{1800, 1000}, 9, 8, 6},
+                                           {{1800, 1000}, 7, 6, 5},
+                                           {{-300, 700}, 5, 7, 5}}) {
         std::vector<Row> rows;
-        for (int i = 1; i <= c.lngRows; ++i)
+        for (int i = 1; i <= 12; ++i)
             rows.emplace_back(QStringLiteral("/m/%1.mp3").arg(i), "128 kbps");
         SetRows(rows);
-        // A list one row high, so that the row at its top is the row in view.
-        const int lngRowHeight = List()->visualItemRect(Item(1)).height();
-        List()->resize(List()->width(), List()->height() - Viewport()->height() + lngRowHeight);
+        form->move(c.pntWindow);
+        // A list four rows high, showing rows 5 to 8.
+        const int lngRowHeight = List()->visualRect(Item(1)).height();
+        List()->resize(List()->width(),
+                       List()->height() - Viewport()->height() + 4 * lngRowHeight);
         QApplication::processEvents();
-        ASSERT_EQ(Viewport()->height(), lngRowHeight);
-        auto topRow = [&] { return List()->indexOfTopLevelItem(List()->itemAt(2, 2)) + 1; };
-
-        // Row 4 was clicked earlier; the pointer, held, reaches row 5 at the top of the list.
-        form->ListView1_ItemClick(Item(4));
-        List()->scrollToItem(Item(5), QAbstractItemView::PositionAtTop);
+        List()->scrollTo(Item(5), QAbstractItemView::PositionAtTop);
+        auto topRow = [&] { return List()->indexAt(QPoint(2, 2)).row() + 1; };
         ASSERT_EQ(topRow(), 5);
-        prompts.cursorPos = QPoint(200, c.lngScreenY);
-        form->ListView1_MouseDown(Qt::LeftButton, Qt::NoModifier, Centre(5).x(), Centre(5).y());
-        form->ListView1_MouseMove(Qt::LeftButton, Qt::NoModifier, Centre(5).x(), Centre(5).y());
-        form->ListView1_MouseUp(Qt::LeftButton, Qt::NoModifier, Centre(5).x(), Centre(5).y());
 
-        EXPECT_EQ(Item(5)->text(0), "/m/4.mp3") << c.lngRows << " rows, screen y " << c.lngScreenY;
-        EXPECT_EQ(topRow(), c.lngTopAfter) << c.lngRows << " rows, screen y " << c.lngScreenY;
+        // The row lngFrom was clicked earlier; the pointer, held, reaches the row lngTo.
+        form->ListView1_ItemClick(Item(c.lngFrom));
+        const QPoint pntTo = Centre(c.lngTo);
+        form->ListView1_MouseDown(Qt::LeftButton, Qt::NoModifier, pntTo.x(), pntTo.y());
+        form->ListView1_MouseMove(Qt::LeftButton, Qt::NoModifier, pntTo.x(), pntTo.y());
+        form->ListView1_MouseUp(Qt::LeftButton, Qt::NoModifier, pntTo.x(), pntTo.y());
+
+        const QString strTrace = QStringLiteral("row %1 to %2").arg(c.lngFrom).arg(c.lngTo);
+        EXPECT_EQ(Item(c.lngTo).data().toString(), QStringLiteral("/m/%1.mp3").arg(c.lngFrom))
+            << strTrace.toStdString();
+        EXPECT_EQ(topRow(), c.lngTopAfter) << strTrace.toStdString();
     }
 }
 
@@ -341,14 +340,13 @@ TEST_F(ReorderTest, RestingNearAnEdgeWithoutAnExchangeScrollsNothing) {
     SetRows(rows);
     // The dragged row is the one above the lowest row wholly in view, with more rows below.
     int lngLowest = 1;
-    while (List()->visualItemRect(Item(lngLowest + 1)).bottom() < Viewport()->height()) ++lngLowest;
+    while (List()->visualRect(Item(lngLowest + 1)).bottom() < Viewport()->height()) ++lngLowest;
     ASSERT_LT(lngLowest, 12);
     const int lngScroll = List()->verticalScrollBar()->value();
-    prompts.cursorPos = QPoint(200, 900);
     Press(Centre(lngLowest - 1));
     for (int i = 0; i < 5; ++i) HeldMove(Centre(lngLowest - 1) + QPoint(i, 1));
     EXPECT_EQ(List()->verticalScrollBar()->value(), lngScroll);
-    // The same screen row in a step that exchanges does scroll.
+    // In the last row shown, a step that exchanges does scroll.
     HeldMove(Centre(lngLowest));
     EXPECT_GT(List()->verticalScrollBar()->value(), lngScroll);
     Release(Centre(lngLowest));
@@ -411,7 +409,7 @@ TEST_F(ReorderTest, ARemovedDraggedRowIsForgotten) {
     ASSERT_EQ(form->itmDrag, Item(2));
     form->ListView1_DblClick();  // removes the selected row, the dragged one
     ASSERT_EQ(form->fileList->RowCount(), 2);
-    EXPECT_EQ(form->itmDrag, nullptr);
+    EXPECT_FALSE(form->itmDrag.isValid());
 
     // A press on empty space and a move over a row now have no dragged file to trade.
     Press(BelowTheRows());
@@ -421,9 +419,9 @@ TEST_F(ReorderTest, ARemovedDraggedRowIsForgotten) {
 
     // Removing another row keeps the dragged one.
     QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, Centre(2));
-    QTreeWidgetItem* itmKept = Item(2);
     form->fileList->RemoveRow(0);
-    EXPECT_EQ(form->itmDrag, itmKept);
-    List()->clear();
-    EXPECT_EQ(form->itmDrag, nullptr);
+    EXPECT_EQ(form->itmDrag, Item(1));
+    EXPECT_EQ(form->itmDrag.data().toString(), "/m/c.mp3");
+    form->fileList->Clear();
+    EXPECT_FALSE(form->itmDrag.isValid());
 }

@@ -153,7 +153,7 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
 
     if (strMode == "reduce") {
         for (const char* strName : {"a.mp3", "b.mp3"}) {
-            form.fileList->AppendAdmitted(QDir(folder.Music()).filePath(strName), "128 kbps");
+            form.fileList->AppendAdmitted(QDir(folder.Music()).filePath(strName), 128);
         }
         form.Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps", saved at once
         // Closes the window once the first encoder has started and waits.

@@ -10,12 +10,11 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeWidgetItem>
 #include <memory>
 #include <utility>
 #include <vector>
 
-#include "filelist/FileList.h"
+#include "filelist/FileListModel.h"
 #include "reduce/OutputNaming.h"
 #include "support/FakePrompts.h"
 #include "support/ReduceTestFiles.h"
@@ -61,6 +60,17 @@ class WindowTest : public ::testing::Test {
         return rows;
     }
     std::vector<Row> Rows() const { return RowsOf(*form); }
+
+    // Appends a row as admission ("128 kbps") or a drop ("") would have added it.
+    static void AppendRow(FileListModel& list, const QString& strPath, const QString& strBitrate) {
+        if (strBitrate.isEmpty()) {
+            list.AppendDropped(strPath);
+        } else {
+            list.AppendAdmitted(strPath, strBitrate.section(u' ', 0, 0).toInt());
+        }
+    }
+    // The row lngRow of the list (counted from 0), as its view knows it.
+    QModelIndex RowIndex(int lngRow) const { return form->fileList->index(lngRow, 0); }
 
     // A stand-in encoder in the program folder: a shell script running strBody.
     bool WriteEncoder(const QString& strBody) const {
