@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 #include <QFile>
+#include <optional>
 
 #include "common/Prompts.h"
 #include "filelist/AdmitFile.h"
+#include "filelist/FileListModel.h"
 
 namespace {
 
@@ -24,6 +26,9 @@ void AddFolderFiles(const Admission& admission, const QString& strFolder) {
     QList<QStringList> strFileNames;
     QStringList strRefused;
     CollectSubfolders(strFolders, true, QStringLiteral("*.mp3"), strFileNames, &strRefused);
+    // The rows reach the window's view in one step, once all are in.
+    std::optional<FileListModel::Batch> batch;
+    if (admission.fileList != nullptr) batch.emplace(*admission.fileList);
     for (qsizetype i = 0; i < strFolders.size(); ++i) {
         const QString& strQueued = strFolders.at(i);
         // The folder's files are opened relative to it, not each by its full path. A folder that

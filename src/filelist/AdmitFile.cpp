@@ -39,6 +39,8 @@ void AdmitFile(const Admission& admission, const QString& strPath) {
 
 void RefuseFile(const Admission& admission, const QString& strPath) {
     if (admission.prompts == nullptr) return;
+    // The box lets the window paint: the rows admitted before it show.
+    if (admission.fileList != nullptr) admission.fileList->ShowNewRows();
     admission.prompts->ShowMessage(admission.owner, ProgramNames::kWindowTitle,
                                    QStringLiteral("Not a valid MP3 file!"), Prompts::Icon::Warning,
                                    strPath, QString());

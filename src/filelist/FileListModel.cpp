@@ -25,11 +25,16 @@ FileListModel::RowId FileListModel::Append(const QString& strPath, int32_t lngKb
         arena.insert(arena.end(), bytes, bytes + lngBytes);
         row.lngBytes = static_cast<std::uint32_t>(lngBytes) | kUtf16;
     }
-    const int lngRow = RowCount();
-    beginInsertRows(QModelIndex(), lngRow, lngRow);
     rows.push_back(row);
-    endInsertRows();
+    if (lngBatches == 0) ShowNewRows();
     return row.lngId;
+}
+
+void FileListModel::ShowNewRows() {
+    if (lngShown == RowCount()) return;
+    beginInsertRows(QModelIndex(), lngShown, RowCount() - 1);
+    lngShown = RowCount();
+    endInsertRows();
 }
 
 FileListModel::RowId FileListModel::AppendAdmitted(const QString& strPath, int32_t lngKbps) {
@@ -110,6 +115,7 @@ QStringList FileListModel::Paths() const {
 
 void FileListModel::ExchangeRows(int lngRowA, int lngRowB) {
     if (!ValidRow(lngRowA) || !ValidRow(lngRowB) || lngRowA == lngRowB) return;
+    ShowNewRows();
     std::swap(rows[static_cast<std::size_t>(lngRowA)], rows[static_cast<std::size_t>(lngRowB)]);
     for (const int lngRow : {lngRowA, lngRowB})
         emit dataChanged(index(lngRow, kPathColumn), index(lngRow, kBitrateColumn));
@@ -117,10 +123,12 @@ void FileListModel::ExchangeRows(int lngRowA, int lngRowB) {
 
 void FileListModel::RemoveRow(int lngRow) {
     if (!ValidRow(lngRow)) return;
+    ShowNewRows();
     beginRemoveRows(QModelIndex(), lngRow, lngRow);
     const auto at = rows.begin() + lngRow;
     lngUnusedBytes += at->lngBytes & ~kUtf16;
     rows.erase(at);
+    --lngShown;
     if (lngUnusedBytes > 4096 && lngUnusedBytes > arena.size() / 2) CompactArena();
     endRemoveRows();
 }
@@ -130,6 +138,7 @@ void FileListModel::Clear() {
     rows = {};
     arena = {};
     lngUnusedBytes = 0;
+    lngShown = 0;
     endResetModel();
 }
 
@@ -146,13 +155,13 @@ void FileListModel::CompactArena() {
 }
 
 int FileListModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : RowCount();
+    return parent.isValid() ? 0 : lngShown;
 }
 
 int FileListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 2; }
 
 QVariant FileListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.parent().isValid() || !ValidRow(index.row())) return {};
+    if (!index.isValid() || index.parent().isValid() || index.row() >= lngShown) return {};
     switch (role) {
         case Qt::DisplayRole:
             return index.column() == kPathColumn ? PathAt(index.row()) : BitrateAt(index.row());

@@ -35,6 +35,24 @@ class FileListModel : public QAbstractTableModel {
     // A dropped path, taken unchecked and without a bitrate, as a new last row; its id.
     RowId AppendDropped(const QString& strPath);
 
+    // Appends made while a Batch lives reach the list at once but are announced to views in one
+    // step when the last Batch ends (or before anything else changes the list, or on
+    // ShowNewRows): a view pays for one insertion, not one a row.
+    class Batch {
+      public:
+        explicit Batch(FileListModel& list) : list(list) { ++list.lngBatches; }
+        ~Batch() {
+            if (--list.lngBatches == 0) list.ShowNewRows();
+        }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+      private:
+        FileListModel& list;
+    };
+    // Announces to views the rows appended and not yet announced.
+    void ShowNewRows();
+
     int RowCount() const { return static_cast<int>(rows.size()); }
     // The full path in lngRow ("" when there is no such row).
     QString PathAt(int lngRow) const;
@@ -91,5 +109,7 @@ class FileListModel : public QAbstractTableModel {
     std::vector<Row> rows;
     std::vector<char> arena;
     std::size_t lngUnusedBytes = 0;  // arena bytes of removed rows
+    int lngShown = 0;                // the rows views know of: the first lngShown
+    int lngBatches = 0;              // Batches alive
     RowId lngNextId = 1;
 };

@@ -327,6 +327,7 @@ void Form1::Check1_Click() {
     const QStringList strPaths = prompts.GetOpenFileNames(
         this, QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files"),
         QStringLiteral("Mp3 Files (*.mp3)"));
+    const FileListModel::Batch batch(*fileList);
     for (const QString& strPath : strPaths) AdmitFile(ListAdmission(), strPath);
 }
 
@@ -416,7 +417,10 @@ void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
         return;
     }
     // Appended as they come: no check, no bitrate.
-    for (const QString& strPath : strPaths) fileList->AppendDropped(strPath);
+    {
+        const FileListModel::Batch batch(*fileList);
+        for (const QString& strPath : strPaths) fileList->AppendDropped(strPath);
+    }
     event->accept();
     // A name whose text would stand for another file is refused with the usual warning, once the
     // drop has ended, so that the drag source is not kept waiting on the box.

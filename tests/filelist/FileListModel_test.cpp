@@ -137,6 +137,29 @@ TEST(FileListModelTest, ViewsHearOfEveryChange) {
     EXPECT_FALSE(held.isValid());
     EXPECT_EQ(removed.size(), 1);
 
+    // Rows appended in a batch are in the list at once and shown to views in one step.
+    {
+        const FileListModel::Batch batch(list);
+        for (const char* strPath : {"/d.mp3", "/e.mp3"}) list.AppendDropped(strPath);
+        const FileListModel::Batch inner(list);
+        list.AppendDropped("/f.mp3");
+        EXPECT_EQ(list.RowCount(), 5);
+        EXPECT_EQ(list.rowCount(), 2);
+    }
+    EXPECT_EQ(inserted.size(), 4);
+    EXPECT_EQ(inserted.last().at(1).toInt(), 2);
+    EXPECT_EQ(inserted.last().at(2).toInt(), 4);
+    EXPECT_EQ(list.rowCount(), 5);
+    {
+        // Any other change shows them first, so that views and list agree on every row.
+        const FileListModel::Batch batch(list);
+        list.AppendDropped("/g.mp3");
+        list.ExchangeRows(0, 5);
+        EXPECT_EQ(list.rowCount(), 6);
+        EXPECT_EQ(list.index(5, 0).data().toString(), "/c.mp3");
+    }
+    EXPECT_EQ(inserted.size(), 5);
+
     EXPECT_EQ(list.columnCount(), 2);
     EXPECT_EQ(list.headerData(0, Qt::Horizontal).toString(), "MP3 File(s)");
     EXPECT_EQ(list.headerData(1, Qt::Horizontal).toString(), "Bitrate");
