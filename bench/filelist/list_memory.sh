@@ -36,9 +36,15 @@ trap finish EXIT
 echo "making 100,000 files..."
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 0.2 sine 440 2>/dev/null
 lame --quiet -b 128 "$work/tone.wav" "$work/tone.mp3"
-mkdir -p "$work/music/d0000"
-for i in $(seq -w 0 99); do ln "$work/tone.mp3" "$work/music/d0000/song 000$i.mp3"; done
-for d in $(seq -w 1 999); do cp -al "$work/music/d0000" "$work/music/d0$d"; done
+# A file takes at most 65,000 links: each quarter of the folders links to a copy of its own.
+for q in 0 1 2 3; do
+  cp "$work/tone.mp3" "$work/tone$q.mp3"
+  mkdir -p "$work/music/d0${q}00"
+  for i in $(seq -w 0 99); do ln "$work/tone$q.mp3" "$work/music/d0${q}00/song 000$i.mp3"; done
+done
+for d in $(seq -w 0 999); do
+  [ -d "$work/music/d0$d" ] || cp -al "$work/music/d0$((10#$d / 250))00" "$work/music/d0$d"
+done
 [ "$(find "$work/music" -name '*.mp3' | wc -l)" -eq 100000 ] || { echo "list_memory: the tree is incomplete" >&2; exit 1; }
 
 start_xvfb "$work" 1280x1024x24 -noreset

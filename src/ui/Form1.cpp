@@ -20,6 +20,7 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QUrl>
+#include <malloc.h>
 #include <cstdio>
 
 #include "common/ProgramNames.h"
@@ -375,6 +376,9 @@ void Form1::Check3_Click() {
     }
     SetMousePointer(Pointer::Hourglass);
     AddFolderFiles(ListAdmission(), strFolder);
+    // The walk's lists of names (a few megabytes for a large tree) are gone again; give their
+    // memory back rather than keep it for the life of the window.
+    malloc_trim(0);
     SetMousePointer(Pointer::Default);
     blnAddingFolder = false;
 }
