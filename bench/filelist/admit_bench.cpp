@@ -31,10 +31,10 @@
 #include "BenchSupport.h"
 #include "filelist/AdmitFile.h"
 #include "filelist/FileListModel.h"
-#include "ui/PathDelegate.h"
 #include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
+#include "ui/PathDelegate.h"
 
 namespace {
 

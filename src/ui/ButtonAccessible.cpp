@@ -32,12 +32,18 @@ class ButtonAccessible : public QAccessibleWidget {
     }
 
     QStringList actionNames() const override {
-        return Button()->isEnabled() ? QStringList{pressAction()} : QStringList();
+        QStringList strActions = QAccessibleWidget::actionNames();  // "SetFocus"
+        if (Button()->isEnabled()) strActions.prepend(pressAction());
+        return strActions;
     }
 
     void doAction(const QString& strAction) override {
         // A click, as the mouse gives it: the button's handler acts and lets it spring back.
-        if (strAction == pressAction() && Button()->isEnabled()) Button()->click();
+        if (strAction == pressAction()) {
+            if (Button()->isEnabled()) Button()->click();
+            return;
+        }
+        QAccessibleWidget::doAction(strAction);
     }
 
     QStringList keyBindingsForAction(const QString&) const override { return {}; }

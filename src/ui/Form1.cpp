@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/Form1.h"
 
+#include <malloc.h>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -20,7 +21,6 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QUrl>
-#include <malloc.h>
 #include <cstdio>
 
 #include "common/ProgramNames.h"

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/WindowPlacement.h"
 
+#include <QtGui/qguiapplication_platform.h>
 #include <xcb/xcb.h>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QThread>
 #include <QWidget>
-#include <QtGui/qguiapplication_platform.h>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -27,8 +27,8 @@ using Reply = std::unique_ptr<T, FreeReply>;
 
 xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
     const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(
-        connection,
-        xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr));
+        connection, xcb_intern_atom(connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
+        nullptr));
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
@@ -36,8 +36,8 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
 bool Supports(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t atom) {
     const Reply<xcb_get_property_reply_t> reply(xcb_get_property_reply(
         connection,
-        xcb_get_property(connection, 0, root, Atom(connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM,
-                         0, 4096),
+        xcb_get_property(connection, 0, root, Atom(connection, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0,
+                         4096),
         nullptr));
     if (!reply || reply->format != 32) return false;
     const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));

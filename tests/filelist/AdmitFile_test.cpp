@@ -41,7 +41,8 @@ class AdmitFileTest : public ::testing::Test {
 
     std::vector<Row> Rows() const {
         std::vector<Row> rows;
-        for (int i = 0; i < list.RowCount(); ++i) rows.emplace_back(list.PathAt(i), list.BitrateAt(i));
+        for (int i = 0; i < list.RowCount(); ++i)
+            rows.emplace_back(list.PathAt(i), list.BitrateAt(i));
         return rows;
     }
 

@@ -25,7 +25,9 @@ struct Case {
 const Case kCases[] = {
     {"nothing changed", [](FileListModel&) {}, {0, 1, 2}},
     {"first and last exchanged", [](FileListModel& list) { list.ExchangeRows(0, 2); }, {2, 1, 0}},
-    {"a row exchanged with itself", [](FileListModel& list) { list.ExchangeRows(1, 1); }, {0, 1, 2}},
+    {"a row exchanged with itself",
+     [](FileListModel& list) { list.ExchangeRows(1, 1); },
+     {0, 1, 2}},
     {"exchange with a row past the end",
      [](FileListModel& list) { list.ExchangeRows(0, 3); },
      {0, 1, 2}},

@@ -165,8 +165,8 @@ TEST_F(RemovalTest, DoubleClickRemovesTheSecondOfThreeRowsAndLeavesTheFile) {
 }
 
 TEST_F(RemovalTest, SelectedRowIsRemovedByTheHandler) {
-    form->ListView1->selectionModel()->select(RowIndex(2), QItemSelectionModel::Select |
-                                                             QItemSelectionModel::Rows);
+    form->ListView1->selectionModel()->select(
+        RowIndex(2), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     form->ListView1_DblClick();
     EXPECT_EQ(Rows(), (std::vector<Row>{{paths[0], ""}, {paths[1], ""}}));
     EXPECT_TRUE(QFileInfo::exists(paths[2]));

@@ -203,8 +203,7 @@ TEST(WindowPlacementTest, TheOuterFrameIsCentred) {
               QPoint(738, 383));
     // Without a frame, and on a second screen; halves go to the even neighbour.
     EXPECT_EQ(CentredFramePosition(QRect(0, 0, 1920, 1080), QSize(441, 291)), QPoint(740, 394));
-    EXPECT_EQ(CentredFramePosition(QRect(1920, 0, 1280, 1024), QSize(441, 291)),
-              QPoint(2340, 366));
+    EXPECT_EQ(CentredFramePosition(QRect(1920, 0, 1280, 1024), QSize(441, 291)), QPoint(2340, 366));
     // What no window manager would announce is no frame.
     const unsigned int wrong[] = {1, 1, 22, 4000000000u};
     EXPECT_EQ(FrameExtentsFromCardinals(wrong, 4), QMargins());

@@ -137,8 +137,10 @@ TEST_F(WindowTest, ControlsHaveAccessibleNamesAndBlackTextOnWhite) {
         EXPECT_EQ(accessible->text(QAccessible::Name), button->text());
         EXPECT_FALSE(accessible->state().checkable);
         ASSERT_NE(accessible->actionInterface(), nullptr);
-        EXPECT_EQ(accessible->actionInterface()->actionNames(),
-                  QStringList{QAccessibleActionInterface::pressAction()});
+        EXPECT_EQ(accessible->actionInterface()->actionNames().value(0),
+                  QAccessibleActionInterface::pressAction());
+        EXPECT_FALSE(accessible->actionInterface()->actionNames().contains(
+            QAccessibleActionInterface::toggleAction()));
     }
     QAccessible::queryAccessibleInterface(form->Check1)
         ->actionInterface()

@@ -313,8 +313,7 @@ TEST_F(ReorderTest, TheListFollowsTheDraggedFileFromItsFirstOrLastRowShown) {
         form->move(c.pntWindow);
         // A list four rows high, showing rows 5 to 8.
         const int lngRowHeight = List()->visualRect(Item(1)).height();
-        List()->resize(List()->width(),
-                       List()->height() - Viewport()->height() + 4 * lngRowHeight);
+        List()->resize(List()->width(), List()->height() - Viewport()->height() + 4 * lngRowHeight);
         QApplication::processEvents();
         List()->scrollTo(Item(5), QAbstractItemView::PositionAtTop);
         auto topRow = [&] { return List()->indexAt(QPoint(2, 2)).row() + 1; };
