@@ -182,8 +182,6 @@ void Form1::ConnectEvents() {
     connect(ListView1, &FileListView::mouseDown, this, &Form1::ListView1_MouseDown);
     connect(ListView1, &FileListView::mouseMove, this, &Form1::ListView1_MouseMove);
     connect(ListView1, &FileListView::mouseUp, this, &Form1::ListView1_MouseUp);
-    // A removed row can no longer show the dragged file: itmDrag, a persistent index, goes
-    // invalid with it.
 
     // Moves over the buttons, the label and the window's own background reach the hover
     // handlers; moves over a control do not also count as moves over the background.
@@ -446,7 +444,8 @@ void Form1::ListView1_DblClick() {
 }
 
 void Form1::ListView1_KeyDown(int intKeyCode, Qt::KeyboardModifiers shift) {
-    if (intKeyCode != Qt::Key_Delete || shift != Qt::NoModifier) return;
+    // The Delete of the keypad counts as well.
+    if (intKeyCode != Qt::Key_Delete || (shift & ~Qt::KeypadModifier) != Qt::NoModifier) return;
     // The selected row goes as with a double-click; the row selected after it is brought into
     // view, so that the next Delete removes a row the user can see.
     ListView1_DblClick();

@@ -105,11 +105,7 @@ TEST_F(WindowTest, KeyboardWorksTheButtonsAndTheList) {
     EXPECT_EQ(form->fileList->RowCount(), 41);
     EXPECT_EQ(form->ListView1->selectionModel()->selectedRows(), QModelIndexList{RowIndex(25)});
     EXPECT_TRUE(inView(RowIndex(25)));
-    for (const Qt::Key key : {Qt::Key_End, Qt::Key_Home, Qt::Key_PageDown, Qt::Key_PageDown}) {
-        Key(form->ListView1, key);
-        EXPECT_TRUE(inView(form->ListView1->currentIndex())) << key;
-    }
-    // Pressed at the last row scrolled out of sight, Delete still brings its successor in.
+    // Pressed at the last row scrolled out of sight, Delete brings the row selected next in.
     Key(form->ListView1, Qt::Key_End);
     form->ListView1->scrollToTop();
     Key(form->ListView1, Qt::Key_Delete);
