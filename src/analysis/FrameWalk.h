@@ -23,6 +23,11 @@ struct FormatChange {
     Kind kind = Kind::SampleRate;
     int64_t lngOffset = 0;       // file offset of the first frame in the new format
     double dblMilliseconds = 0;  // the audio before it, as a decoder would play it
+    // The new format.
+    int32_t lngSamplerate = 0;
+    int32_t lngChannels = 0;
+    int32_t lngLayer = 0;
+    float sngMpegVersion = 0;
 };
 
 struct FrameWalkResult {
@@ -36,9 +41,12 @@ struct FrameWalkResult {
     int64_t lngVbrHeaderFrames = -1;  // the frame count that header states; -1 when it has none
 
     bool blnFirstFrameHollow = false;  // the first frame is a header followed by nothing but zeros
-    int64_t lngTruncatedBytes = 0;     // bytes of a last frame cut short by the end of the file
-    int64_t lngSkippedBytes = 0;       // damaged bytes or tags passed over between frames
-    int64_t lngAudioEnd = 0;           // file offset where the audio ends (a trailing tag's start)
+    // Bytes of a last frame cut short by the end of the file or a trailing tag. The frame counts
+    // when its header is whole (a decoder decodes what there is of it), not when only one to
+    // three bytes of its header are left.
+    int64_t lngTruncatedBytes = 0;
+    int64_t lngSkippedBytes = 0;  // damaged bytes or tags passed over between frames
+    int64_t lngAudioEnd = 0;      // file offset where the audio ends (a trailing tag's start)
 
     std::optional<FormatChange> change;  // the first confirmed change of format, if any
 };
