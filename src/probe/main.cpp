@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "analysis/MP3Info.h"
+#include "analysis/Refusal.h"
 #include "probe/ProbeOutput.h"
 #include "probe/ProbeWalk.h"
-#include "probe/Refusal.h"
 
 namespace {
 
@@ -71,10 +71,9 @@ class Probe {
         const bool valid = info.ReadMP3Info(path);
         // A file size means the analysis opened the file and read it: refused for its content,
         // with nothing more to ask the file system.
-        const std::string_view error = valid ? std::string_view()
-                                       : info.FileSize() > 0
-                                           ? std::string_view("not a valid MP3 file")
-                                           : RefusalReason(path);
+        const std::string_view error = valid                 ? std::string_view()
+                                       : info.FileSize() > 0 ? kReasonNotMp3
+                                                             : RefusalReason(path);
         Line(path, error, info);
     }
 
