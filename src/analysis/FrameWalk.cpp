@@ -113,7 +113,7 @@ class SampleClock {
         double dblTotal = 0;
         for (const Bucket& bucket : buckets_) {
             if (bucket.lngRate > 0) {
-                dblTotal += static_cast<double>(bucket.lngSamples) * 1000.0 / bucket.lngRate;
+                dblTotal += static_cast<double>(bucket.lngSamples) / bucket.lngRate * 1000.0;
             }
         }
         return dblTotal;
@@ -323,8 +323,9 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
     uint32_t lngFormat = FormatOf(bytHeader);
     int32_t lngFormatRate = firstShape.lngSamplerate;
     bool blnInSync = true;
-    if (result.blnHasVbrHeader && lngFirst + firstShape.lngLength <= end_) {
+    if (result.blnHasVbrHeader) {
         lngPos += firstShape.lngLength;
+        if (lngPos > end_) result.lngTruncatedBytes = end_ - lngFirst;
     }
     while (lngPos < end_) {
         if (!blnInSync) {
@@ -404,6 +405,20 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
 }
 
 }  // namespace
+
+const char* FormatChangeName(FormatChange::Kind kind) {
+    switch (kind) {
+        case FormatChange::Kind::SampleRate:
+            return "sample rate";
+        case FormatChange::Kind::Channels:
+            return "channel count";
+        case FormatChange::Kind::Layer:
+            return "layer";
+        case FormatChange::Kind::Version:
+            return "MPEG version";
+    }
+    return "format";
+}
 
 bool WalkFrames(ByteSource& source, int64_t lngFirstFrame, FrameWalkResult& result) {
     result = FrameWalkResult();

@@ -51,6 +51,10 @@ struct FrameWalkResult {
     std::optional<FormatChange> change;  // the first confirmed change of format, if any
 };
 
+// What changes, as the words "the ... changes at 0:10" take it: "sample rate", "channel count",
+// "layer", "MPEG version".
+const char* FormatChangeName(FormatChange::Kind kind);
+
 // Walks the stream in source from lngFirstFrame (the offset MP3Info::FirstFrame() reports).
 // False when no frame header is found there, or the source cannot be read.
 bool WalkFrames(ByteSource& source, int64_t lngFirstFrame, FrameWalkResult& result);
