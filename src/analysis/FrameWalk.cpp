@@ -127,6 +127,25 @@ class SampleClock {
     std::array<Bucket, 9> buckets_{};  // there are nine sample rates
 };
 
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighs = 0x8080808080808080ull;
+
+// Non-zero when some byte of lngWord is zero.
+uint64_t HasZeroByte(uint64_t lngWord) { return (lngWord - kOnes) & ~lngWord & kHighs; }
+
+// From index i on, the index of the next byte that may start a frame (255) or a tag ("I"), or
+// the end of bytes; eight bytes at a time over long stretches of neither.
+size_t NextCandidate(std::span<const uint8_t> bytes, size_t i) {
+    while (i + 8 <= bytes.size()) {
+        uint64_t lngWord;
+        std::memcpy(&lngWord, bytes.data() + i, 8);
+        if (HasZeroByte(~lngWord) | HasZeroByte(lngWord ^ (kOnes * 'I'))) break;
+        i += 8;
+    }
+    while (i < bytes.size() && bytes[i] != 0xFF && bytes[i] != 'I') ++i;
+    return i;
+}
+
 uint32_t ReadLE32(const uint8_t* btData) {
     return static_cast<uint32_t>(btData[0]) | static_cast<uint32_t>(btData[1]) << 8 |
            static_cast<uint32_t>(btData[2]) << 16 | static_cast<uint32_t>(btData[3]) << 24;
@@ -254,10 +273,7 @@ bool Walker::Resync(int64_t lngPos, int64_t& lngFound) {
                 return true;
             }
         }
-        // On to the next byte that may start a frame or a tag.
-        size_t i = 1;
-        while (i < bytes.size() && bytes[i] != 0xFF && bytes[i] != 'I') ++i;
-        lngPos += static_cast<int64_t>(i);
+        lngPos += static_cast<int64_t>(NextCandidate(bytes, 1));
     }
     lngFound = end_;
     return true;
@@ -323,6 +339,7 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
     uint32_t lngFormat = FormatOf(bytHeader);
     int32_t lngFormatRate = firstShape.lngSamplerate;
     bool blnInSync = true;
+    int64_t lngLostAt = -1;  // where the walk last lost the frames
     if (result.blnHasVbrHeader) {
         lngPos += firstShape.lngLength;
         if (lngPos > end_) result.lngTruncatedBytes = end_ - lngFirst;
@@ -331,6 +348,8 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
         if (!blnInSync) {
             int64_t lngFound;
             if (!Resync(lngPos, lngFound)) return false;
+            // Never back at the frame just given up on: the walk always moves on.
+            if (lngFound == lngLostAt && !Resync(lngFound + 1, lngFound)) return false;
             result.lngSkippedBytes += lngFound - lngPos;
             lngPos = lngFound;
             blnInSync = true;
@@ -348,6 +367,7 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
         if (!ValidAt(lngPos, bytHeader, blnValid)) return false;
         if (!blnValid) {
             blnInSync = false;
+            lngLostAt = lngPos;
             continue;
         }
         const FrameShape shape = shapes_.Of(bytHeader);
@@ -368,7 +388,7 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
             if (!ValidAt(lngNext, bytNext, blnNextValid)) return false;
             if (lngNext < end_ && !blnNextValid) {
                 blnInSync = false;
-                ++lngPos;
+                lngLostAt = lngPos;
                 continue;
             }
             if (blnNextValid && FormatOf(bytNext) == lngHere) {
