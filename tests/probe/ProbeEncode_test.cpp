@@ -179,6 +179,83 @@ TEST_F(ProbeEncode, PlainStreamBetweenOurOwnTags) {
     EXPECT_FALSE(o.at("IsVBR").boolean);
 }
 
+// The frames --count finds against the frames ffprobe decodes, on streams of every layer and
+// version whose bitrate changes from frame to frame (VBR, ABR, Layer II VBR; the padding of
+// 44.1 kHz CBR), and on two files joined end to end. ffprobe leaves out the decoded frames that a
+// LAME header's encoder delay covers whole (the first frame of an MPEG 2 or 2.5 stream), so it is
+// asked to keep them (skip_manual). No encoder writes Layer I or MPEG 2.5 Layer II: those streams
+// are synthesised, their bitrate index changing with every frame.
+TEST_F(ProbeEncode, CountAgreesWithFfprobeFrameForFrame) {
+    if (!probe::OnPath("ffmpeg") || !probe::OnPath("ffprobe")) GTEST_SKIP() << "no ffmpeg";
+    const std::string noise = File("noise.wav");
+    probe::Run("sox", {"-n", "-r", "44100", "-c", "2", noise, "synth", "3", "pinknoise", "tremolo",
+                       "8", "90"});
+    const std::vector<std::vector<std::string>> lameArgs = {
+        {"-V", "2"},
+        {"--abr", "96"},
+        {"-V", "5", "-t"},
+        {"--resample", "32", "-b", "64"},
+        {"--resample", "22.05", "-V", "4"},
+        {"--resample", "16", "-V", "6", "-m", "m"},
+        {"--resample", "11.025", "-V", "4"},
+        {"--resample", "8", "-V", "6"},
+    };
+    const std::vector<std::vector<std::string>> ffmpegArgs = {
+        {"-c:a", "mp2", "-b:a", "192k"},
+        {"-ar", "48000", "-ac", "1", "-c:a", "mp2", "-b:a", "80k"},
+        {"-c:a", "libtwolame", "-q:a", "3"},
+        {"-ar", "22050", "-c:a", "mp2", "-b:a", "64k"},
+        {"-ar", "16000", "-ac", "1", "-c:a", "libtwolame", "-q:a", "3"},
+    };
+    std::vector<std::string> names = {"cbr.mp3", "mpeg2.mp3"};
+    for (const auto& args : lameArgs) {
+        names.push_back("lame" + std::to_string(names.size()) + ".mp3");
+        std::vector<std::string> all = args;
+        all.insert(all.end(), {noise, File(names.back())});
+        Encode(all);
+    }
+    for (const auto& args : ffmpegArgs) {
+        names.push_back("ffmpeg" + std::to_string(names.size()) + ".mp3");
+        std::vector<std::string> all = {"-v", "error", "-i", noise};
+        all.insert(all.end(), args.begin(), args.end());
+        all.insert(all.end(), {"-f", "mp2", File(names.back())});
+        probe::Run("ffmpeg", all);
+    }
+    for (const int version : {3, 2, 0}) {
+        for (const int layer : {3, 2}) {
+            Bytes data;
+            for (int i = 0; i < 140; ++i) {
+                synth::Header header;
+                header.version = version;
+                header.layer = layer;
+                header.mode = 3;
+                // MPEG 1 Layer II allows 32 to 192 kbps in single-channel mode.
+                header.bitrate = 1 + i % (version == 3 && layer == 2 ? 10 : 14);
+                header.padding = i % 3 == 0;
+                const Bytes frame = synth::Frame(header);
+                data.insert(data.end(), frame.begin(), frame.end());
+            }
+            names.push_back("synth" + std::to_string(names.size()) + ".mp3");
+            synth::WriteFile(File(names.back()), data);
+        }
+    }
+    names.push_back("joined.mp3");
+    synth::WriteFile(File("joined.mp3"),
+                     synth::Concat({ReadBytes(File("cbr.mp3")), ReadBytes(File("mpeg2.mp3"))}));
+    for (const std::string& name : names) {
+        const probe::Result ffprobe =
+            probe::Run("ffprobe", {"-v", "error", "-flags2", "skip_manual", "-count_frames",
+                                   "-select_streams", "a", "-show_entries", "stream=nb_read_frames",
+                                   "-of", "default=nw=1:nk=1", File(name)});
+        const probe::Result counted = probe::RunProbe({"--count", "--json", File(name)});
+        const auto o = minijson::Parse(counted.out.substr(0, counted.out.find('\n')));
+        ASSERT_TRUE(o.has_value()) << name << counted.out;
+        EXPECT_GT(Num(*o, "CountedFrames"), 40) << name;
+        EXPECT_EQ(Num(*o, "CountedFrames"), std::stod("0" + ffprobe.out)) << name;
+        EXPECT_EQ(o->at("FormatChange").text, name == "joined.mp3" ? "sample rate" : "") << name;
+    }
+}
+
 TEST_F(ProbeEncode, AllAtOnceInOrder) {
     const char* names[] = {"cbr.mp3", "vbr.mp3", "mpeg2.mp3", "mono.mp3", "own-tags.mp3"};
     std::vector<std::string> args = {"--json"};
