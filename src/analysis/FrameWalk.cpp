@@ -34,18 +34,24 @@ class ChunkReader {
         if (lngOffset < 0 || lngOffset >= end_) return true;
         const int64_t lngWant = std::min<int64_t>(static_cast<int64_t>(lngNeed), end_ - lngOffset);
         if (lngOffset < start_ || lngOffset + lngWant > start_ + static_cast<int64_t>(length_)) {
+            // Moving on, the new window keeps a little of the old one before lngOffset: a look
+            // ahead past the window's end, then back, reads once.
+            int64_t lngStart = lngOffset;
+            if (length_ != 0 && lngOffset > start_) {
+                lngStart = std::max(start_, lngOffset - static_cast<int64_t>(kLookahead));
+            }
             const size_t lngRead =
-                static_cast<size_t>(std::min<int64_t>(kChunk + kLookahead, end_ - lngOffset));
+                static_cast<size_t>(std::min<int64_t>(kChunk + kLookahead, end_ - lngStart));
             if (buffer_.size() < lngRead) buffer_.resize(lngRead);
-            start_ = lngOffset;
-            length_ = source_.ReadAt(lngOffset, buffer_.data(), lngRead);
+            start_ = lngStart;
+            length_ = source_.ReadAt(lngStart, buffer_.data(), lngRead);
             if (length_ < lngRead) {
                 length_ = 0;
                 return false;
             }
         }
         const size_t lngAt = static_cast<size_t>(lngOffset - start_);
-        bytes = {buffer_.data() + lngAt, length_ - lngAt};
+        bytes = {buffer_.data() + lngAt, length_ - lngAt};  // lngWant of them at least
         return true;
     }
 
@@ -257,23 +263,48 @@ bool Walker::Resync(int64_t lngPos, int64_t& lngFound) {
     while (lngPos + 4 <= end_) {
         std::span<const uint8_t> bytes;
         if (!reader_.Get(lngPos, kLookahead, bytes)) return false;
-        // A tag between two streams (files joined end to end) is passed over whole.
-        if (bytes[0] == 'I') {
-            const int64_t lngTag = Id3v2Size(bytes, false);
-            if (lngTag > 0 && lngPos + lngTag <= end_) {
-                lngPos += lngTag;
-                continue;
+        const size_t n = bytes.size();
+        // Near the end of the window (not of the audio) the window is read again from there, so
+        // that a header or a tag header is always whole in it.
+        const size_t lngLimit = lngPos + static_cast<int64_t>(n) < end_ ? n - 10 : n;
+        size_t i = NextCandidate(bytes, 0);
+        bool blnMoved = false;
+        while (i < lngLimit && !blnMoved) {
+            if (bytes[i] == 'I') {
+                // A tag between two streams (files joined end to end) is passed over whole.
+                const int64_t lngTag = Id3v2Size(bytes.subspan(i), false);
+                if (lngTag > 0 && lngPos + static_cast<int64_t>(i) + lngTag <= end_) {
+                    lngPos += static_cast<int64_t>(i) + lngTag;
+                    blnMoved = true;
+                    break;
+                }
+            } else if (i + 4 <= n && IsValidHeaderBytes(HeaderAt(bytes.subspan(i)))) {
+                bool blnConfirmed;
+                if (!ConfirmedAt(lngPos + static_cast<int64_t>(i), blnConfirmed)) return false;
+                if (blnConfirmed) {
+                    lngFound = lngPos + static_cast<int64_t>(i);
+                    return true;
+                }
+                // That look may have moved the window: read on from the next byte.
+                lngPos += static_cast<int64_t>(i) + 1;
+                blnMoved = true;
+                break;
+            } else if (i + 2 < n && bytes[i + 2] == 0xFF) {
+                // In a run of 255s a candidate's bitrate index is 15, never valid: six at a time,
+                // then the first one that may not be is looked at.
+                size_t j = i;
+                uint64_t lngWord;
+                while (j + 8 <= n && (std::memcpy(&lngWord, bytes.data() + j, 8), ~lngWord == 0)) {
+                    j += 6;
+                }
+                if (j != i) {
+                    i = j;
+                    continue;
+                }
             }
+            i = NextCandidate(bytes, i + 1);
         }
-        if (bytes[0] == 0xFF) {
-            bool blnConfirmed;
-            if (!ConfirmedAt(lngPos, blnConfirmed)) return false;
-            if (blnConfirmed) {
-                lngFound = lngPos;
-                return true;
-            }
-        }
-        lngPos += static_cast<int64_t>(NextCandidate(bytes, 1));
+        if (!blnMoved) lngPos += static_cast<int64_t>(std::min(i, lngLimit));
     }
     lngFound = end_;
     return true;
@@ -380,7 +411,11 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
             break;
         }
         const uint32_t lngHere = FormatOf(bytHeader);
-        if (lngHere != lngFormat) {
+        if (result.lngFrames == 0) {
+            // The first audio frame sets the format (a VBR header frame may differ from it).
+            lngFormat = lngHere;
+            lngFormatRate = shape.lngSamplerate;
+        } else if (lngHere != lngFormat) {
             // A new format counts when the frame after it goes on in it; a frame followed by the
             // old format is a stray frame, and one followed by neither is damage.
             std::array<uint8_t, 4> bytNext{};
