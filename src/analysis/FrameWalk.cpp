@@ -416,8 +416,9 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
             lngFormat = lngHere;
             lngFormatRate = shape.lngSamplerate;
         } else if (lngHere != lngFormat) {
-            // A new format counts when the frame after it goes on in it; a frame followed by the
-            // old format is a stray frame, and one followed by neither is damage.
+            // A new format counts when the frame after it goes on in it; a frame followed by a
+            // frame in another format is a stray frame (a decoder decodes it), and one followed
+            // by no frame at all is damage.
             std::array<uint8_t, 4> bytNext{};
             bool blnNextValid = false;
             if (!ValidAt(lngNext, bytNext, blnNextValid)) return false;
@@ -426,7 +427,9 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
                 lngLostAt = lngPos;
                 continue;
             }
-            if (blnNextValid && FormatOf(bytNext) == lngHere) {
+            // The next frame confirms what changed (a frame at the new sample rate in the other
+            // channel mode still confirms the new sample rate).
+            if (blnNextValid && ((FormatOf(bytNext) ^ lngHere) & (lngHere ^ lngFormat)) == 0) {
                 if (!result.change) {
                     FormatChange change;
                     const uint32_t lngDiff = lngHere ^ lngFormat;
