@@ -86,17 +86,6 @@ TEST(ProbeOutput, DurationAsMinutesAndSeconds) {
     for (const auto& c : cases) EXPECT_EQ(FormatDuration(c.ms), c.text) << c.ms;
 }
 
-TEST(ProbeOutput, ExactDurationToTheMillisecond) {
-    const struct {
-        double ms;
-        const char* text;
-    } cases[] = {
-        {0, "0:00.000"},          {261851.43, "4:21.851"}, {59999.5, "1:00.000"},
-        {3600000.4, "60:00.000"}, {1.5, "0:00.002"},       {-2000, "-0:02.000"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(FormatExactDuration(c.ms), c.text) << c.ms;
-}
-
 TEST(ProbeOutput, JsonLineNamesEveryProperty) {
     MP3Info info;
     std::string line;
