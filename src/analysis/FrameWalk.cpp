@@ -99,7 +99,8 @@ uint32_t FormatOf(const std::array<uint8_t, 4>& bytHeader) {
 
 std::array<uint8_t, 4> HeaderAt(std::span<const uint8_t> bytes) {
     std::array<uint8_t, 4> bytHeader{};
-    std::memcpy(bytHeader.data(), bytes.data(), std::min<size_t>(4, bytes.size()));
+    if (!bytes.empty())
+        std::memcpy(bytHeader.data(), bytes.data(), std::min<size_t>(4, bytes.size()));
     return bytHeader;
 }
 

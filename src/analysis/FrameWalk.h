@@ -54,7 +54,7 @@ struct FrameWalkResult {
     // three bytes of its header are left.
     int64_t lngTruncatedBytes = 0;
     int64_t lngSkippedBytes = 0;  // damaged bytes or tags passed over between frames
-    int64_t lngAudioEnd = 0;      // where the audio ends: the first trailing tag, or the file's end
+    int64_t lngAudioEnd = 0;      // where the audio ends: the trailing tags' start, or the end
 
     std::optional<FormatChange> change;  // the first confirmed change of format, if any
 };
