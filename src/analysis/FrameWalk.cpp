@@ -185,7 +185,8 @@ bool FindAudioEnd(ChunkReader& reader, int64_t lngFirst, int64_t lngSize, int64_
         if (lngEnd - lngFrom < 10) break;
         std::span<const uint8_t> bytes;
         if (!reader.Get(lngFrom, static_cast<size_t>(lngEnd - lngFrom), bytes)) return false;
-        const uint8_t* btTail = bytes.data() + (lngEnd - lngFrom);  // one past the last byte
+        bytes = bytes.first(static_cast<size_t>(lngEnd - lngFrom));
+        const uint8_t* btTail = bytes.data() + bytes.size();  // one past the last byte
         int64_t lngTagStart = -1;
         if (!blnSeenId3v1 && lngEnd - lngFrom == 128 && std::memcmp(btTail - 128, "TAG", 3) == 0) {
             lngTagStart = lngEnd - 128;
@@ -195,12 +196,14 @@ bool FindAudioEnd(ChunkReader& reader, int64_t lngFirst, int64_t lngSize, int64_
             const bool blnHeader = (ReadLE32(btTail - 12) & 0x80000000u) != 0;
             if (lngTagSize >= 32) lngTagStart = lngEnd - lngTagSize - (blnHeader ? 32 : 0);
         } else if (lngEnd - lngFrom >= 15 && std::memcmp(btTail - 9, "LYRICS200", 9) == 0) {
+            // Six digits of size, then the marker; the block starts with "LYRICSBEGIN".
             int64_t lngLyrics = 0;
+            bool blnDigits = true;
             for (const uint8_t* p = btTail - 15; p < btTail - 9; ++p) {
-                if (*p < '0' || *p > '9') lngLyrics = -1'000'000'000;
+                blnDigits = blnDigits && *p >= '0' && *p <= '9';
                 lngLyrics = lngLyrics * 10 + (*p - '0');
             }
-            if (lngLyrics >= 11) lngTagStart = lngEnd - 15 - lngLyrics;
+            if (blnDigits && lngLyrics >= 11) lngTagStart = lngEnd - 15 - lngLyrics;
         } else {
             const int64_t lngTag = Id3v2Size(bytes.subspan(bytes.size() - 10), true);
             if (lngTag > 0) lngTagStart = lngEnd - lngTag;

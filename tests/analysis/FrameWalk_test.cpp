@@ -100,6 +100,11 @@ TEST(FrameWalk, StreamsAndWhatTheyHold) {
     crcFrame[4] = 0x12;  // the CRC
     const Bytes ten = Sound(cd, 10);
     const Bytes tag = synth::TrailingTag();
+    const Bytes lyrics = {'L', 'Y', 'R', 'I', 'C', 'S', 'B', 'E', 'G', 'I', 'N', 'l', 'a', '0',
+                          '0', '0', '0', '1', '3', 'L', 'Y', 'R', 'I', 'C', 'S', '2', '0', '0'};
+    // An ID3v2.4 tag at the end, with a footer: header, 20 bytes, footer.
+    const Bytes id3v24 = Concat({synth::Id3v2Header(4, 0x10, {0, 0, 0, 20}), Bytes(20, 'x'),
+                                 Bytes{'3', 'D', 'I', 4, 0, 0x10, 0, 0, 0, 20}});
     const struct {
         Bytes data;
         const char* walked;
@@ -116,6 +121,7 @@ TEST(FrameWalk, StreamsAndWhatTheyHold) {
         {Concat({ten, tag}), "10 frames, 11520 samples, end 4170"},
         {Concat({ten, ApeTag(true)}), "10 frames, 11520 samples, end 4170"},
         {Concat({ten, ApeTag(false), tag}), "10 frames, 11520 samples, end 4170"},
+        {Concat({ten, lyrics, id3v24, tag}), "10 frames, 11520 samples, end 4170"},
         {Concat({Sound(cd, 4), Bytes(100, 0xFF), Sound(cd, 6)}),
          "10 frames, 11520 samples, end 4270, skipped 100"},
         {Concat({Sound(cd, 4), synth::Id3v2Tag(900), Sound(cd, 6)}),
