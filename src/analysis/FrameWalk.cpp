@@ -176,7 +176,7 @@ int64_t Id3v2Size(std::span<const uint8_t> btData, bool blnFooter) {
 }
 
 // Where the audio ends: before the tags at the end of the file (an ID3v1 "TAG" block, APE tags,
-// a Lyrics3 block, an ID3v2 tag with a footer), in any order. Never before lngFirst.
+// a Lyrics3 block, an ID3v2 tag with a footer), in any order. Never inside the header at lngFirst.
 bool FindAudioEnd(ChunkReader& reader, int64_t lngFirst, int64_t lngSize, int64_t& lngEnd) {
     lngEnd = lngSize;
     bool blnSeenId3v1 = false;
@@ -208,7 +208,7 @@ bool FindAudioEnd(ChunkReader& reader, int64_t lngFirst, int64_t lngSize, int64_
             const int64_t lngTag = Id3v2Size(bytes.subspan(bytes.size() - 10), true);
             if (lngTag > 0) lngTagStart = lngEnd - lngTag;
         }
-        if (lngTagStart < lngFirst || lngTagStart >= lngEnd) break;
+        if (lngTagStart < lngFirst + 4 || lngTagStart >= lngEnd) break;  // the first header stays
         lngEnd = lngTagStart;
     }
     return true;
