@@ -34,18 +34,24 @@ class ChunkReader {
         if (lngOffset < 0 || lngOffset >= end_) return true;
         const int64_t lngWant = std::min<int64_t>(static_cast<int64_t>(lngNeed), end_ - lngOffset);
         if (lngOffset < start_ || lngOffset + lngWant > start_ + static_cast<int64_t>(length_)) {
+            // Moving on, the new window keeps a little of the old one before lngOffset: a look
+            // ahead past the window's end, then back, reads once.
+            int64_t lngStart = lngOffset;
+            if (length_ != 0 && lngOffset > start_) {
+                lngStart = std::max(start_, lngOffset - static_cast<int64_t>(kLookahead));
+            }
             const size_t lngRead =
-                static_cast<size_t>(std::min<int64_t>(kChunk + kLookahead, end_ - lngOffset));
+                static_cast<size_t>(std::min<int64_t>(kChunk + kLookahead, end_ - lngStart));
             if (buffer_.size() < lngRead) buffer_.resize(lngRead);
-            start_ = lngOffset;
-            length_ = source_.ReadAt(lngOffset, buffer_.data(), lngRead);
+            start_ = lngStart;
+            length_ = source_.ReadAt(lngStart, buffer_.data(), lngRead);
             if (length_ < lngRead) {
                 length_ = 0;
                 return false;
             }
         }
         const size_t lngAt = static_cast<size_t>(lngOffset - start_);
-        bytes = {buffer_.data() + lngAt, length_ - lngAt};
+        bytes = {buffer_.data() + lngAt, length_ - lngAt};  // lngWant of them at least
         return true;
     }
 
@@ -93,7 +99,8 @@ uint32_t FormatOf(const std::array<uint8_t, 4>& bytHeader) {
 
 std::array<uint8_t, 4> HeaderAt(std::span<const uint8_t> bytes) {
     std::array<uint8_t, 4> bytHeader{};
-    std::memcpy(bytHeader.data(), bytes.data(), std::min<size_t>(4, bytes.size()));
+    if (!bytes.empty())
+        std::memcpy(bytHeader.data(), bytes.data(), std::min<size_t>(4, bytes.size()));
     return bytHeader;
 }
 
@@ -113,7 +120,7 @@ class SampleClock {
         double dblTotal = 0;
         for (const Bucket& bucket : buckets_) {
             if (bucket.lngRate > 0) {
-                dblTotal += static_cast<double>(bucket.lngSamples) * 1000.0 / bucket.lngRate;
+                dblTotal += static_cast<double>(bucket.lngSamples) / bucket.lngRate * 1000.0;
             }
         }
         return dblTotal;
@@ -126,6 +133,25 @@ class SampleClock {
     };
     std::array<Bucket, 9> buckets_{};  // there are nine sample rates
 };
+
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHighs = 0x8080808080808080ull;
+
+// Non-zero when some byte of lngWord is zero.
+uint64_t HasZeroByte(uint64_t lngWord) { return (lngWord - kOnes) & ~lngWord & kHighs; }
+
+// From index i on, the index of the next byte that may start a frame (255) or a tag ("I"), or
+// the end of bytes; eight bytes at a time over long stretches of neither.
+size_t NextCandidate(std::span<const uint8_t> bytes, size_t i) {
+    while (i + 8 <= bytes.size()) {
+        uint64_t lngWord;
+        std::memcpy(&lngWord, bytes.data() + i, 8);
+        if (HasZeroByte(~lngWord) | HasZeroByte(lngWord ^ (kOnes * 'I'))) break;
+        i += 8;
+    }
+    while (i < bytes.size() && bytes[i] != 0xFF && bytes[i] != 'I') ++i;
+    return i;
+}
 
 uint32_t ReadLE32(const uint8_t* btData) {
     return static_cast<uint32_t>(btData[0]) | static_cast<uint32_t>(btData[1]) << 8 |
@@ -150,7 +176,7 @@ int64_t Id3v2Size(std::span<const uint8_t> btData, bool blnFooter) {
 }
 
 // Where the audio ends: before the tags at the end of the file (an ID3v1 "TAG" block, APE tags,
-// a Lyrics3 block, an ID3v2 tag with a footer), in any order. Never before lngFirst.
+// a Lyrics3 block, an ID3v2 tag with a footer), in any order. Never inside the header at lngFirst.
 bool FindAudioEnd(ChunkReader& reader, int64_t lngFirst, int64_t lngSize, int64_t& lngEnd) {
     lngEnd = lngSize;
     bool blnSeenId3v1 = false;
@@ -159,7 +185,8 @@ bool FindAudioEnd(ChunkReader& reader, int64_t lngFirst, int64_t lngSize, int64_
         if (lngEnd - lngFrom < 10) break;
         std::span<const uint8_t> bytes;
         if (!reader.Get(lngFrom, static_cast<size_t>(lngEnd - lngFrom), bytes)) return false;
-        const uint8_t* btTail = bytes.data() + (lngEnd - lngFrom);  // one past the last byte
+        bytes = bytes.first(static_cast<size_t>(lngEnd - lngFrom));
+        const uint8_t* btTail = bytes.data() + bytes.size();  // one past the last byte
         int64_t lngTagStart = -1;
         if (!blnSeenId3v1 && lngEnd - lngFrom == 128 && std::memcmp(btTail - 128, "TAG", 3) == 0) {
             lngTagStart = lngEnd - 128;
@@ -169,17 +196,19 @@ bool FindAudioEnd(ChunkReader& reader, int64_t lngFirst, int64_t lngSize, int64_
             const bool blnHeader = (ReadLE32(btTail - 12) & 0x80000000u) != 0;
             if (lngTagSize >= 32) lngTagStart = lngEnd - lngTagSize - (blnHeader ? 32 : 0);
         } else if (lngEnd - lngFrom >= 15 && std::memcmp(btTail - 9, "LYRICS200", 9) == 0) {
+            // Six digits of size, then the marker; the block starts with "LYRICSBEGIN".
             int64_t lngLyrics = 0;
+            bool blnDigits = true;
             for (const uint8_t* p = btTail - 15; p < btTail - 9; ++p) {
-                if (*p < '0' || *p > '9') lngLyrics = -1'000'000'000;
+                blnDigits = blnDigits && *p >= '0' && *p <= '9';
                 lngLyrics = lngLyrics * 10 + (*p - '0');
             }
-            if (lngLyrics >= 11) lngTagStart = lngEnd - 15 - lngLyrics;
+            if (blnDigits && lngLyrics >= 11) lngTagStart = lngEnd - 15 - lngLyrics;
         } else {
             const int64_t lngTag = Id3v2Size(bytes.subspan(bytes.size() - 10), true);
             if (lngTag > 0) lngTagStart = lngEnd - lngTag;
         }
-        if (lngTagStart < lngFirst || lngTagStart >= lngEnd) break;
+        if (lngTagStart < lngFirst + 4 || lngTagStart >= lngEnd) break;  // the first header stays
         lngEnd = lngTagStart;
     }
     return true;
@@ -238,26 +267,48 @@ bool Walker::Resync(int64_t lngPos, int64_t& lngFound) {
     while (lngPos + 4 <= end_) {
         std::span<const uint8_t> bytes;
         if (!reader_.Get(lngPos, kLookahead, bytes)) return false;
-        // A tag between two streams (files joined end to end) is passed over whole.
-        if (bytes[0] == 'I') {
-            const int64_t lngTag = Id3v2Size(bytes, false);
-            if (lngTag > 0 && lngPos + lngTag <= end_) {
-                lngPos += lngTag;
-                continue;
+        const size_t n = bytes.size();
+        // Near the end of the window (not of the audio) the window is read again from there, so
+        // that a header or a tag header is always whole in it.
+        const size_t lngLimit = lngPos + static_cast<int64_t>(n) < end_ ? n - 10 : n;
+        size_t i = NextCandidate(bytes, 0);
+        bool blnMoved = false;
+        while (i < lngLimit && !blnMoved) {
+            if (bytes[i] == 'I') {
+                // A tag between two streams (files joined end to end) is passed over whole.
+                const int64_t lngTag = Id3v2Size(bytes.subspan(i), false);
+                if (lngTag > 0 && lngPos + static_cast<int64_t>(i) + lngTag <= end_) {
+                    lngPos += static_cast<int64_t>(i) + lngTag;
+                    blnMoved = true;
+                    break;
+                }
+            } else if (i + 4 <= n && IsValidHeaderBytes(HeaderAt(bytes.subspan(i)))) {
+                bool blnConfirmed;
+                if (!ConfirmedAt(lngPos + static_cast<int64_t>(i), blnConfirmed)) return false;
+                if (blnConfirmed) {
+                    lngFound = lngPos + static_cast<int64_t>(i);
+                    return true;
+                }
+                // That look may have moved the window: read on from the next byte.
+                lngPos += static_cast<int64_t>(i) + 1;
+                blnMoved = true;
+                break;
+            } else if (i + 2 < n && bytes[i + 2] == 0xFF) {
+                // In a run of 255s a candidate's bitrate index is 15, never valid: six at a time,
+                // then the first one that may not be is looked at.
+                size_t j = i;
+                uint64_t lngWord;
+                while (j + 8 <= n && (std::memcpy(&lngWord, bytes.data() + j, 8), ~lngWord == 0)) {
+                    j += 6;
+                }
+                if (j != i) {
+                    i = j;
+                    continue;
+                }
             }
+            i = NextCandidate(bytes, i + 1);
         }
-        if (bytes[0] == 0xFF) {
-            bool blnConfirmed;
-            if (!ConfirmedAt(lngPos, blnConfirmed)) return false;
-            if (blnConfirmed) {
-                lngFound = lngPos;
-                return true;
-            }
-        }
-        // On to the next byte that may start a frame or a tag.
-        size_t i = 1;
-        while (i < bytes.size() && bytes[i] != 0xFF && bytes[i] != 'I') ++i;
-        lngPos += static_cast<int64_t>(i);
+        if (!blnMoved) lngPos += static_cast<int64_t>(std::min(i, lngLimit));
     }
     lngFound = end_;
     return true;
@@ -323,13 +374,17 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
     uint32_t lngFormat = FormatOf(bytHeader);
     int32_t lngFormatRate = firstShape.lngSamplerate;
     bool blnInSync = true;
-    if (result.blnHasVbrHeader && lngFirst + firstShape.lngLength <= end_) {
+    int64_t lngLostAt = -1;  // where the walk last lost the frames
+    if (result.blnHasVbrHeader) {
         lngPos += firstShape.lngLength;
+        if (lngPos > end_) result.lngTruncatedBytes = end_ - lngFirst;
     }
     while (lngPos < end_) {
         if (!blnInSync) {
             int64_t lngFound;
             if (!Resync(lngPos, lngFound)) return false;
+            // Never back at the frame just given up on: the walk always moves on.
+            if (lngFound == lngLostAt && !Resync(lngFound + 1, lngFound)) return false;
             result.lngSkippedBytes += lngFound - lngPos;
             lngPos = lngFound;
             blnInSync = true;
@@ -347,6 +402,7 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
         if (!ValidAt(lngPos, bytHeader, blnValid)) return false;
         if (!blnValid) {
             blnInSync = false;
+            lngLostAt = lngPos;
             continue;
         }
         const FrameShape shape = shapes_.Of(bytHeader);
@@ -359,18 +415,25 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
             break;
         }
         const uint32_t lngHere = FormatOf(bytHeader);
-        if (lngHere != lngFormat) {
-            // A new format counts when the frame after it goes on in it; a frame followed by the
-            // old format is a stray frame, and one followed by neither is damage.
+        if (result.lngFrames == 0) {
+            // The first audio frame sets the format (a VBR header frame may differ from it).
+            lngFormat = lngHere;
+            lngFormatRate = shape.lngSamplerate;
+        } else if (lngHere != lngFormat) {
+            // A new format counts when the frame after it goes on in it; a frame followed by a
+            // frame in another format is a stray frame (a decoder decodes it), and one followed
+            // by no frame at all is damage.
             std::array<uint8_t, 4> bytNext{};
             bool blnNextValid = false;
             if (!ValidAt(lngNext, bytNext, blnNextValid)) return false;
             if (lngNext < end_ && !blnNextValid) {
                 blnInSync = false;
-                ++lngPos;
+                lngLostAt = lngPos;
                 continue;
             }
-            if (blnNextValid && FormatOf(bytNext) == lngHere) {
+            // The next frame confirms what changed (a frame at the new sample rate in the other
+            // channel mode still confirms the new sample rate).
+            if (blnNextValid && ((FormatOf(bytNext) ^ lngHere) & (lngHere ^ lngFormat)) == 0) {
                 if (!result.change) {
                     FormatChange change;
                     const uint32_t lngDiff = lngHere ^ lngFormat;
@@ -404,6 +467,20 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
 }
 
 }  // namespace
+
+const char* FormatChangeName(FormatChange::Kind kind) {
+    switch (kind) {
+        case FormatChange::Kind::SampleRate:
+            return "sample rate";
+        case FormatChange::Kind::Channels:
+            return "channel count";
+        case FormatChange::Kind::Layer:
+            return "layer";
+        case FormatChange::Kind::Version:
+            return "MPEG version";
+    }
+    return "format";
+}
 
 bool WalkFrames(ByteSource& source, int64_t lngFirstFrame, FrameWalkResult& result) {
     result = FrameWalkResult();
