@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the benchmarks in build/ (or the folder given) and runs all four, one after another:
+# Builds the benchmarks in build/ (or the folder given) and runs all five, one after another:
 #   analysis_bench  kestrelund-info --json over 10,000 files against the I/O floor  (target <= 1.25),
 #                   and over 300 copies of each awkward kind of file                (target <= 3)
 #   admit_bench     admitting 10,000 files against kestrelund-info; 100,000 rows   (target <= 1.3)
 #   folder_bench    adding a tree of 10,000 files in 1,000 folders against it      (target <= 1.3)
 #   reduce_bench    reducing 20 one-second files against a plain lame loop         (target <= 1.10)
+#   walk_bench      the frame walk of a 5 MB file against a lame encode of it       (target < 1 %)
 # Usage: bench/run.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,9 +14,9 @@ build=${1:-build}
 ./scripts/deps.sh
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$(nproc)" --target kestrelund-info kestrelund_lame_link \
-  analysis_bench admit_bench folder_bench reduce_bench >/dev/null
+  analysis_bench admit_bench folder_bench reduce_bench walk_bench >/dev/null
 export QT_QPA_PLATFORM=offscreen
-for bench in analysis_bench admit_bench folder_bench reduce_bench; do
+for bench in analysis_bench admit_bench folder_bench reduce_bench walk_bench; do
   echo "== $bench =="
   "$build/bin/$bench"
 done

@@ -53,3 +53,14 @@ cbr='\xff\xfb\x90\x64'  # MPEG 1 Layer III, 128 kbps, 44100 Hz: 417 bytes
 
 # Bytes without any frame.
 { for i in $(seq 1 100); do printf 'no frames ID here \xff\x00'; done; } >"$out/no-frames.bin"
+
+# For the frame walk: frames, junk, an ID3v2 tag, frames at 22050 Hz (a change of format), a
+# stray mono frame, an APE tag and a trailing tag.
+half='\xff\xf3\x90\x64'  # MPEG 2 Layer III, 80 kbps, 22050 Hz: 261 bytes
+{ frame "$cbr" 417; frame "$cbr" 417; printf 'junk\xff\xfb'; printf 'ID3\x03\x00\x00\x00\x00\x00\x0a'
+  zeros 10; frame "$half" 261; frame '\xff\xf3\x90\xc4' 261; frame "$half" 261; frame "$half" 261
+  printf 'APETAGEX\xd0\x07\x00\x00\x20\x00\x00\x00'; zeros 16; tag; } >"$out/walk-joined.mp3"
+
+# For the frame walk: a hollow first frame with a CRC, then frames, the last cut short.
+{ printf '\xff\xfa\x90\x64\x12\x34'; zeros 411; frame '\xff\xfa\x90\x64' 417
+  frame '\xff\xfa\x90\x64' 100; } >"$out/walk-cut-short.mp3"

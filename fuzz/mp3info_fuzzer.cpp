@@ -4,6 +4,8 @@
 // checks what a result promises: false leaves every property but FileSize at zero; true gives a
 // plausible first frame inside the file. And it checks the shortcuts of the search: the search
 // finds what the plain chunked search finds, and the raw header test agrees with the decoder.
+// The frame walk runs from the first frame found, and from the input's first few 255 bytes: its
+// counts must fit together and its offsets lie within the input.
 
 #include <array>
 #include <cstdint>
@@ -11,6 +13,7 @@
 #include <span>
 #include <vector>
 
+#include "analysis/FrameWalk.h"
 #include "analysis/MP3Info.h"
 #include "analysis/MP3InfoSource.h"
 #include "support/PlainSearch.h"
@@ -19,6 +22,36 @@ namespace {
 
 void Require(bool blnCondition) {
     if (!blnCondition) std::abort();
+}
+
+// The walk from lngFirst: false only where no valid header starts; a result whose parts agree.
+void CheckWalk(ByteSource& source, int64_t lngFirst, bool blnMustSucceed) {
+    FrameWalkResult walk;
+    const bool blnWalked = WalkFrames(source, lngFirst, walk);
+    if (blnMustSucceed) Require(blnWalked);
+    if (!blnWalked) {
+        Require(walk.lngFrames == 0 && walk.lngSamples == 0 && !walk.change);
+        return;
+    }
+    const int64_t lngSize = source.Size();
+    Require(walk.lngAudioEnd >= lngFirst + 4 && walk.lngAudioEnd <= lngSize);
+    Require(walk.lngFrames >= 0 && walk.lngSamples >= 384 * walk.lngFrames &&
+            walk.lngSamples <= 1152 * walk.lngFrames);
+    // Every frame holds at least its header: what was counted, skipped and cut fits in the audio.
+    Require(4 * walk.lngFrames + walk.lngSkippedBytes <= walk.lngAudioEnd - lngFirst);
+    Require(walk.lngTruncatedBytes >= 0 && walk.lngTruncatedBytes < 2882 &&
+            walk.lngSkippedBytes >= 0);
+    Require(walk.dblMilliseconds >= walk.lngSamples / 48.0 - 1e-6 &&
+            walk.dblMilliseconds <= walk.lngSamples / 8.0 + 1e-6);
+    Require((walk.lngFrames == 0) == (walk.lngSamplerate == 0));
+    Require(walk.lngVbrHeaderFrames >= -1 &&
+            (walk.blnHasVbrHeader || walk.lngVbrHeaderFrames == -1));
+    if (walk.change) {
+        Require(walk.change->lngOffset > lngFirst && walk.change->lngOffset < walk.lngAudioEnd);
+        Require(walk.change->dblMilliseconds > 0 &&
+                walk.change->dblMilliseconds < walk.dblMilliseconds);
+        Require(walk.change->lngSamplerate >= 8000 && walk.change->lngSamplerate <= 48000);
+    }
 }
 
 }  // namespace
@@ -40,8 +73,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(IsValidHeaderBytes(bytHeader) == IsValidHeader(DecodeHeader(bytHeader)));
         ++lngChecked;
     }
+    int lngWalks = 0;
+    for (size_t i = 0; i < size && lngWalks < 3; ++i) {
+        if (data[i] != 0xFF) continue;
+        CheckWalk(source, static_cast<int64_t>(i), false);
+        ++lngWalks;
+    }
     const bool blnValid = MP3InfoSource::ReadMP3Info(info, std::span<const uint8_t>(data, size));
     Require(info.FileSize() == static_cast<int32_t>(size));
+    if (blnValid) CheckWalk(source, info.FirstFrame(), true);
     if (!blnValid) {
         Require(info.FirstFrame() == 0 && info.Duration() == 0 && info.Channels() == 0 &&
                 info.Samplerate() == 0 && info.Bitrate() == 0 && info.MpegBytes() == 0 &&

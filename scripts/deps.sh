@@ -10,8 +10,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins libxcb1-dev
   # tests and benchmarks
   googletest libgtest-dev libgmock-dev libbenchmark-dev
-  # the encoder and test audio
-  lame sox
+  # the encoder and test audio; ffmpeg's ffprobe counts frames as a decoder does, its encoders
+  # write Layer II
+  lame sox ffmpeg
   # fonts the window asks for (Arial resolves to Liberation Sans)
   fonts-liberation2 fontconfig
   # a virtual X server, driving it, screenshots

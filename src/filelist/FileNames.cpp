@@ -60,12 +60,20 @@ bool PathStandsForItself(const QString& strPath) {
     return true;
 }
 
+bool IsLocalFileUrl(const QUrl& url) {
+    return url.isLocalFile() &&
+           (url.host().isEmpty() || url.host().compare(u"localhost", Qt::CaseInsensitive) == 0);
+}
+
 std::optional<QString> DroppedLocalPath(const QUrl& url) {
-    if (!url.isLocalFile()) return std::nullopt;
-    const QString strPath = url.toLocalFile();
+    if (!IsLocalFileUrl(url)) return std::nullopt;
+    // "file://localhost/x" is "/x" of this machine.
+    QUrl local = url;
+    local.setHost(QString());
+    const QString strPath = local.toLocalFile();
     // The bytes the drag source meant: the path as it came, percent escapes undone.
     const QByteArray sentBytes =
         QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    if (url.host().isEmpty() && QFile::encodeName(strPath) != sentBytes) return std::nullopt;
+    if (QFile::encodeName(strPath) != sentBytes) return std::nullopt;
     return strPath;
 }

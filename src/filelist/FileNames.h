@@ -19,6 +19,9 @@ bool SurvivesRoundTrip(const QByteArray& bytes);
 // did not decode, must be the only entry of its folder with that text, and its own bytes.
 bool PathStandsForItself(const QString& strPath);
 
+// True when url names a file of this machine: "file:" with no host or the host "localhost".
+bool IsLocalFileUrl(const QUrl& url);
+
 // The local path of a dropped file, or nothing when it is not a local file or its bytes (as the
 // drag source percent-encoded them) do not survive the round trip.
 std::optional<QString> DroppedLocalPath(const QUrl& url);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "analysis/FrameWalk.h"
 #include "analysis/MP3Info.h"
 #include "analysis/Rounding.h"
 
@@ -130,7 +131,7 @@ void AppendJsonNumber(std::string& out, double value) {
 }
 
 void AppendJsonLine(std::string& out, std::string_view path, std::string_view error,
-                    const MP3Info& info) {
+                    const MP3Info& info, const FrameWalkResult* counted) {
     out += "{\"path\":";
     AppendJsonString(out, path);
     out += ",\"valid\":";
@@ -178,6 +179,28 @@ void AppendJsonLine(std::string& out, std::string_view path, std::string_view er
     AppendBool(out, info.Emphasis());
     out += ",\"IsVBR\":";
     AppendBool(out, info.IsVBR());
+    if (counted) {
+        out += ",\"CountedFrames\":";
+        AppendInt(out, counted->lngFrames);
+        out += ",\"CountedSamples\":";
+        AppendInt(out, counted->lngSamples);
+        out += ",\"CountedDuration\":";
+        AppendJsonNumber(out, counted->dblMilliseconds);
+        out += ",\"TruncatedBytes\":";
+        AppendInt(out, counted->lngTruncatedBytes);
+        out += ",\"SkippedBytes\":";
+        AppendInt(out, counted->lngSkippedBytes);
+        if (counted->change) {
+            out += ",\"FormatChange\":";
+            AppendJsonString(out, FormatChangeName(counted->change->kind));
+            out += ",\"FormatChangeOffset\":";
+            AppendInt(out, counted->change->lngOffset);
+            out += ",\"FormatChangeAt\":";
+            AppendJsonNumber(out, counted->change->dblMilliseconds);
+        } else {
+            out += ",\"FormatChange\":null,\"FormatChangeOffset\":null,\"FormatChangeAt\":null";
+        }
+    }
     out += "}\n";
 }
 
@@ -194,6 +217,27 @@ std::string FormatDuration(double milliseconds) {
     text += ':';
     text += static_cast<char>('0' + wholeSeconds / 10);
     text += static_cast<char>('0' + wholeSeconds % 10);
+    return text;
+}
+
+std::string FormatExactDuration(double milliseconds) {
+    if (!std::isfinite(milliseconds)) return "?:??.???";
+    const double whole = RoundHalfEven(std::fabs(milliseconds));
+    const double minutes = std::floor(whole / 60000.0);
+    const auto rest = static_cast<int64_t>(whole - minutes * 60000.0);  // 0 to 59999
+    std::string text = milliseconds < 0 && whole > 0 ? "-" : "";
+    char buffer[32];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, minutes, std::chars_format::fixed, 0);
+    text.append(buffer, result.ptr);
+    text += ':';
+    const char digits[] = {static_cast<char>('0' + rest / 10000),
+                           static_cast<char>('0' + rest / 1000 % 10),
+                           '.',
+                           static_cast<char>('0' + rest / 100 % 10),
+                           static_cast<char>('0' + rest / 10 % 10),
+                           static_cast<char>('0' + rest % 10)};
+    text.append(digits, sizeof digits);
     return text;
 }
 
@@ -219,7 +263,7 @@ std::string StreamKind(const MP3Info& info) {
 }
 
 void AppendHumanLine(std::string& out, std::string_view path, std::string_view error,
-                     const MP3Info& info) {
+                     const MP3Info& info, const FrameWalkResult* counted) {
     out.append(path);
     out += ": ";
     if (!error.empty()) {
@@ -236,5 +280,17 @@ void AppendHumanLine(std::string& out, std::string_view path, std::string_view e
     out += info.Channels() == 1 ? "mono" : "stereo";
     out += ", ";
     out += FormatDuration(info.Duration());
+    if (counted) {
+        out += "; counted ";
+        AppendInt(out, counted->lngFrames);
+        out += counted->lngFrames == 1 ? " frame, " : " frames, ";
+        out += FormatExactDuration(counted->dblMilliseconds);
+        if (counted->change) {
+            out += "; the ";
+            out += FormatChangeName(counted->change->kind);
+            out += " changes at ";
+            out += FormatDuration(counted->change->dblMilliseconds);
+        }
+    }
     out += '\n';
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 class MP3Info;
+struct FrameWalkResult;
 
 // Appends bytes as a JSON string literal (quotes included). Runs of valid UTF-8 are copied; '"',
 // '\' and control characters are escaped; every byte that is not part of valid UTF-8 becomes
@@ -18,15 +19,25 @@ void AppendJsonNumber(std::string& out, double value);
 // In both lines error is empty for a file the analysis accepted, and otherwise says why it was
 // refused ("no such file", "not a valid MP3 file", ...).
 
+// With counted (--count), the lines add what the frame walk found; a refused file's counted
+// result is empty.
+
 // {"path":...,"valid":...,"FirstFrame":...,...,"IsVBR":...} and a newline; after "valid", an
-// "error" with error when there is one.
+// "error" with error when there is one. With counted, after "IsVBR": "CountedFrames",
+// "CountedSamples", "CountedDuration" (milliseconds), "TruncatedBytes", "SkippedBytes", and
+// "FormatChange" ("sample rate", ...), "FormatChangeOffset", "FormatChangeAt" (milliseconds),
+// all three null when the format does not change.
 void AppendJsonLine(std::string& out, std::string_view path, std::string_view error,
-                    const MP3Info& info);
+                    const MP3Info& info, const FrameWalkResult* counted = nullptr);
 
 // "PATH: MPEG-1 Layer III, 128 kbps CBR, 44100 Hz, stereo, 4:22" or "PATH: no such file", and a
-// newline.
+// newline. With counted, a valid file's line goes on "; counted 10024 frames, 4:21.851" and, when
+// the format changes, "; the sample rate changes at 0:10".
 void AppendHumanLine(std::string& out, std::string_view path, std::string_view error,
-                     const MP3Info& info);
+                     const MP3Info& info, const FrameWalkResult* counted = nullptr);
+
+// Milliseconds as minutes, seconds and milliseconds, rounded to the millisecond: "4:21.851".
+std::string FormatExactDuration(double milliseconds);
 
 // The stream's version and layer: "MPEG-1 Layer III", "MPEG-2.5 Layer II".
 std::string StreamKind(const MP3Info& info);

@@ -11,15 +11,16 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/FrameWalk.h"
 #include "analysis/MP3Info.h"
+#include "analysis/Refusal.h"
 #include "probe/ProbeOutput.h"
 #include "probe/ProbeWalk.h"
-#include "probe/Refusal.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kestrelund-info [--json] [-r] FILE...\n"
+    "Usage: kestrelund-info [--json] [--count] [-r] FILE...\n"
     "Analyses each MP3 FILE in turn and prints one line per file.\n"
     "\n"
     "Without --json the line is for people: the path, then the stream (MPEG-1 Layer III),\n"
@@ -41,6 +42,14 @@ constexpr const char* kUsage =
     "           In \"path\", valid UTF-8 is kept as it is, '\"', '\\' and control characters\n"
     "           are escaped, and each byte that is not part of valid UTF-8 is written as\n"
     "           \\u00XX with the byte's value (so such a byte reads back as U+00XX).\n"
+    "  --count  also walk each valid file frame by frame and add what was counted: the\n"
+    "           frames and the exact length (\"; counted 10024 frames, 4:21.851\"), and where\n"
+    "           the format changes, if it does (\"; the sample rate changes at 0:10\"). With\n"
+    "           --json: CountedFrames, CountedSamples, CountedDuration (milliseconds),\n"
+    "           TruncatedBytes, SkippedBytes, FormatChange (\"sample rate\", \"channel count\",\n"
+    "           \"layer\", \"MPEG version\"), FormatChangeOffset (the byte offset of the first\n"
+    "           frame in the new format) and FormatChangeAt (milliseconds before it); the three\n"
+    "           are null when the format does not change\n"
     "  --help   show this help and exit\n"
     "  --version  show the version and exit\n"
     "  --       treat every later argument as a FILE, even when it starts with '-'\n"
@@ -64,22 +73,24 @@ bool Flush(std::string& out) {
 // The run over the command line's files: the lines go to one buffer, written out in large pieces.
 class Probe {
   public:
-    explicit Probe(bool asJson) : json(asJson) { out.reserve(1 << 17); }
+    Probe(bool asJson, bool withCount) : json(asJson), count(withCount) { out.reserve(1 << 17); }
 
     // Analyses one file and adds its line.
     void File(const std::string& path) {
         const bool valid = info.ReadMP3Info(path);
         // A file size means the analysis opened the file and read it: refused for its content,
         // with nothing more to ask the file system.
-        const std::string_view error = valid ? std::string_view()
-                                       : info.FileSize() > 0
-                                           ? std::string_view("not a valid MP3 file")
-                                           : RefusalReason(path);
+        const std::string_view error = valid                 ? std::string_view()
+                                       : info.FileSize() > 0 ? kReasonNotMp3
+                                                             : RefusalReason(path);
+        walk = FrameWalkResult();
+        if (valid && count && !WalkFrames(path, info.FirstFrame(), walk)) walk = FrameWalkResult();
         Line(path, error, info);
     }
 
     // With -r: every MP3 file below a folder, or the reason the folder cannot be searched.
     void Folder(const std::string& path) {
+        walk = FrameWalkResult();
         const int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) {
             const std::string_view reason = ReasonOfErrno(errno);
@@ -99,16 +110,19 @@ class Probe {
   private:
     void Line(const std::string& path, std::string_view error, const MP3Info& lineInfo) {
         allValid = allValid && error.empty();
+        const FrameWalkResult* counted = count ? &walk : nullptr;
         if (json) {
-            AppendJsonLine(out, path, error, lineInfo);
+            AppendJsonLine(out, path, error, lineInfo, counted);
         } else {
-            AppendHumanLine(out, path, error, lineInfo);
+            AppendHumanLine(out, path, error, lineInfo, counted);
         }
         if (out.size() >= (1 << 16)) written = Flush(out) && written;
     }
 
     bool json;
+    bool count;
     MP3Info info;
+    FrameWalkResult walk;  // of the file whose line is next; empty for a refused one
     std::string out;
     bool allValid = true;
     bool written = true;
@@ -123,6 +137,7 @@ bool IsFolder(const char* path) {
 
 int main(int argc, char** argv) {
     bool json = false;
+    bool count = false;
     bool recurse = false;
     std::vector<const char*> files;
     bool optionsOpen = true;
@@ -132,6 +147,8 @@ int main(int argc, char** argv) {
             optionsOpen = false;
         } else if (optionsOpen && std::strcmp(arg, "--json") == 0) {
             json = true;
+        } else if (optionsOpen && std::strcmp(arg, "--count") == 0) {
+            count = true;
         } else if (optionsOpen && std::strcmp(arg, "-r") == 0) {
             recurse = true;
         } else if (optionsOpen &&
@@ -149,7 +166,7 @@ int main(int argc, char** argv) {
     }
     if (files.empty()) return UsageError("no files given", "");
 
-    Probe probe(json);
+    Probe probe(json, count);
     for (const char* path : files) {
         if (recurse && IsFolder(path)) {
             probe.Folder(path);

@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 namespace {
@@ -16,21 +19,52 @@ QString WithError(const char* szText, int lngErrno) {
            QString::fromLocal8Bit(std::strerror(lngErrno)) + u')';
 }
 
-// Why an existing file of the output's name must not be replaced; "" when it may be.
-QString ReplaceHazard(const FileIdentity& existing, const OutputFile::Guard& guard) {
+// Why the output's name, as it is now, must not be replaced; "" when it may be (also when
+// nothing has that name).
+QString NameHazard(const QString& strPath, const OutputFile::Guard& guard) {
+    struct stat st {};
+    if (::lstat(QFile::encodeName(strPath).constData(), &st) != 0) {
+        if (errno == ENOENT) return {};
+        return WithError("the output cannot be created", errno);
+    }
+    // A link is never replaced, wherever it points: someone put it there on purpose.
+    if (S_ISLNK(st.st_mode)) return QStringLiteral("the output name is a link");
+    if (!S_ISREG(st.st_mode)) {
+        return QStringLiteral("the output name is taken by something that is not a file");
+    }
+    const FileIdentity existing{st.st_dev, st.st_ino};
     if (existing == guard.source) return QStringLiteral("the output would replace its source");
     if (guard.writtenOutputs && guard.writtenOutputs->contains(existing)) {
         return QStringLiteral("the output would replace an output of this run");
     }
-    // Only looked at when a file of the output's name exists, which is rare outside a rerun.
-    if (guard.listedPaths) {
-        for (const QString& strListed : guard.listedPaths()) {
-            if (IdentityOf(strListed) == existing) {
-                return QStringLiteral("the output would replace a file in the list");
-            }
-        }
+    if (guard.isListed && guard.isListed(existing, strPath)) {
+        return QStringLiteral("the output would replace a file in the list");
     }
     return {};
+}
+
+// Six letters and digits for a new file's name.
+QString RandomPart() {
+    static constexpr char kLetters[] =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    QString strPart;
+    for (int i = 0; i < 6; ++i) {
+        strPart += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(62)]);
+    }
+    return strPart;
+}
+
+// The new file's name beside strPath: ".NAME.XXXXXX.part", or ".reduced.XXXXXX.part" when that
+// would be too long a name.
+QString NewFileName(const QString& strPath) {
+    const QFileInfo output(strPath);
+    const QString strRandom = RandomPart();
+    QString strName = u'.' + output.fileName() + u'.' + strRandom + QStringLiteral(".part");
+    if (QFile::encodeName(strName).size() > NAME_MAX) {
+        strName = QStringLiteral(".reduced.") + strRandom + QStringLiteral(".part");
+    }
+    const QString strFolder = strPath.left(strPath.size() - output.fileName().size());
+    return strFolder + strName;
 }
 
 }  // namespace
@@ -40,47 +74,40 @@ OutputFile::~OutputFile() {
 }
 
 QString OutputFile::Create(const QString& strOutputPath, const Guard& guard) {
-    const QByteArray path = QFile::encodeName(strOutputPath);
-    struct stat st {};
-    if (::lstat(path.constData(), &st) == 0) {
-        // A link is never written through, wherever it points.
-        if (S_ISLNK(st.st_mode)) return QStringLiteral("the output name is a link");
-        if (!S_ISREG(st.st_mode)) {
-            return QStringLiteral("the output name is taken by something that is not a file");
-        }
-        const QString strHazard = ReplaceHazard(FileIdentity{st.st_dev, st.st_ino}, guard);
-        if (!strHazard.isEmpty()) return strHazard;
-        // An older output: its name goes, so that the new output is a file of its own. The data
-        // of any other name of that file stays as it is.
-        if (::unlink(path.constData()) != 0 && errno != ENOENT) {
-            return WithError("the older output cannot be removed", errno);
-        }
-    } else if (errno != ENOENT) {
-        return WithError("the output cannot be created", errno);
-    }
+    const QString strHazard = NameHazard(strOutputPath, guard);
+    if (!strHazard.isEmpty()) return strHazard;
 
-    // Exclusive and without following a link: a name put there since the look above makes this
-    // fail rather than be written into.
-    const int lngNewFd = ::open(
-        path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
-    if (lngNewFd < 0) return WithError("the output cannot be created", errno);
-    if (::fstat(lngNewFd, &st) != 0) {
-        const int lngErrno = errno;
-        ::unlink(path.constData());
-        ::close(lngNewFd);
-        return WithError("the output cannot be created", lngErrno);
+    // Exclusive and without following a link; a name taken meanwhile gets another try.
+    for (int lngTry = 0; lngTry < 100; ++lngTry) {
+        const QString strCandidate = NewFileName(strOutputPath);
+        const QByteArray path = QFile::encodeName(strCandidate);
+        const int lngNewFd = ::open(
+            path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+        if (lngNewFd < 0) {
+            if (errno == EEXIST) continue;
+            return WithError("the output cannot be created", errno);
+        }
+        struct stat st {};
+        if (::fstat(lngNewFd, &st) != 0) {
+            const int lngErrno = errno;
+            ::unlink(path.constData());
+            ::close(lngNewFd);
+            return WithError("the output cannot be created", lngErrno);
+        }
+        if (lngFd >= 0) ::close(lngFd);
+        lngFd = lngNewFd;
+        strPath = strOutputPath;
+        strNewPath = strCandidate;
+        identity = FileIdentity{st.st_dev, st.st_ino};
+        return {};
     }
-    if (lngFd >= 0) ::close(lngFd);
-    lngFd = lngNewFd;
-    strPath = strOutputPath;
-    identity = FileIdentity{st.st_dev, st.st_ino};
-    return {};
+    return WithError("the output cannot be created", EEXIST);
 }
 
 bool OutputFile::IsStillNamed() const {
     if (lngFd < 0) return false;
     struct stat st {};
-    return ::lstat(QFile::encodeName(strPath).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+    return ::lstat(QFile::encodeName(strNewPath).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
            FileIdentity{st.st_dev, st.st_ino} == identity;
 }
 
@@ -113,6 +140,26 @@ bool OutputFile::AppendTrailingTag(const QByteArray& tag) {
     return true;
 }
 
+QString OutputFile::Replace(const Guard& guard) {
+    if (::fsync(lngFd) != 0) return WithError("the output cannot be written", errno);
+    // The output's name may have been given to something else while the encoder ran.
+    const QString strHazard = NameHazard(strPath, guard);
+    if (!strHazard.isEmpty()) return strHazard;
+    if (!IsStillNamed()) return QStringLiteral("the output was replaced while the encoder ran");
+    if (::rename(QFile::encodeName(strNewPath).constData(),
+                 QFile::encodeName(strPath).constData()) != 0) {
+        return WithError("the output cannot be given its name", errno);
+    }
+    blnPlaced = true;
+    return {};
+}
+
+void OutputFile::HandOver() {
+    if (!blnPlaced && IsStillNamed()) {
+        ::rename(QFile::encodeName(strNewPath).constData(), QFile::encodeName(strPath).constData());
+    }
+}
+
 void OutputFile::RemoveIfOurs() {
-    if (IsStillNamed()) ::unlink(QFile::encodeName(strPath).constData());
+    if (!blnPlaced && IsStillNamed()) ::unlink(QFile::encodeName(strNewPath).constData());
 }

@@ -313,8 +313,10 @@ void Form1::Form_Unload() {
     // The menu choice was written at each change; whatever of the store is not on disk yet goes
     // there now. Then the program ends where it stands: a folder add or a Reduce run waiting in
     // its event loop goes no further (no more rows, no "Done."), and an encoder already started
-    // is left to finish on its own.
+    // is left to finish on its own. Its new file takes the output's name first, unverified: the
+    // encoder goes on writing it there, and no one would be left to do so later.
     QSettings(ProgramNames::kOrganisation, ProgramNames::kApplication).sync();
+    reduceBatch.HandOverRunningOutput();
     std::fflush(nullptr);
     EndProgram();
 }
@@ -389,7 +391,7 @@ QStringList DroppedPaths(const QMimeData* data, QStringList& strRefused) {
     QStringList strPaths;
     if (data == nullptr || !data->hasUrls()) return strPaths;
     for (const QUrl& url : data->urls()) {
-        if (!url.isLocalFile()) continue;
+        if (!IsLocalFileUrl(url)) continue;
         if (const std::optional<QString> strPath = DroppedLocalPath(url)) {
             strPaths << *strPath;
         } else {

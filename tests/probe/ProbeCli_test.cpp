@@ -30,7 +30,7 @@ TEST_F(ProbeCli, UsageErrors) {
         const probe::Result result = probe::RunProbe(args);
         EXPECT_EQ(result.status, 2) << testing::PrintToString(args);
         EXPECT_TRUE(result.out.empty());
-        EXPECT_NE(result.err.find("Usage: kestrelund-info [--json] [-r] FILE..."),
+        EXPECT_NE(result.err.find("Usage: kestrelund-info [--json] [--count] [-r] FILE..."),
                   std::string::npos);
     }
 }
@@ -38,7 +38,8 @@ TEST_F(ProbeCli, UsageErrors) {
 TEST_F(ProbeCli, HelpGoesToStandardOutput) {
     const probe::Result result = probe::RunProbe({"--help"});
     EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("Usage: kestrelund-info [--json] [-r] FILE..."), std::string::npos);
+    EXPECT_NE(result.out.find("Usage: kestrelund-info [--json] [--count] [-r] FILE..."),
+              std::string::npos);
     EXPECT_NE(result.out.find("\\u00XX"), std::string::npos);  // how stray bytes are written
     EXPECT_TRUE(result.err.empty());
 }
@@ -121,6 +122,38 @@ TEST_F(ProbeCli, AwkwardPathsGiveValidJson) {
             EXPECT_EQ(object->at("path").text, dir.File("latin1-caf\xC3\xA9.mp3"));
         }
     }
+}
+
+TEST_F(ProbeCli, CountAddsWhatTheWalkFound) {
+    // 400 frames at 44100 Hz (10.449 s), then 100 at 22050 Hz (2.612 s), then a trailing tag.
+    const std::string joined = dir.File("joined.mp3");
+    synth::WriteFile(joined, synth::Concat({synth::Frames(synth::Header{}, 400),
+                                            synth::Frames(synth::Header{.version = 2}, 100),
+                                            synth::TrailingTag()}));
+    const std::string junk = dir.File("junk.mp3");
+    synth::WriteFile(junk, Bytes(3000, 7));
+    // Without the flag the line is the analysis' own, which takes the whole file for 44100 Hz.
+    const std::string plain = joined + ": MPEG-1 Layer III, 128 kbps CBR, 44100 Hz, stereo, 0:12";
+    EXPECT_EQ(probe::RunProbe({joined}).out, plain + "\n");
+    EXPECT_EQ(probe::RunProbe({"--count", joined, junk}).out,
+              plain + "; counted 500 frames, 0:13.061; the sample rate changes at 0:10\n" + junk +
+                  ": not a valid MP3 file\n");
+
+    const auto lines = probe::Lines(probe::RunProbe({"--json", "--count", joined, junk}).out);
+    ASSERT_EQ(lines.size(), 2u);
+    const auto o = minijson::Parse(lines[0]);
+    const auto refused = minijson::Parse(lines[1]);
+    ASSERT_TRUE(o.has_value() && refused.has_value()) << lines[0] << lines[1];
+    EXPECT_EQ(o->at("Frames").number, 463);  // the analysis keeps its estimate from the bytes
+    EXPECT_EQ(o->at("CountedFrames").number, 500);
+    EXPECT_EQ(o->at("CountedSamples").number, 400 * 1152 + 100 * 576);
+    EXPECT_EQ(o->at("CountedDuration").number,
+              400 * 1152 / 44100.0 * 1000 + 100 * 576 / 22050.0 * 1000);
+    EXPECT_EQ(o->at("FormatChange").text, "sample rate");
+    EXPECT_EQ(o->at("FormatChangeOffset").number, 400 * 417);
+    EXPECT_EQ(o->at("FormatChangeAt").number, 400 * 1152 / 44100.0 * 1000);
+    EXPECT_EQ(refused->at("CountedFrames").number, 0);
+    EXPECT_EQ(refused->at("FormatChange").kind, minijson::Value::Kind::Null);
 }
 
 TEST_F(ProbeCli, OptionsMayFollowFilesAndRepeat) {

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <sstream>
 
 #include "probe/MiniJson.h"
 #include "probe/RunProbe.h"
@@ -177,6 +179,81 @@ TEST_F(ProbeEncode, PlainStreamBetweenOurOwnTags) {
     EXPECT_EQ(Num(o, "Frames"), std::nearbyint(plainSize / 417));
     EXPECT_EQ(Num(o, "Frames"), Num(plain, "Frames"));
     EXPECT_FALSE(o.at("IsVBR").boolean);
+}
+
+// The frames --count finds against the frames ffprobe decodes, on streams of every layer and
+// version whose bitrate changes from frame to frame (VBR, ABR, Layer II VBR; the padding of
+// 44.1 kHz CBR), and on two files joined end to end. ffprobe leaves out the decoded frames that a
+// LAME header's encoder delay covers whole (the first frame of an MPEG 2 or 2.5 stream), so it is
+// asked to keep them (skip_manual). No encoder writes Layer I or MPEG 2.5 Layer II: those streams
+// are synthesised, their bitrate index changing with every frame.
+TEST_F(ProbeEncode, CountAgreesWithFfprobeFrameForFrame) {
+    if (!probe::OnPath("ffmpeg") || !probe::OnPath("ffprobe")) GTEST_SKIP() << "no ffmpeg";
+    const std::string noise = File("noise.wav");
+    probe::Run("sox", {"-n", "-r", "44100", "-c", "2", noise, "synth", "3", "pinknoise", "tremolo",
+                       "8", "90"});
+    // Each encode's command line, IN for the input; the output follows.
+    const char* encodes[] = {
+        "lame --quiet -V 2 IN",
+        "lame --quiet --abr 96 IN",
+        "lame --quiet -V 5 -t IN",
+        "lame --quiet --resample 32 -b 64 IN",
+        "lame --quiet --resample 22.05 -V 4 IN",
+        "lame --quiet --resample 16 -V 6 -m m IN",
+        "lame --quiet --resample 11.025 -V 4 IN",
+        "lame --quiet --resample 8 -V 6 IN",
+        "ffmpeg -v error -i IN -c:a mp2 -b:a 192k -f mp2",
+        "ffmpeg -v error -i IN -ar 48000 -ac 1 -c:a mp2 -b:a 80k -f mp2",
+        "ffmpeg -v error -i IN -c:a libtwolame -q:a 3 -f mp2",
+        "ffmpeg -v error -i IN -ar 22050 -c:a mp2 -b:a 64k -f mp2",
+        "ffmpeg -v error -i IN -ar 16000 -ac 1 -c:a libtwolame -q:a 3 -f mp2",
+    };
+    const auto words = [](const std::string& text) {
+        std::vector<std::string> list;
+        std::istringstream stream(text);
+        for (std::string word; stream >> word;) list.push_back(word);
+        return list;
+    };
+    std::vector<std::string> names = {"cbr.mp3", "mpeg2.mp3", "joined.mp3"};
+    synth::WriteFile(File("joined.mp3"),
+                     synth::Concat({ReadBytes(File("cbr.mp3")), ReadBytes(File("mpeg2.mp3"))}));
+    for (const std::string encode : encodes) {
+        names.push_back("encode" + std::to_string(names.size()) + ".mp3");
+        std::vector<std::string> args = words(encode);
+        *std::find(args.begin(), args.end(), "IN") = noise;
+        args.push_back(File(names.back()));
+        probe::Run(args[0], std::vector<std::string>(args.begin() + 1, args.end()));
+    }
+    for (const int version : {3, 2, 0}) {
+        for (const int layer : {3, 2}) {
+            Bytes data;
+            for (int i = 0; i < 140; ++i) {
+                // Single channel, where MPEG 1 Layer II allows 32 to 192 kbps.
+                const synth::Header header{
+                    .version = version,
+                    .layer = layer,
+                    .bitrate = 1 + i % (version == 3 && layer == 2 ? 10 : 14),
+                    .padding = i % 3 == 0,
+                    .mode = 3};
+                data = synth::Concat({data, synth::Frame(header)});
+            }
+            names.push_back("synth" + std::to_string(names.size()) + ".mp3");
+            synth::WriteFile(File(names.back()), data);
+        }
+    }
+    for (const std::string& name : names) {
+        const probe::Result ffprobe = probe::Run(
+            "ffprobe", words("-v error -flags2 skip_manual -count_frames -select_streams "
+                             "a -show_entries stream=nb_read_frames -of "
+                             "default=nw=1:nk=1 " +
+                             File(name)));
+        const probe::Result counted = probe::RunProbe({"--count", "--json", File(name)});
+        const auto o = minijson::Parse(counted.out.substr(0, counted.out.find('\n')));
+        ASSERT_TRUE(o.has_value()) << name << counted.out;
+        EXPECT_GT(Num(*o, "CountedFrames"), 40) << name;
+        EXPECT_EQ(Num(*o, "CountedFrames"), std::stod("0" + ffprobe.out)) << name;
+        EXPECT_EQ(o->at("FormatChange").text, name == "joined.mp3" ? "sample rate" : "") << name;
+    }
 }
 
 TEST_F(ProbeEncode, AllAtOnceInOrder) {

@@ -23,6 +23,7 @@
 #include "analysis/MP3Info.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/ReduceBatch.h"
+#include "reduce/Shell32.h"
 #include "support/ReduceTestFiles.h"
 
 using namespace reducetest;
@@ -73,7 +74,7 @@ TEST(ReduceEndToEnd, ReducesThreeFilesTo32Kbps) {
 
     ASSERT_EQ(host.prompts.messages.size(), 1u);
     EXPECT_EQ(host.prompts.messages[0].strText, "Done.");
-    EXPECT_EQ(host.prompts.messages[0].strInformative, "");
+    EXPECT_TRUE(host.prompts.messages[0].strInformative.startsWith("3 files: "));
     MP3Info mp3Info;
     for (int i = 0; i < sources.size(); ++i) {
         const QString strOutput = OutputPath(sources[i], host.strMenu);
@@ -97,19 +98,23 @@ class ReduceHazardTest : public ::testing::Test {
         made = std::make_unique<QTemporaryDir>();
         const QString strSox = QStandardPaths::findExecutable("sox");
         const QString strLame = QStandardPaths::findExecutable("lame");
-        auto tone = [&](const char* szName, const char* szHz, QStringList lameOptions) {
+        auto tone = [&](const char* szName, const char* szHz, QStringList lameOptions,
+                        const char* szRate = "44100") {
             const QString strWav = made->filePath("t.wav");
             const bool blnMade =
                 RunTool(strSox,
-                        {"-n", "-r", "44100", "-c", "2", strWav, "synth", "1", "sine", szHz}) &&
-                RunTool(strLame, lameOptions << "--quiet"
-                                             << "-b"
-                                             << "128" << strWav << made->filePath(szName));
+                        {"-n", "-r", szRate, "-c", "2", strWav, "synth", "1", "sine", szHz}) &&
+                RunTool(strLame, lameOptions << "--quiet" << strWav << made->filePath(szName));
             ASSERT_TRUE(blnMade) << "sox and lame are needed (Debian packages sox and lame)";
         };
-        tone("song1.mp3", "440", {});
-        tone("song2.mp3", "660", {});
-        tone("tagged.mp3", "550", {"--id3v1-only", "--tt", "Title", "--ta", "Artist"});
+        tone("song1.mp3", "440", {"-b", "128"});
+        tone("song2.mp3", "660", {"-b", "128"});
+        tone("tagged.mp3", "550", {"-b", "128", "--id3v1-only", "--tt", "Title", "--ta", "Artist"});
+        tone("low.mp3", "440", {"-b", "32"});
+        tone("vbr.mp3", "440", {"-V", "5", "-t"});  // no Xing frame: its length is its frames
+        // 384 bytes a frame at 48 kHz and 128 kbps: the stand-in below empties the first one.
+        tone("hollow48.mp3", "440", {"-b", "128"}, "48000");
+        tone("plain128.mp3", "440", {"-b", "128", "-t"});
         // Frames without a frame count in the first one: their length is told by their size.
         ASSERT_TRUE(WriteBytes(made->filePath("plain.mp3"), SyntheticMp3(200)));
     }
@@ -118,6 +123,15 @@ class ReduceHazardTest : public ::testing::Test {
     QString Music(const QString& strName) const { return strMusic + u'/' + strName; }
     void Copy(const char* szMade, const QString& strName) {
         ASSERT_TRUE(QFile::copy(made->filePath(szMade), Music(strName)));
+    }
+    // A file in the music folder joined from made files, bytes [0, lngLength) of each.
+    static constexpr qsizetype kWhole = qsizetype{1} << 40;
+    void Join(const QString& strName, const QList<std::pair<const char*, qsizetype>>& parts) {
+        QByteArray bytes;
+        for (const auto& [szMade, lngLength] : parts) {
+            bytes += ReadBytes(made->filePath(szMade)).left(lngLength);
+        }
+        ASSERT_TRUE(WriteBytes(Music(strName), bytes));
     }
 
     // Every entry under the temporary folder: a link's target, "folder", "fifo" or the bytes.
@@ -142,6 +156,7 @@ class ReduceHazardTest : public ::testing::Test {
         std::function<void(ReduceHazardTest&)> make;
         QList<std::pair<QString, QString>> rows;  // name in the music folder, reason
         QStringList replaceable;                  // older outputs the run may replace or remove
+        int64_t lngFreeBytes = -1;  // what the file system is said to have free; -1: the truth
     };
 
     void Check(const Case& c) {
@@ -160,7 +175,12 @@ class ReduceHazardTest : public ::testing::Test {
                                     "case \"$6\" in\n"
                                     "  *fail*) head -c 500 \"$6\" > \"$7\"; exit 1 ;;\n"
                                     "  *nooutput*) exit 0 ;;\n"
-                                    "  *cut*|*short*) head -c 1000 \"$6\" > \"$7\"; exit 0 ;;\n"
+                                    "  *cut*) head -c 1000 \"$6\" > \"$7\"; exit 0 ;;\n"
+                                    "  *short*) head -c 4170 \"$6\" > \"$7\"; exit 0 ;;\n"
+                                    // The encoder's last write refused by a full disk.
+                                    "  *hollow*) cp \"$6\" \"$7\"; dd if=/dev/zero of=\"$7\" "
+                                    "bs=1 seek=4 count=380 conv=notrunc 2>/dev/null; "
+                                    "truncate -s -4096 \"$7\"; exit 0 ;;\n"
                                     "esac\ncp \"$6\" \"$7\""));
         }
         c.make(*this);
@@ -171,6 +191,13 @@ class ReduceHazardTest : public ::testing::Test {
         }
         host.SetRows(rows);
         const QMap<QString, QByteArray> before = Snapshot();
+        const ReduceBatch::Runner runner = [](const QStringList& arguments) {
+            return RunAndWait(arguments, 0);
+        };
+        ReduceBatch batch =
+            c.lngFreeBytes < 0
+                ? ReduceBatch(runner)
+                : ReduceBatch(runner, [&](const QString&) { return c.lngFreeBytes; });
         // An encoder blocked on opening a FIFO would hang the run: this lets it go.
         QTimer fifoRelease;
         QObject::connect(&fifoRelease, &QTimer::timeout, [&] {
@@ -179,14 +206,36 @@ class ReduceHazardTest : public ::testing::Test {
             if (lngFd >= 0) ::close(lngFd);
         });
         fifoRelease.start(200);
-        ReduceBatch().Run(host);
+        batch.Run(host);
 
+        const QMap<QString, QByteArray> after = Snapshot();
+        // Each output written once, its size and its source's in the totals; one larger than its
+        // source named in the details.
+        QStringList outputs, informative{ReduceBatch::FailureCount(details.size())};
+        int64_t lngSourceBytes = 0, lngOutputBytes = 0;
+        for (const auto& [strName, strReason] : c.rows) {
+            const QString strOutput = OutputPath(Music(strName), host.strMenu);
+            if (!strReason.isEmpty() || outputs.contains(strOutput)) continue;
+            outputs << strOutput;
+            lngSourceBytes += before.value(Music(strName)).size();
+            lngOutputBytes += after.value(strOutput).size();
+            if (after.value(strOutput).size() > before.value(Music(strName)).size()) {
+                details << ReduceBatch::LargerOutput(strOutput);
+            }
+        }
+        informative << ReduceBatch::SizeTotals(outputs.size(), lngSourceBytes, lngOutputBytes);
+        informative.removeAll(QString());
         ASSERT_EQ(host.prompts.messages.size(), 1u);
         EXPECT_EQ(host.prompts.messages[0].strText, "Done.");
-        EXPECT_EQ(host.prompts.messages[0].strInformative,
-                  ReduceBatch::FailureCount(details.size()));
-        EXPECT_EQ(host.prompts.messages[0].strDetails, details.join(u'\n'));
-        const QMap<QString, QByteArray> after = Snapshot();
+        EXPECT_EQ(host.prompts.messages[0].strInformative, informative.join(u'\n'))
+            << qPrintable(host.prompts.messages[0].strInformative);
+        EXPECT_EQ(host.prompts.messages[0].strDetails, details.join(u'\n'))
+            << qPrintable(host.prompts.messages[0].strDetails);
+        // No new file is left beside an output.
+        for (const QString& strEntry : after.keys()) {
+            EXPECT_TRUE(before.contains(strEntry) || !strEntry.endsWith(".part"))
+                << "left behind: " << qPrintable(strEntry);
+        }
         MP3Info mp3Info;
         QStringList changeable, counted;
         for (const QString& strName : c.replaceable) changeable << Music(strName);
@@ -273,10 +322,52 @@ TEST_F(ReduceHazardTest, NoRunLosesAByteOrCountsAFailure) {
              ASSERT_TRUE(WriteBytes(t.Music("notes.txt"), "a note\n"));
              ASSERT_EQ(::mkfifo(QFile::encodeName(t.Music("pipe.mp3")).constData(), 0600), 0);
          },
-         {{"Album", "a folder, not a file"},
+         {{"Album", "is a folder"},
           {"notes.txt", "not a valid MP3 file"},
-          {"pipe.mp3", "not a regular file"},
-          {"gone.mp3", "the file does not exist"}},
+          {"pipe.mp3", "not a valid MP3 file"},
+          {"gone.mp3", "no such file"}},
+         {}},
+        {"an unreadable file (a user other than root)",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Copy("song1.mp3", "locked.mp3");
+             ASSERT_EQ(::chmod(QFile::encodeName(t.Music("locked.mp3")).constData(), 0), 0);
+         },
+         {{"locked.mp3", ::geteuid() == 0 ? "" : "permission denied"}},
+         {}},
+        {"a file joined from two parts in two formats",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Join("joined.mp3", {{"song1.mp3", kWhole}, {"hollow48.mp3", kWhole}});
+         },
+         {{"joined.mp3", "the sample rate changes at 0:01; the encoder would stop there"}},
+         {}},
+        {"headers that lie: VBR without Xing, a cut download, an APE tag without an Info frame",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Copy("vbr.mp3", "vbr.mp3");
+             t.Join("partial.mp3", {{"song1.mp3", 9000}});
+             QByteArray ape = "APETAGEX";
+             ape += QByteArray::fromHex("d0070000") + QByteArray::fromHex("17200000") +
+                    QByteArray::fromHex("01000000") + QByteArray::fromHex("000000a0") +
+                    QByteArray(8, 0);
+             const QByteArray item = QByteArray::fromHex("e71f0000") + QByteArray(4, 0) +
+                                     "Comment" + '\0' + QByteArray(8167, 'x');
+             QByteArray footer = ape;
+             footer[23] = '\x80';  // the footer's flags: no "this is the header" bit
+             t.Join("ape.mp3", {{"plain128.mp3", kWhole}});
+             ASSERT_TRUE(WriteBytes(t.Music("ape.mp3"),
+                                    ReadBytes(t.Music("ape.mp3")) + ape + item + footer));
+         },
+         {{"vbr.mp3", ""}, {"partial.mp3", ""}, {"ape.mp3", ""}},
+         {}},
+        {"the same file twice, and an output larger than its source",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Copy("song1.mp3", "twice.mp3");
+             t.Copy("low.mp3", "low.mp3");
+         },
+         {{"twice.mp3", ""}, {"low.mp3", ""}, {"twice.mp3", ""}},
          {}},
         {"an older output, with a second name, replaced; ID3v1 kept",
          false,
@@ -289,20 +380,36 @@ TEST_F(ReduceHazardTest, NoRunLosesAByteOrCountsAFailure) {
          },
          {{"old.mp3", ""}},
          {"old_64KBIT_REDUCED.mp3"}},
-        {"encoders that fail, write nothing or cut the output short",
+        {"encoders that fail, write nothing, cut the output short or meet a full disk; older "
+         "outputs kept, a new file a killed run left behind left alone",
          true,
          [](ReduceHazardTest& t) {
              for (const char* szName : {"fail.mp3", "nooutput.mp3", "cut.mp3"}) {
                  t.Copy("song1.mp3", szName);
              }
              t.Copy("plain.mp3", "short.mp3");
-             ASSERT_TRUE(WriteBytes(t.Music("nooutput_64KBIT_REDUCED.mp3"), "stale"));
+             t.Copy("hollow48.mp3", "hollow.mp3");
+             for (const char* szOlder : {"nooutput_64KBIT_REDUCED.mp3", "fail_64KBIT_REDUCED.mp3",
+                                         "hollow_64KBIT_REDUCED.mp3"}) {
+                 t.Copy("song2.mp3", szOlder);
+             }
+             ASSERT_TRUE(WriteBytes(t.Music(".cut_64KBIT_REDUCED.mp3.aB3dE9.part"), "killed"));
          },
          {{"fail.mp3", "the encoder ended with status 1"},
           {"nooutput.mp3", "the encoder wrote no output"},
-          {"cut.mp3", "the output does not match the source's length"},
-          {"short.mp3", "the output does not match the source's length"}},
-         {"nooutput_64KBIT_REDUCED.mp3"}},
+          {"cut.mp3", "the output's frames are not whole"},
+          {"short.mp3", "the output does not match the source's length"},
+          {"hollow.mp3", "the output's first frame is empty"}},
+         {}},
+        {"a disk that is full after the encode",
+         true,
+         [](ReduceHazardTest& t) {
+             t.Copy("song1.mp3", "full.mp3");
+             t.Copy("song2.mp3", "full_64KBIT_REDUCED.mp3");
+         },
+         {{"full.mp3", "the disk is full"}},
+         {},
+         FullDiskThreshold() - 1},
     };
     for (const Case& c : cases) Check(c);
 }

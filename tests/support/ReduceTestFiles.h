@@ -65,8 +65,13 @@ inline QList<QStringList> ReadRecord(const QString& strRecordPath, int lngItemsP
 }
 
 // lngFrames MPEG-1 Layer III frames at 128 kbps, 44100 Hz (417 bytes each, the rest of each frame
-// silence): a file the analysis admits, made without an encoder.
-inline QByteArray SyntheticMp3(int lngFrames = 20) { return testsupport::Mp3Frames(lngFrames); }
+// zeros but its last byte, so that no frame is a bare header): a file the analysis admits, made
+// without an encoder.
+inline QByteArray SyntheticMp3(int lngFrames = 20) {
+    QByteArray bytes = testsupport::Mp3Frames(lngFrames);
+    for (qsizetype i = 416; i < bytes.size(); i += 417) bytes[i] = 0x55;
+    return bytes;
+}
 
 }  // namespace reducetest
 

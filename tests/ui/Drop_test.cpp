@@ -84,7 +84,9 @@ TEST_F(DropTest, DataWithoutLocalFilesIsRefusedWhileDragging) {
     text.setText(tree.Path("one.mp3"));
     QMimeData web;
     web.setUrls({QUrl("https://example.org/song.mp3")});
-    for (const QMimeData* data : {&text, &web}) {
+    QMimeData otherHost;  // a file of another machine
+    otherHost.setUrls({QUrl("file://example.org" + tree.Path("one.mp3"))});
+    for (const QMimeData* data : {&text, &web, &otherHost}) {
         QDragMoveEvent move(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
                             Qt::NoModifier);
         move.accept();
@@ -107,9 +109,10 @@ TEST_F(DropTest, OnlyTheLocalFilesOfAMixedListAreAppended) {
     const QUrl undecodable =
         QUrl::fromEncoded(QUrl::fromLocalFile(tree.Path("x")).toEncoded() + QByteArray("%FF.mp3"));
     data.setUrls({QUrl("https://example.org/a.mp3"), QUrl::fromLocalFile(tree.Path("one.mp3")),
-                  undecodable});
+                  QUrl("file://otherhost" + tree.Path("notes.txt")),
+                  QUrl("file://localhost" + tree.Path("notes.txt")), undecodable});
     ASSERT_TRUE(DragAndDrop(data));
-    EXPECT_EQ(Rows(), (std::vector<Row>{{tree.Path("one.mp3"), ""}}));
+    EXPECT_EQ(Rows(), (std::vector<Row>{{tree.Path("one.mp3"), ""}, {tree.Path("notes.txt"), ""}}));
     EXPECT_TRUE(prompts.messages.empty());
     QCoreApplication::processEvents();
     ASSERT_EQ(prompts.messages.size(), 1u);

@@ -212,13 +212,14 @@ class ShutdownTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(ShutdownTest, ClosingDuringAReduceRunEndsAtOnceAndTheEncoderFinishesAlone) {
-    // The stand-in encoder notes that it started, waits for the gate (at most a minute), then
-    // writes its output as a copy of its input.
+    // The stand-in encoder opens its output, as the encoder does, notes that it started, waits
+    // for the gate (at most a minute), then writes a copy of its input through that handle.
     ASSERT_TRUE(WriteScript(EncoderPath(folder.Program()),
-                            "printf '%s\\n' \"$6\" >> " + ShellQuote(folder.Started()) +
-                                "\ni=0\nwhile [ ! -e " + ShellQuote(folder.Gate()) +
+                            "exec 3>\"$7\"\nprintf '%s\\n' \"$6\" >> " +
+                                ShellQuote(folder.Started()) + "\ni=0\nwhile [ ! -e " +
+                                ShellQuote(folder.Gate()) +
                                 " ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n"
-                                "cp \"$6\" \"$7\""));
+                                "cat \"$6\" >&3"));
     const QString strInput = QDir(folder.Music()).filePath("a.mp3");
     const QString strOutput = QDir(folder.Music()).filePath("a_32KBIT_REDUCED.mp3");
     ASSERT_TRUE(WriteBytes(strInput, SyntheticMp3()));
@@ -227,11 +228,14 @@ TEST_F(ShutdownTest, ClosingDuringAReduceRunEndsAtOnceAndTheEncoderFinishesAlone
     int lngExitCode = -1;
     ASSERT_TRUE(RunChild("reduce", folder, lngExitCode)) << "the child did not end";
     EXPECT_EQ(lngExitCode, 0);
-    // It ended while the first encoder still waited: one encoder started, nothing written yet
-    // into the empty output made for it, no "Done." and the run never returned.
+    // It ended while the first encoder still waited: one encoder started, its new file given the
+    // output's name (nothing written into it yet), no other file left beside it, no "Done." and
+    // the run never returned.
     EXPECT_EQ(Lines(folder.Started()), QStringList{strInput});
     EXPECT_TRUE(QFile::exists(strOutput));
     EXPECT_EQ(ReadBytes(strOutput), QByteArray());
+    EXPECT_EQ(QDir(folder.Music()).entryList(QDir::Files | QDir::Hidden),
+              (QStringList{"a.mp3", "a_32KBIT_REDUCED.mp3", "b.mp3"}));
     EXPECT_EQ(Lines(folder.Log()), QStringList{"closing"});
     // The menu choice made in the child is in the store.
     QSettings stored(folder.Config() + "/Venmarrow/Kestrelund.conf", QSettings::IniFormat);

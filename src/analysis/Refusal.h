@@ -1,9 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Why kestrelund-info refuses a path the analysis did not accept, in the words it prints.
+// Why a file is refused, in the words every part of the program uses: kestrelund-info prints
+// them, and a Reduce run names them for a row it cannot encode.
 
 #include <string>
 #include <string_view>
+
+inline constexpr std::string_view kReasonNoSuchFile = "no such file";
+inline constexpr std::string_view kReasonPermissionDenied = "permission denied";
+inline constexpr std::string_view kReasonIsFolder = "is a folder";
+inline constexpr std::string_view kReasonNotMp3 = "not a valid MP3 file";
 
 // "no such file", "is a folder", "permission denied" or, when the file can be opened,
 // "not a valid MP3 file". The file system is asked afresh: the analysis only says no.

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "probe/Refusal.h"
+#include "analysis/Refusal.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,31 +12,30 @@ std::string_view ReasonOfErrno(int error) {
         case ENOTDIR:
         case ELOOP:
         case ENAMETOOLONG:
-            return "no such file";
+            return kReasonNoSuchFile;
         case EACCES:
         case EPERM:
-            return "permission denied";
+            return kReasonPermissionDenied;
         case EISDIR:
-            return "is a folder";
+            return kReasonIsFolder;
         default:
             return "";
     }
 }
 
 std::string_view RefusalReason(const std::string& path) {
-    constexpr std::string_view kInvalid = "not a valid MP3 file";
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         const std::string_view reason = ReasonOfErrno(errno);
-        return reason.empty() ? kInvalid : reason;
+        return reason.empty() ? kReasonNotMp3 : reason;
     }
-    if (S_ISDIR(st.st_mode)) return "is a folder";
+    if (S_ISDIR(st.st_mode)) return kReasonIsFolder;
     // Non-blocking, so that a pipe named like a file is not waited on.
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         const std::string_view reason = ReasonOfErrno(errno);
-        return reason.empty() ? kInvalid : reason;
+        return reason.empty() ? kReasonNotMp3 : reason;
     }
     close(fd);
-    return kInvalid;
+    return kReasonNotMp3;
 }
