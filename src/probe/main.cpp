@@ -100,6 +100,7 @@ class Probe {
         close(fd);
         std::vector<std::string> unnamed;
         for (const std::string& file : Mp3FilesBelow(path, unnamed)) File(file);
+        walk = FrameWalkResult();
         for (const std::string& file : unnamed) Line(file, "name is not valid UTF-8", MP3Info());
     }
 

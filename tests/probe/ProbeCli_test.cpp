@@ -154,6 +154,16 @@ TEST_F(ProbeCli, CountAddsWhatTheWalkFound) {
     EXPECT_EQ(o->at("FormatChangeAt").number, 400 * 1152 / 44100.0 * 1000);
     EXPECT_EQ(refused->at("CountedFrames").number, 0);
     EXPECT_EQ(refused->at("FormatChange").kind, minijson::Value::Kind::Null);
+
+    // With -r, a name that is not UTF-8 comes after the files found, with nothing counted.
+    std::filesystem::create_directory(dir.File("tree"));
+    std::filesystem::copy_file(joined, dir.File("tree/a.mp3"));
+    std::filesystem::copy_file(joined, dir.File("tree/b\xFF.mp3"));
+    const auto found =
+        probe::Lines(probe::RunProbe({"-r", "--count", "--json", dir.File("tree")}).out);
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_NE(found[0].find("\"CountedFrames\":500,"), std::string::npos);
+    EXPECT_NE(found[1].find("\"CountedFrames\":0,"), std::string::npos);
 }
 
 TEST_F(ProbeCli, OptionsMayFollowFilesAndRepeat) {
