@@ -21,7 +21,7 @@ QString WithError(const char* szText, int lngErrno) {
 
 // Why the output's name, as it is now, must not be replaced; "" when it may be (also when
 // nothing has that name).
-QString NameHazard(const QString& strPath, const OutputFile::Guard& guard) {
+Failure NameHazard(const QString& strPath, const OutputFile::Guard& guard) {
     struct stat st {};
     if (::lstat(QFile::encodeName(strPath).constData(), &st) != 0) {
         if (errno == ENOENT) return {};
@@ -32,7 +32,7 @@ QString NameHazard(const QString& strPath, const OutputFile::Guard& guard) {
     if (!S_ISREG(st.st_mode)) {
         return QStringLiteral("the output name is taken by something that is not a file");
     }
-    const FileIdentity existing{st.st_dev, st.st_ino};
+    const FileIdentity existing = FileIdentity::Of(st);
     if (existing == guard.source) return QStringLiteral("the output would replace its source");
     if (guard.writtenOutputs && guard.writtenOutputs->contains(existing)) {
         return QStringLiteral("the output would replace an output of this run");
@@ -73,9 +73,9 @@ OutputFile::~OutputFile() {
     if (lngFd >= 0) ::close(lngFd);
 }
 
-QString OutputFile::Create(const QString& strOutputPath, const Guard& guard) {
-    const QString strHazard = NameHazard(strOutputPath, guard);
-    if (!strHazard.isEmpty()) return strHazard;
+Failure OutputFile::Create(const QString& strOutputPath, const Guard& guard) {
+    const Failure hazard = NameHazard(strOutputPath, guard);
+    if (hazard) return hazard;
 
     // Exclusive and without following a link; a name taken meanwhile gets another try.
     for (int lngTry = 0; lngTry < 100; ++lngTry) {
@@ -98,7 +98,7 @@ QString OutputFile::Create(const QString& strOutputPath, const Guard& guard) {
         lngFd = lngNewFd;
         strPath = strOutputPath;
         strNewPath = strCandidate;
-        identity = FileIdentity{st.st_dev, st.st_ino};
+        identity = FileIdentity::Of(st);
         return {};
     }
     return WithError("the output cannot be created", EEXIST);
@@ -108,7 +108,7 @@ bool OutputFile::IsStillNamed() const {
     if (lngFd < 0) return false;
     struct stat st {};
     return ::lstat(QFile::encodeName(strNewPath).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-           FileIdentity{st.st_dev, st.st_ino} == identity;
+           FileIdentity::Of(st) == identity;
 }
 
 int64_t OutputFile::Size() const {
@@ -140,11 +140,11 @@ bool OutputFile::AppendTrailingTag(const QByteArray& tag) {
     return true;
 }
 
-QString OutputFile::Replace(const Guard& guard) {
+Failure OutputFile::Replace(const Guard& guard) {
     if (::fsync(lngFd) != 0) return WithError("the output cannot be written", errno);
     // The output's name may have been given to something else while the encoder ran.
-    const QString strHazard = NameHazard(strPath, guard);
-    if (!strHazard.isEmpty()) return strHazard;
+    const Failure hazard = NameHazard(strPath, guard);
+    if (hazard) return hazard;
     if (!IsStillNamed()) return QStringLiteral("the output was replaced while the encoder ran");
     if (::rename(QFile::encodeName(strNewPath).constData(),
                  QFile::encodeName(strPath).constData()) != 0) {

@@ -15,7 +15,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "reduce/FileIdentity.h"
+#include "common/FileIdentity.h"
+#include "reduce/Failure.h"
 
 // The length of a trailing ID3v1 block ("TAG" and 125 bytes of fields).
 inline constexpr int kTrailingTagLength = 128;
@@ -35,10 +36,11 @@ class OutputFile {
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Checks strOutputPath against guard and creates the new file beside it. Returns "" once the
-    // new file exists, empty, or the reason the row fails ("the output name is a link", "the
-    // output would replace a file in the list", ...); nothing has been written or removed then.
-    QString Create(const QString& strOutputPath, const Guard& guard);
+    // Checks strOutputPath against guard and creates the new file beside it. Returns no failure
+    // once the new file exists, empty, or the reason the row fails ("the output name is a link",
+    // "the output would replace a file in the list", ...); nothing has been written or removed
+    // then.
+    Failure Create(const QString& strOutputPath, const Guard& guard);
 
     // The new file's path: the encoder's output argument.
     const QString& NewPath() const { return strNewPath; }
@@ -59,9 +61,9 @@ class OutputFile {
     bool AppendTrailingTag(const QByteArray& tag);
 
     // Syncs the new file, checks the output's name against guard once more, and renames the new
-    // file onto it. "" when the output now names the new file; else the reason, and the new file
-    // is still where it was.
-    QString Replace(const Guard& guard);
+    // file onto it. No failure when the output now names the new file; else the reason, and the new
+    // file is still where it was.
+    Failure Replace(const Guard& guard);
 
     // Renames the new file onto the output's name at once, unchecked and unsynced: what the
     // window does for the running encoder's file when the program ends. The encoder goes on

@@ -43,10 +43,10 @@ class ListedFiles {
     explicit ListedFiles(ReduceHost& host) : host(host) {}
 
     // Brings the record up to the list's rows lngRows (its RowIds() as just read).
-    void Update(const QList<ReduceHost::RowId>& lngRows) {
+    void Update(const QList<FileListModel::RowId>& lngRows) {
         const FileListModel& list = host.List();
         if (lngRows == seen) return;
-        QSet<ReduceHost::RowId> current(lngRows.cbegin(), lngRows.cend());
+        QSet<FileListModel::RowId> current(lngRows.cbegin(), lngRows.cend());
         for (auto it = rows.begin(); it != rows.end();) {
             if (current.contains(it.key())) {
                 ++it;
@@ -56,7 +56,7 @@ class ListedFiles {
             it = rows.erase(it);
         }
         for (int lngIndex = 0; lngIndex < lngRows.size(); ++lngIndex) {
-            const ReduceHost::RowId lngRow = lngRows[lngIndex];
+            const FileListModel::RowId lngRow = lngRows[lngIndex];
             if (rows.contains(lngRow)) continue;
             const QString strPath = list.PathAt(lngIndex);
             Row row{strPath, IdentityOf(strPath)};
@@ -83,8 +83,8 @@ class ListedFiles {
     }
 
     ReduceHost& host;
-    QList<ReduceHost::RowId> seen;
-    QHash<ReduceHost::RowId, Row> rows;
+    QList<FileListModel::RowId> seen;
+    QHash<FileListModel::RowId, Row> rows;
     QHash<QString, int> paths;            // how many rows name each path
     QHash<FileIdentity, int> identities;  // how many rows name each file
 };
@@ -139,7 +139,7 @@ void ReduceBatch::Run(ReduceHost& host) {
     // nested inside this one.
     if (blnRunning) return;
 
-    const QList<ReduceHost::RowId> runRows = host.List().RowIds();
+    const QList<FileListModel::RowId> runRows = host.List().RowIds();
     if (runRows.isEmpty()) {
         host.MessagePrompts().ShowMessage(host.MessageOwner(), ProgramNames::kWindowTitle,
                                           QStringLiteral("No files added."), Prompts::Icon::None,
@@ -155,19 +155,19 @@ void ReduceBatch::Run(ReduceHost& host) {
         listed.Update(host.List().RowIds());
         return listed.Contains(identity, strPath);
     };
-    QSet<ReduceHost::RowId> due(runRows.cbegin(), runRows.cend());
+    QSet<FileListModel::RowId> due(runRows.cbegin(), runRows.cend());
     QStringList failures, larger;
     qsizetype lngDone = 0;
     int64_t lngSourceBytes = 0, lngOutputBytes = 0;
     while (!due.isEmpty()) {
         // The list may have changed while the last encoder ran: the next row is the first one,
         // in the list's order now, of those the run has not yet taken.
-        const QList<ReduceHost::RowId> rows = host.List().RowIds();
-        const auto next = std::find_if(rows.cbegin(), rows.cend(), [&](ReduceHost::RowId lngRow) {
-            return due.contains(lngRow);
-        });
+        const QList<FileListModel::RowId> rows = host.List().RowIds();
+        const auto next =
+            std::find_if(rows.cbegin(), rows.cend(),
+                         [&](FileListModel::RowId lngRow) { return due.contains(lngRow); });
         if (next == rows.cend()) break;  // the rest were removed
-        const ReduceHost::RowId lngRow = *next;
+        const FileListModel::RowId lngRow = *next;
         due.remove(lngRow);
 
         host.SetPointer(Pointer::Hourglass);
@@ -195,8 +195,8 @@ void ReduceBatch::Run(ReduceHost& host) {
                 strEncoderPath + u'\n' + StartFailureReason(outcome.lngResult), QString());
             return;
         }
-        if (!outcome.strFailure.isEmpty()) {
-            failures << strInputPath + QStringLiteral(": ") + outcome.strFailure;
+        if (outcome.failure) {
+            failures << strInputPath + QStringLiteral(": ") + *outcome.failure;
         } else if (!outcome.blnAlreadyDone) {
             ++lngDone;
             lngSourceBytes += outcome.lngSourceBytes;

@@ -20,9 +20,6 @@ class QWidget;
 // What a run reads from and writes to the window.
 class ReduceHost {
   public:
-    // A row of the file list, the same from its addition to its removal wherever it moves.
-    using RowId = FileListModel::RowId;
-
     virtual ~ReduceHost() = default;
 
     virtual FileListModel& List() = 0;                    // the file list, read as it is now

@@ -84,28 +84,13 @@ QString Clock(double dblMilliseconds) {
 }
 
 QString ChangeReason(const FormatChange& change) {
-    const char* szWhat = "";
-    switch (change.kind) {
-        case FormatChange::Kind::SampleRate:
-            szWhat = "the sample rate";
-            break;
-        case FormatChange::Kind::Channels:
-            szWhat = "the channel count";
-            break;
-        case FormatChange::Kind::Layer:
-            szWhat = "the layer";
-            break;
-        case FormatChange::Kind::Version:
-            szWhat = "the MPEG version";
-            break;
-    }
-    return QStringLiteral("%1 changes at %2; the encoder would stop there")
-        .arg(QString::fromLatin1(szWhat), Clock(change.dblMilliseconds));
+    return QStringLiteral("the %1 changes at %2; the encoder would stop there")
+        .arg(QString::fromLatin1(FormatChangeName(change.kind)), Clock(change.dblMilliseconds));
 }
 
-// The first step of the input's check, by the file system alone: "" when strPath names a regular
-// file (its identity and size then filled in), else the reason the row fails.
-QString CheckInputFile(const QString& strPath, Input& input) {
+// The first step of the input's check, by the file system alone: no failure when strPath names a
+// regular file (its identity and size then filled in), else the reason the row fails.
+Failure CheckInputFile(const QString& strPath, Input& input) {
     struct stat st {};
     if (::stat(QFile::encodeName(strPath).constData(), &st) != 0) {
         const std::string_view reason = ReasonOfErrno(errno);
@@ -113,14 +98,14 @@ QString CheckInputFile(const QString& strPath, Input& input) {
     }
     if (S_ISDIR(st.st_mode)) return Text(kReasonIsFolder);
     if (!S_ISREG(st.st_mode)) return Text(kReasonNotMp3);
-    input.identity = FileIdentity{st.st_dev, st.st_ino};
+    input.identity = FileIdentity::Of(st);
     input.lngBytes = static_cast<int64_t>(st.st_size);
     return {};
 }
 
-// The rest of the input's check: "" when the analysis admits the file and its frames keep one
-// format (its length and trailing tag then filled in), else the reason the row fails.
-QString CheckInputStream(const QString& strPath, MP3Info& mp3Info, Input& input) {
+// The rest of the input's check: no failure when the analysis admits the file and its frames keep
+// one format (its length and trailing tag then filled in), else the reason the row fails.
+Failure CheckInputStream(const QString& strPath, MP3Info& mp3Info, Input& input) {
     const std::string path = QFile::encodeName(strPath).toStdString();
     if (!mp3Info.ReadMP3Info(path)) return Text(RefusalReason(path));
     FrameWalkResult walk;
@@ -131,9 +116,9 @@ QString CheckInputStream(const QString& strPath, MP3Info& mp3Info, Input& input)
     return {};
 }
 
-// Checks the encoder's finished file: "" when it is whole and as long as its source, else the
-// reason the row fails.
-QString CheckOutput(const OutputFile& output, MP3Info& mp3Info, double dblSourceMilliseconds) {
+// Checks the encoder's finished file: no failure when it is whole and as long as its source, else
+// the reason the row fails.
+Failure CheckOutput(const OutputFile& output, MP3Info& mp3Info, double dblSourceMilliseconds) {
     const std::string path = QFile::encodeName(output.NewPath()).toStdString();
     FrameWalkResult walk;
     if (!mp3Info.ReadMP3Info(path) || !WalkFrames(path, mp3Info.FirstFrame(), walk)) {
@@ -198,26 +183,26 @@ RowOutcome RowEncoder::Encode(
     const ListedTest& isListed) {
     RowOutcome outcome;
     Input input;
-    outcome.strFailure = CheckInputFile(strInputPath, input);
-    if (!outcome.strFailure.isEmpty()) return outcome;
+    outcome.failure = CheckInputFile(strInputPath, input);
+    if (outcome.failure) return outcome;
     // The same file listed again, the menu unchanged: its output is already there.
     if (doneOutputs.value(input.identity).contains(strOutputPath)) {
         outcome.blnAlreadyDone = true;
         return outcome;
     }
-    outcome.strFailure = CheckInputStream(strInputPath, *mp3Info, input);
-    if (!outcome.strFailure.isEmpty()) return outcome;
+    outcome.failure = CheckInputStream(strInputPath, *mp3Info, input);
+    if (outcome.failure) return outcome;
 
     const OutputFile::Guard guard{input.identity, &writtenOutputs, isListed};
     OutputFile output;
-    outcome.strFailure = output.Create(strOutputPath, guard);
-    if (!outcome.strFailure.isEmpty()) return outcome;
+    outcome.failure = output.Create(strOutputPath, guard);
+    if (outcome.failure) return outcome;
 
     {
         const Running marked(running, output);
         outcome.lngResult = runner(arguments(output.NewPath()));
     }
-    outcome.strFailure = [&]() -> QString {
+    outcome.failure = [&]() -> Failure {
         if (IsStartError(outcome.lngResult)) {
             outcome.blnNotStarted = true;
             return QStringLiteral("the encoder could not be started");
@@ -238,12 +223,11 @@ RowOutcome RowEncoder::Encode(
             !output.AppendTrailingTag(input.trailingTag)) {
             return QStringLiteral("the source's ID3v1 tag cannot be added to the output");
         }
-        QString strFailure = CheckOutput(output, *mp3Info, input.dblMilliseconds);
-        if (strFailure.isEmpty()) strFailure = output.Replace(guard);
-        return strFailure;
+        if (Failure failure = CheckOutput(output, *mp3Info, input.dblMilliseconds)) return failure;
+        return output.Replace(guard);
     }();
 
-    if (outcome.strFailure.isEmpty()) {
+    if (!outcome.failure) {
         writtenOutputs.insert(output.Identity());
         doneOutputs[input.identity].insert(strOutputPath);
         outcome.lngSourceBytes = input.lngBytes;

@@ -21,7 +21,8 @@
 #include <functional>
 #include <memory>
 
-#include "reduce/FileIdentity.h"
+#include "common/FileIdentity.h"
+#include "reduce/Failure.h"
 
 class MP3Info;
 class OutputFile;
@@ -39,7 +40,7 @@ struct RowOutcome {
     bool blnNotStarted = false;   // the encoder could not be started (lngResult is the start error)
     bool blnAlreadyDone = false;  // this run already wrote this file's output under this name
     int32_t lngResult = 0;        // the runner's result; 0 when the encoder was not run
-    QString strFailure;           // why the row failed; "" when its output counts
+    Failure failure;              // why the row failed; none when its output counts
     int64_t lngSourceBytes = 0;   // the source's and the output's sizes, when a new output counts
     int64_t lngOutputBytes = 0;
 };

@@ -12,6 +12,7 @@
 
 #include "filelist/FileListModel.h"
 #include "ui/PathDelegate.h"
+#include "ui/PointerImage.h"
 
 namespace {
 
@@ -83,20 +84,7 @@ void FileListView::ShowPointer() {
         viewport()->unsetCursor();
         return;
     }
-    switch (mousePointer) {
-        case Pointer::Arrow:
-            viewport()->setCursor(Qt::ArrowCursor);
-            break;
-        case Pointer::Hourglass:
-            viewport()->setCursor(Qt::WaitCursor);
-            break;
-        case Pointer::Custom:
-            viewport()->setCursor(blnHasMouseIcon ? curMouseIcon : QCursor(Qt::PointingHandCursor));
-            break;
-        default:
-            viewport()->unsetCursor();
-            break;
-    }
+    ShowPointerOn(*viewport(), mousePointer, blnHasMouseIcon, curMouseIcon);
 }
 
 void FileListView::mousePressEvent(QMouseEvent* event) {

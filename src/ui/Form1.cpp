@@ -224,20 +224,7 @@ void Form1::SetMousePointer(Pointer::Value pointer) {
     mousePointer = pointer;
     // The list's own arrow would hide the hourglass over the list.
     ListView1->SetWindowBusy(pointer == Pointer::Hourglass);
-    switch (pointer) {
-        case Pointer::Arrow:
-            setCursor(Qt::ArrowCursor);
-            break;
-        case Pointer::Hourglass:
-            setCursor(Qt::WaitCursor);
-            break;
-        case Pointer::Custom:
-            setCursor(blnHasMouseIcon ? curMouseIcon : QCursor(Qt::PointingHandCursor));
-            break;
-        default:
-            unsetCursor();
-            break;
-    }
+    ShowPointerOn(*this, pointer, blnHasMouseIcon, curMouseIcon);
 }
 
 void Form1::SetProgressValue(float sngValue) {

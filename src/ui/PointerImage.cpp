@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QPixmap>
+#include <QWidget>
 
 namespace {
 
@@ -54,4 +55,22 @@ std::optional<QCursor> LoadPointerImage(const QString& strPath) {
         lngHotY = qBound(0, static_cast<int>(Word(btData, 12)), image.height() - 1);
     }
     return QCursor(QPixmap::fromImage(image), lngHotX, lngHotY);
+}
+
+void ShowPointerOn(QWidget& widget, Pointer::Value pointer, bool blnHasMouseIcon,
+                   const QCursor& curMouseIcon) {
+    switch (pointer) {
+        case Pointer::Arrow:
+            widget.setCursor(Qt::ArrowCursor);
+            break;
+        case Pointer::Hourglass:
+            widget.setCursor(Qt::WaitCursor);
+            break;
+        case Pointer::Custom:
+            widget.setCursor(blnHasMouseIcon ? curMouseIcon : QCursor(Qt::PointingHandCursor));
+            break;
+        default:
+            widget.unsetCursor();
+            break;
+    }
 }
