@@ -13,6 +13,7 @@
 
 #include "analysis/AnalysisError.h"
 #include "analysis/FrameHeader.h"
+#include "analysis/TrailingTag.h"
 #include "analysis/VbrHeaders.h"
 
 namespace {
@@ -181,15 +182,15 @@ bool FindAudioEnd(ChunkReader& reader, int64_t lngFirst, int64_t lngSize, int64_
     lngEnd = lngSize;
     bool blnSeenId3v1 = false;
     for (int lngRound = 0; lngRound < 8; ++lngRound) {
-        const int64_t lngFrom = std::max(lngFirst, lngEnd - 128);
+        const int64_t lngFrom = std::max(lngFirst, lngEnd - kTrailingTagLength);
         if (lngEnd - lngFrom < 10) break;
         std::span<const uint8_t> bytes;
         if (!reader.Get(lngFrom, static_cast<size_t>(lngEnd - lngFrom), bytes)) return false;
         bytes = bytes.first(static_cast<size_t>(lngEnd - lngFrom));
         const uint8_t* btTail = bytes.data() + bytes.size();  // one past the last byte
         int64_t lngTagStart = -1;
-        if (!blnSeenId3v1 && lngEnd - lngFrom == 128 && std::memcmp(btTail - 128, "TAG", 3) == 0) {
-            lngTagStart = lngEnd - 128;
+        if (!blnSeenId3v1 && IsTrailingTag(bytes)) {
+            lngTagStart = lngEnd - kTrailingTagLength;
             blnSeenId3v1 = true;
         } else if (lngEnd - lngFrom >= 32 && std::memcmp(btTail - 32, "APETAGEX", 8) == 0) {
             const int64_t lngTagSize = ReadLE32(btTail - 20);

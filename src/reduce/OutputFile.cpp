@@ -120,9 +120,9 @@ int64_t OutputFile::Size() const {
 bool OutputFile::HasTrailingTag() const {
     const int64_t lngSize = Size();
     if (lngSize < kTrailingTagLength) return false;
-    char bytTag[3] = {};
+    uint8_t bytTag[kTrailingTagLength] = {};
     return ::pread(lngFd, bytTag, sizeof bytTag, lngSize - kTrailingTagLength) == sizeof bytTag &&
-           std::memcmp(bytTag, "TAG", 3) == 0;
+           IsTrailingTag(bytTag);
 }
 
 bool OutputFile::AppendTrailingTag(const QByteArray& tag) {

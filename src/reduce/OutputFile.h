@@ -15,11 +15,9 @@
 #include <cstdint>
 #include <functional>
 
+#include "analysis/TrailingTag.h"
 #include "common/FileIdentity.h"
 #include "reduce/Failure.h"
-
-// The length of a trailing ID3v1 block ("TAG" and 125 bytes of fields).
-inline constexpr int kTrailingTagLength = 128;
 
 class OutputFile {
   public:

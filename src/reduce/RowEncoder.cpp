@@ -17,6 +17,7 @@
 #include "analysis/FrameWalk.h"
 #include "analysis/MP3Info.h"
 #include "analysis/Refusal.h"
+#include "analysis/TrailingTag.h"
 #include "reduce/OutputFile.h"
 #include "reduce/Shell32.h"
 
@@ -64,7 +65,8 @@ QByteArray TrailingTagOf(const QString& strPath) {
         tag.resize(kTrailingTagLength);
         if (::pread(lngFd, tag.data(), kTrailingTagLength, st.st_size - kTrailingTagLength) !=
                 kTrailingTagLength ||
-            !tag.startsWith("TAG")) {
+            !IsTrailingTag({reinterpret_cast<const uint8_t*>(tag.constData()),
+                            static_cast<size_t>(tag.size())})) {
             tag.clear();
         }
     }
