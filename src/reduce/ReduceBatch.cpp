@@ -10,6 +10,7 @@
 
 #include "common/ProgramNames.h"
 #include "reduce/OutputNaming.h"
+#include "reduce/ScopedSlot.h"
 #include "reduce/Shell32.h"
 
 namespace {
@@ -89,18 +90,6 @@ class ListedFiles {
     QHash<FileIdentity, int> identities;  // how many rows name each file
 };
 
-// Clears the batch's pointer to its running encoder however the run ends.
-class CurrentEncoder {
-  public:
-    CurrentEncoder(RowEncoder*& slot, RowEncoder& encoder) : slot(slot) { slot = &encoder; }
-    ~CurrentEncoder() { slot = nullptr; }
-    CurrentEncoder(const CurrentEncoder&) = delete;
-    CurrentEncoder& operator=(const CurrentEncoder&) = delete;
-
-  private:
-    RowEncoder*& slot;
-};
-
 }  // namespace
 
 ReduceBatch::ReduceBatch()
@@ -149,7 +138,7 @@ void ReduceBatch::Run(ReduceHost& host) {
 
     RunningFlag running(blnRunning);
     RowEncoder rowEncoder(runner, freeSpace);
-    const CurrentEncoder current(encoder, rowEncoder);
+    const ScopedSlot<RowEncoder> current(encoder, rowEncoder);
     ListedFiles listed(host);
     const ListedTest isListed = [&](const FileIdentity& identity, const QString& strPath) {
         listed.Update(host.List().RowIds());

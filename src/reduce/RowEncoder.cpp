@@ -19,6 +19,7 @@
 #include "analysis/Refusal.h"
 #include "analysis/TrailingTag.h"
 #include "reduce/OutputFile.h"
+#include "reduce/ScopedSlot.h"
 #include "reduce/Shell32.h"
 
 namespace {
@@ -142,18 +143,6 @@ Failure CheckOutput(const OutputFile& output, MP3Info& mp3Info, double dblSource
     return {};
 }
 
-// Marks the encoder's new file as the running one for as long as the encoder runs.
-class Running {
-  public:
-    Running(OutputFile*& slot, OutputFile& output) : slot(slot) { slot = &output; }
-    ~Running() { slot = nullptr; }
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-
-  private:
-    OutputFile*& slot;
-};
-
 }  // namespace
 
 LengthBound OutputLengthBound() { return kLengthBound; }
@@ -201,7 +190,7 @@ RowOutcome RowEncoder::Encode(
     if (outcome.failure) return outcome;
 
     {
-        const Running marked(running, output);
+        const ScopedSlot<OutputFile> marked(running, output);
         outcome.lngResult = runner(arguments(output.NewPath()));
     }
     outcome.failure = [&]() -> Failure {
