@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The search for a file's first frame, over the file's bytes held in memory. It examines the file
+// in 2048-byte chunks from the start with a leading-tag detector and a frame-sync detector. It
+// skips each ID3v2 tag it meets, several back to back one after the other, and goes on behind
+// them; it accepts the first candidate frame whose header is followed by a second valid header
+// at the distance the first one's length gives. It gives up at the end of the file, or once a
+// chunk examined lies more than 10240 bytes past the length of the last tags skipped.
+//
+// The caller reads the window the search asks for into WindowBuffer() and hands it over with
+// Search(): one window a search, and one more behind each tag it skips. Arithmetic that
+// overflows raises AnalysisError, as everywhere in the analysis.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+class FrameSearch {
+  public:
+    enum class Outcome { Found, NotFound, NextWindow };
+
+    // Starts a new search at the start of the file.
+    void Start();
+
+    // Where the window to read next starts in the file, and room for its bytes: fill it with as
+    // many as the file holds there.
+    int32_t WindowStart() const { return lngWindowStart; }
+    std::span<uint8_t> WindowBuffer() { return {btWindow.data(), lngWindowLength}; }
+
+    // Searches the window once lngRead bytes were read into it (fewer than it holds only at the
+    // end of the file). NextWindow asks for the window that WindowStart() now names.
+    Outcome Search(size_t lngRead);
+
+    // After Found: the first frame's offset and length, and its bytes (zero past the file's end).
+    int32_t FirstFrame() const { return lngFirstFrame; }
+    int32_t FrameLength() const { return lngFrameLength; }
+    std::span<const uint8_t> FrameBytes() const;
+
+  private:
+    void SkipTagAt(int32_t lngTagStart, int32_t lngLength);
+    std::span<const uint8_t> Bytes(int32_t lngOffset, size_t lngCount) const;
+
+    int32_t lngWindowStart = 0;
+    size_t lngWindowLength = 0;  // bytes asked for; the buffer holds more, zero, for the scan
+    std::vector<uint8_t> btWindow;
+    int32_t lngChunkPos = 0;  // file offset of the chunk examined next
+    int32_t lngTagStart = 0;  // where the last run of tags skipped starts
+    int32_t lngTagLen = 0;    // and its length
+    bool blnBehindTag = false;  // the window starts where a tag ended
+    int32_t lngTagState = 0;
+    int32_t lngSyncState = 0;
+    int32_t lngFirstFrame = -1;
+    int32_t lngFrameLength = -1;
+};
