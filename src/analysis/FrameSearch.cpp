@@ -20,6 +20,9 @@ constexpr int32_t kSearchLimit = 10240;
 // What a candidate near the end of the last chunk reads behind it: its frame and the next header.
 constexpr size_t kTail = kLongestFrame + 4;
 constexpr size_t kTagHeader = 10;
+// A read brings at least this many bytes: the first window, and enough more that behind a short
+// leading tag the next window is held already.
+constexpr size_t kReadSize = 20480;
 // Zero bytes behind the window, so that the scan may read a little past it.
 constexpr size_t kScanPadding = 32;
 
@@ -136,7 +139,14 @@ void FrameSearch::Start() {
     lngFrameLength = -1;
     lngWindowStart = 0;
     lngWindowLength = WindowLength(0, 0);
-    btWindow.resize(std::max(btWindow.size(), lngWindowLength + kScanPadding));
+    lngHeld = 0;
+    blnFileEnds = false;
+    btWindow.resize(std::max(btWindow.size(), std::max(lngWindowLength, kReadSize) + kScanPadding));
+}
+
+std::span<uint8_t> FrameSearch::ReadRoom() {
+    if (blnFileEnds || lngHeld >= lngWindowLength) return {};
+    return {btWindow.data() + lngHeld, std::max(lngWindowLength, kReadSize) - lngHeld};
 }
 
 // A run of tags starts at lngStart and is lngLength bytes long so far: the search goes on behind
@@ -144,15 +154,26 @@ void FrameSearch::Start() {
 void FrameSearch::SkipTagAt(int32_t lngStart, int32_t lngLength) {
     lngTagStart = lngStart;
     lngTagLen = lngLength;
-    lngWindowStart = CheckedAdd(lngTagStart, lngTagLen);
-    lngChunkPos = CheckedSub(lngWindowStart, kChunkSize);
+    const int32_t lngNewStart = CheckedAdd(lngTagStart, lngTagLen);
+    lngChunkPos = CheckedSub(lngNewStart, kChunkSize);
     blnBehindTag = true;
+    // The bytes held from the new start on are kept; the file may end before it.
+    const int64_t lngShift = int64_t{lngNewStart} - lngWindowStart;
+    if (lngShift >= 0 && lngShift < static_cast<int64_t>(lngHeld)) {
+        std::memmove(btWindow.data(), btWindow.data() + lngShift,
+                     lngHeld - static_cast<size_t>(lngShift));
+        lngHeld -= static_cast<size_t>(lngShift);
+    } else {
+        blnFileEnds = blnFileEnds && lngShift >= static_cast<int64_t>(lngHeld);
+        lngHeld = 0;
+    }
+    lngWindowStart = lngNewStart;
     // Unless another tag follows right away, the search ends behind a tag found this far on:
     // only that tag's header is needed.
     lngWindowLength = int64_t{lngTagStart} - kChunkSize > kSearchLimit
                           ? kTagHeader
                           : WindowLength(lngWindowStart, lngTagLen);
-    btWindow.resize(std::max(btWindow.size(), lngWindowLength + kScanPadding));
+    btWindow.resize(std::max(btWindow.size(), std::max(lngWindowLength, kReadSize) + kScanPadding));
 }
 
 std::span<const uint8_t> FrameSearch::Bytes(int32_t lngOffset, size_t lngCount) const {
@@ -170,8 +191,10 @@ std::span<const uint8_t> FrameSearch::FrameBytes() const {
 }
 
 FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
-    lngRead = std::min(lngRead, lngWindowLength);
-    std::fill(btWindow.begin() + static_cast<ptrdiff_t>(lngRead), btWindow.end(), uint8_t{0});
+    const size_t lngRoom = ReadRoom().size();
+    blnFileEnds = blnFileEnds || lngRead < lngRoom;
+    lngHeld += std::min(lngRead, lngRoom);
+    std::fill(btWindow.begin() + static_cast<ptrdiff_t>(lngHeld), btWindow.end(), uint8_t{0});
     const uint8_t* btData = btWindow.data();
     if (blnBehindTag) {
         blnBehindTag = false;
@@ -186,7 +209,7 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
     for (;;) {
         const int64_t lngAt = int64_t{lngChunkPos} - lngWindowStart;
         const int32_t n = static_cast<int32_t>(
-            std::clamp<int64_t>(static_cast<int64_t>(lngRead) - lngAt, 0, kChunkSize));
+            std::clamp<int64_t>(static_cast<int64_t>(lngHeld) - lngAt, 0, kChunkSize));
         const uint8_t* btChunk = btData + lngAt;
         bool blnFound = false;
         for (int32_t i = 0; i < n; ++i) {

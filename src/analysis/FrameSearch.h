@@ -7,9 +7,10 @@
 // at the distance the first one's length gives. It gives up at the end of the file, or once a
 // chunk examined lies more than 10240 bytes past the length of the last tags skipped.
 //
-// The caller reads the window the search asks for into WindowBuffer() and hands it over with
-// Search(): one window a search, and one more behind each tag it skips. Arithmetic that
-// overflows raises AnalysisError, as everywhere in the analysis.
+// The caller reads what the search asks for into ReadRoom() and hands it over with Search(): one
+// read for the window a search examines, and one more behind each tag it skips unless the bytes
+// read before reach far enough. Arithmetic that overflows raises AnalysisError, as everywhere in
+// the analysis.
 
 #include <cstddef>
 #include <cstdint>
@@ -23,13 +24,13 @@ class FrameSearch {
     // Starts a new search at the start of the file.
     void Start();
 
-    // Where the window to read next starts in the file, and room for its bytes: fill it with as
-    // many as the file holds there.
-    int32_t WindowStart() const { return lngWindowStart; }
-    std::span<uint8_t> WindowBuffer() { return {btWindow.data(), lngWindowLength}; }
+    // Where the bytes the search needs next start in the file, and room for them: fill it with as
+    // many as the file holds there. Empty when the search holds them already.
+    int64_t ReadOffset() const { return int64_t{lngWindowStart} + static_cast<int64_t>(lngHeld); }
+    std::span<uint8_t> ReadRoom();
 
-    // Searches the window once lngRead bytes were read into it (fewer than it holds only at the
-    // end of the file). NextWindow asks for the window that WindowStart() now names.
+    // Searches on once lngRead bytes were read into the room (fewer than it holds only at the end
+    // of the file). NextWindow asks for the next read.
     Outcome Search(size_t lngRead);
 
     // After Found: the first frame's offset and length, and its bytes (zero past the file's end).
@@ -41,9 +42,11 @@ class FrameSearch {
     void SkipTagAt(int32_t lngTagStart, int32_t lngLength);
     std::span<const uint8_t> Bytes(int32_t lngOffset, size_t lngCount) const;
 
-    int32_t lngWindowStart = 0;
-    size_t lngWindowLength = 0;  // bytes asked for; the buffer holds more, zero, for the scan
-    std::vector<uint8_t> btWindow;
+    int32_t lngWindowStart = 0;  // file offset of the window's first byte
+    size_t lngWindowLength = 0;  // the bytes the search may examine from there
+    size_t lngHeld = 0;          // bytes held from there on
+    bool blnFileEnds = false;    // the file ends where the bytes held end
+    std::vector<uint8_t> btWindow;  // the bytes held, then zeros for the scan to read past them
     int32_t lngChunkPos = 0;  // file offset of the chunk examined next
     int32_t lngTagStart = 0;  // where the last run of tags skipped starts
     int32_t lngTagLen = 0;    // and its length

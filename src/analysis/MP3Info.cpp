@@ -91,11 +91,11 @@ bool MP3Info::Analyse(ByteSource& source) {
 bool MP3Info::FindFirstFrame(ByteSource& source) {
     search.Start();
     for (;;) {
-        const std::span<uint8_t> btWindow = search.WindowBuffer();
-        const int64_t lngStart = search.WindowStart();
-        const size_t lngRead =
-            lngStart < source.Size() ? source.ReadAt(lngStart, btWindow.data(), btWindow.size())
-                                     : 0;
+        const std::span<uint8_t> btRoom = search.ReadRoom();
+        const int64_t lngOffset = search.ReadOffset();
+        const size_t lngRead = !btRoom.empty() && lngOffset < source.Size()
+                                   ? source.ReadAt(lngOffset, btRoom.data(), btRoom.size())
+                                   : 0;
         const FrameSearch::Outcome outcome = search.Search(lngRead);
         if (outcome != FrameSearch::Outcome::NextWindow) {
             return outcome == FrameSearch::Outcome::Found;

@@ -189,8 +189,9 @@ TEST(Search, ATypicalFileCostsOneReadAWindow) {
         int reads;  // the windows and the trailing tag
     } cases[] = {
         {frames, 0, 2},
-        {synth::Concat({synth::Id3v2Tag(1500), frames}), 1500, 3},
-        {synth::Concat({synth::Id3v2Tag(1500), synth::Id3v2Tag(60000), frames}), 61500, 4},
+        // The window behind a short tag is held already.
+        {synth::Concat({synth::Id3v2Tag(1500), frames}), 1500, 2},
+        {synth::Concat({synth::Id3v2Tag(1500), synth::Id3v2Tag(60000), frames}), 61500, 3},
     };
     for (const auto& c : cases) {
         CountingSource source(c.data);
@@ -198,7 +199,7 @@ TEST(Search, ATypicalFileCostsOneReadAWindow) {
         ASSERT_TRUE(MP3InfoSource::ReadMP3Info(info, source));
         EXPECT_EQ(info.FirstFrame(), c.first);
         EXPECT_EQ(source.reads, c.reads);
-        EXPECT_LE(source.bytes, 18000u * static_cast<size_t>(c.reads));
+        EXPECT_LE(source.bytes, 20480u * static_cast<size_t>(c.reads));
     }
 }
 
