@@ -303,8 +303,7 @@ double ProbeSeconds(const std::string& probe, const std::vector<std::string>& pa
     const auto start = Clock::now();
     size_t next = 0;
     while (next < paths.size()) {
-        std::vector<char*> argv = {const_cast<char*>(probe.c_str()),
-                                   const_cast<char*>("--json")};
+        std::vector<char*> argv = {const_cast<char*>(probe.c_str()), const_cast<char*>("--json")};
         size_t bytes = 0;
         while (next < paths.size() && bytes + paths[next].size() + 1 + sizeof(char*) < limit) {
             bytes += paths[next].size() + 1 + sizeof(char*);
@@ -450,9 +449,10 @@ int main(int argc, char** argv) {
     std::printf("probe: kestrelund-info --json, one process per argument list\n");
     std::printf("best of %d rounds, microseconds per file; %d copies of each kind\n\n",
                 options.rounds, options.copies);
-    std::printf("%-8s %6s %9s %9s %9s %6s %7s %9s %9s %9s\n", "set", "names", "processes",
-                "floor", "probe", "ratio", "target", "/mixed", "before", "/mixed");
-    const double mixedProbe = sets.front().probeBest / static_cast<double>(sets.front().paths.size());
+    std::printf("%-8s %6s %9s %9s %9s %6s %7s %9s %9s %9s\n", "set", "names", "processes", "floor",
+                "probe", "ratio", "target", "/mixed", "before", "/mixed");
+    const double mixedProbe =
+        sets.front().probeBest / static_cast<double>(sets.front().paths.size());
     const double mixedBefore =
         sets.front().beforeBest / static_cast<double>(sets.front().paths.size());
     for (const Set& set : sets) {
@@ -468,8 +468,9 @@ int main(int argc, char** argv) {
         }
         std::printf("\n");
     }
-    std::printf("(/mixed: the set's cost per file over the first set's; target for the awkward "
-                "kinds <= 1.5)\n\n");
+    std::printf(
+        "(/mixed: the set's cost per file over the first set's; target for the awkward "
+        "kinds <= 1.5)\n\n");
 
     // One typical file, one process a run: the probe's CPU against the C floor's.
     const std::string one = options.dir + "/one.mp3";

@@ -75,9 +75,9 @@ struct MusicTree {
                     files.push_back(QFile::encodeName(strPath).toStdString());
                 }
             }
-            folders.push_back(QFile::encodeName(QString("%1/Artist %2").arg(strRoot).arg(a, 2, 10,
-                                                                                      QChar('0')))
-                                  .toStdString());
+            folders.push_back(
+                QFile::encodeName(QString("%1/Artist %2").arg(strRoot).arg(a, 2, 10, QChar('0')))
+                    .toStdString());
         }
         folders.insert(folders.begin(), QFile::encodeName(strRoot).toStdString());
     }
@@ -189,7 +189,13 @@ void BM_ReadFolders(benchmark::State& state) {
     }
     state.counters["folders"] = double(tree.folders.size());
 }
-BENCHMARK(BM_ReadFolders)->Arg(0)->Arg(1)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_ReadFolders)
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(1.0);
 
 }  // namespace
 

@@ -73,11 +73,11 @@ int32_t NextCandidateByte(const uint8_t* btData, int32_t i, int32_t n) {
         const __m128i b2 = Load(2);
         const __m128i bitrate = _mm_and_si128(b2, bytF0);
         const __m128i ruledOut = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(_mm_and_si128(b1, byt18), byt08),      // version
-                         _mm_cmpeq_epi8(_mm_and_si128(b1, byt06), bytZero)),   // layer
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bitrate, bytZero),        // free format
-                                      _mm_cmpeq_epi8(bitrate, bytF0)),         // bad bitrate
-                         _mm_cmpeq_epi8(_mm_and_si128(b2, byt0C), byt0C)));    // sample rate
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_and_si128(b1, byt18), byt08),     // version
+                         _mm_cmpeq_epi8(_mm_and_si128(b1, byt06), bytZero)),  // layer
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bitrate, bytZero),       // free format
+                                      _mm_cmpeq_epi8(bitrate, bytF0)),        // bad bitrate
+                         _mm_cmpeq_epi8(_mm_and_si128(b2, byt0C), byt0C)));   // sample rate
         const __m128i header =
             _mm_andnot_si128(ruledOut, _mm_cmpeq_epi8(_mm_and_si128(b1, bytE0), bytE0));
         const __m128i waking =

@@ -42,15 +42,15 @@ class FrameSearch {
     void SkipTagAt(int32_t lngTagStart, int32_t lngLength);
     std::span<const uint8_t> Bytes(int32_t lngOffset, size_t lngCount) const;
 
-    int32_t lngWindowStart = 0;  // file offset of the window's first byte
-    size_t lngWindowLength = 0;  // the bytes the search may examine from there
-    size_t lngHeld = 0;          // bytes held from there on
-    bool blnFileEnds = false;    // the file ends where the bytes held end
+    int32_t lngWindowStart = 0;     // file offset of the window's first byte
+    size_t lngWindowLength = 0;     // the bytes the search may examine from there
+    size_t lngHeld = 0;             // bytes held from there on
+    bool blnFileEnds = false;       // the file ends where the bytes held end
     std::vector<uint8_t> btWindow;  // the bytes held, then zeros for the scan to read past them
-    int32_t lngChunkPos = 0;  // file offset of the chunk examined next
-    int32_t lngTagStart = 0;  // where the last run of tags skipped starts
-    int32_t lngTagLen = 0;    // and its length
-    bool blnBehindTag = false;  // the window starts where a tag ended
+    int32_t lngChunkPos = 0;        // file offset of the chunk examined next
+    int32_t lngTagStart = 0;        // where the last run of tags skipped starts
+    int32_t lngTagLen = 0;          // and its length
+    bool blnBehindTag = false;      // the window starts where a tag ended
     int32_t lngTagState = 0;
     int32_t lngSyncState = 0;
     int32_t lngFirstFrame = -1;

@@ -30,11 +30,9 @@ bool RunWalk(const std::string& folder, std::string& output) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(folder.c_str()),
-                    nullptr};
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(folder.c_str()), nullptr};
     pid_t pid = 0;
-    const bool started =
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0;
+    const bool started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     close(ends[1]);
     char buffer[65536];

@@ -223,7 +223,8 @@ TEST_F(MP3InfoFile, MarkersSplitAcrossChunks) {
 
 TEST_F(MP3InfoFile, TagsBackToBackAreSkippedOneAfterTheOther) {
     // The second tag holds what looks like two frames; they are part of the tag.
-    Bytes second = synth::Concat({synth::Id3v2Header(3, 0, {0, 0, 7, 0x76}), synth::Frames(kCbr, 2)});
+    Bytes second =
+        synth::Concat({synth::Id3v2Header(3, 0, {0, 0, 7, 0x76}), synth::Frames(kCbr, 2)});
     second.resize(1024, ' ');
     ASSERT_TRUE(Analyse(synth::Concat({synth::Id3v2Tag(1000), second, synth::Frames(kCbr, 2)})));
     EXPECT_EQ(info.FirstFrame(), 2024);

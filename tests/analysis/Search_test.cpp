@@ -69,7 +69,8 @@ Bytes RandomFile(std::mt19937& random) {
                 if (pick(3) == 0 && size < 6000 && (tag[6] | tag[7] | tag[8] | tag[9]) < 128) {
                     // Another tag right behind this one.
                     const bool blnFooter = tag[3] >= 4 && (tag[5] & 16) != 0;
-                    data.resize(data.size() + static_cast<size_t>(size + (blnFooter ? 10 : 0)), 'x');
+                    data.resize(data.size() + static_cast<size_t>(size + (blnFooter ? 10 : 0)),
+                                'x');
                     const Bytes next = synth::Id3v2Tag(static_cast<uint32_t>(10 + pick(3000)));
                     data.insert(data.end(), next.begin(), next.end());
                 }

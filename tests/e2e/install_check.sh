@@ -78,7 +78,9 @@ check_prefix() { # ROOT: the installed tree's prefix as seen on disk
   # -r runs the folder walk, a program of its own, from the probe's folder.
   mkdir -p "$work/walked/sub"
   : >"$work/walked/sub/a.mp3"
-  if "$root/bin/kestrelund-info" -r "$work/walked" | grep -qF "$work/walked/sub/a.mp3: not a valid"; then
+  local walked
+  walked=$("$root/bin/kestrelund-info" -r "$work/walked" || true)
+  if grep -qF "$work/walked/sub/a.mp3: not a valid" <<<"$walked"; then
     pass "bin/kestrelund-info -r walks a folder"
   else
     fail "bin/kestrelund-info -r does not walk a folder"

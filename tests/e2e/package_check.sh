@@ -110,7 +110,8 @@ fi
 check_version "$root/usr/lib/kestrelund/kestrelund-info" "$version"
 mkdir -p "$work/walked"
 : >"$work/walked/a.mp3"
-if "$root/usr/lib/kestrelund/kestrelund-info" -r "$work/walked" | grep -qF "$work/walked/a.mp3: not a valid"; then
+walked=$("$root/usr/lib/kestrelund/kestrelund-info" -r "$work/walked" || true)
+if grep -qF "$work/walked/a.mp3: not a valid" <<<"$walked"; then
   pass "the packaged kestrelund-info -r walks a folder"
 else
   fail "the packaged kestrelund-info -r does not walk a folder"
