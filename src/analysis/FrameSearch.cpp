@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <tuple>
 
 #include "analysis/AnalysisError.h"
 #include "analysis/FrameHeader.h"
@@ -20,9 +21,9 @@ constexpr int32_t kSearchLimit = 10240;
 // What a candidate near the end of the last chunk reads behind it: its frame and the next header.
 constexpr size_t kTail = kLongestFrame + 4;
 constexpr size_t kTagHeader = 10;
-// A read brings at least this many bytes: the first window, and enough more that behind a short
-// leading tag the next window is held already.
-constexpr size_t kReadSize = 20480;
+// A window is read in at most two pieces: its start, where nearly every file has its first frame
+// and the one that confirms it (or its leading tag), and the rest only when the search gets there.
+constexpr size_t kFirstPiece = 4096;
 // Zero bytes behind the window, so that the scan may read a little past it.
 constexpr size_t kScanPadding = 32;
 
@@ -141,12 +142,16 @@ void FrameSearch::Start() {
     lngWindowLength = WindowLength(0, 0);
     lngHeld = 0;
     blnFileEnds = false;
-    btWindow.resize(std::max(btWindow.size(), std::max(lngWindowLength, kReadSize) + kScanPadding));
+    blnNeedsRest = false;
+    btWindow.resize(std::max(btWindow.size(), lngWindowLength + kScanPadding));
 }
 
 std::span<uint8_t> FrameSearch::ReadRoom() {
-    if (blnFileEnds || lngHeld >= lngWindowLength) return {};
-    return {btWindow.data() + lngHeld, std::max(lngWindowLength, kReadSize) - lngHeld};
+    const size_t lngWant = blnNeedsRest   ? lngWindowLength
+                           : lngHeld == 0 ? std::min(kFirstPiece, lngWindowLength)
+                                          : 0;
+    if (blnFileEnds || lngHeld >= lngWant) return {};
+    return {btWindow.data() + lngHeld, lngWant - lngHeld};
 }
 
 // A run of tags starts at lngStart and is lngLength bytes long so far: the search goes on behind
@@ -173,7 +178,7 @@ void FrameSearch::SkipTagAt(int32_t lngStart, int32_t lngLength) {
     lngWindowLength = int64_t{lngTagStart} - kChunkSize > kSearchLimit
                           ? kTagHeader
                           : WindowLength(lngWindowStart, lngTagLen);
-    btWindow.resize(std::max(btWindow.size(), std::max(lngWindowLength, kReadSize) + kScanPadding));
+    btWindow.resize(std::max(btWindow.size(), lngWindowLength + kScanPadding));
 }
 
 std::span<const uint8_t> FrameSearch::Bytes(int32_t lngOffset, size_t lngCount) const {
@@ -190,13 +195,33 @@ std::span<const uint8_t> FrameSearch::FrameBytes() const {
     return Bytes(lngFirstFrame, static_cast<size_t>(lngFrameLength));
 }
 
+// The bytes of the window up to lngEnd (counted from its start) are known: held, or past the end
+// of the file (zero).
+bool FrameSearch::Holds(int64_t lngEnd) const {
+    return blnFileEnds || lngEnd <= static_cast<int64_t>(lngHeld);
+}
+
 FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
     const size_t lngRoom = ReadRoom().size();
     blnFileEnds = blnFileEnds || lngRead < lngRoom;
     lngHeld += std::min(lngRead, lngRoom);
+    blnNeedsRest = false;
     std::fill(btWindow.begin() + static_cast<ptrdiff_t>(lngHeld), btWindow.end(), uint8_t{0});
+    // Where the window starts over when the search needs bytes not read yet: it reads the rest
+    // and examines the window again from its start.
+    const auto saved =
+        std::tuple(lngChunkPos, lngTagStart, lngTagLen, blnBehindTag, lngTagState, lngSyncState);
+    const auto NeedsRest = [&] {
+        // The window holds everything the search may ask of it once read whole.
+        if (blnFileEnds || lngHeld >= lngWindowLength) ThrowOutOfRange();
+        std::tie(lngChunkPos, lngTagStart, lngTagLen, blnBehindTag, lngTagState, lngSyncState) =
+            saved;
+        blnNeedsRest = true;
+        return Outcome::NextWindow;
+    };
     const uint8_t* btData = btWindow.data();
     if (blnBehindTag) {
+        if (!Holds(kTagHeader)) return NeedsRest();
         blnBehindTag = false;
         if (btData[0] == 'I' && btData[1] == 'D' && btData[2] == '3') {
             SkipTagAt(lngTagStart, CheckedAdd(lngTagLen, GetID3v2Size(btData)));
@@ -210,20 +235,23 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
         const int64_t lngAt = int64_t{lngChunkPos} - lngWindowStart;
         const int32_t n = static_cast<int32_t>(
             std::clamp<int64_t>(static_cast<int64_t>(lngHeld) - lngAt, 0, kChunkSize));
+        // Of a chunk not read whole, the bytes whose candidate header is held.
+        const bool blnWhole = Holds(lngAt + kChunkSize);
+        const int32_t lngExamine = blnWhole ? n : std::max(0, n - 3);
         const uint8_t* btChunk = btData + lngAt;
         bool blnFound = false;
-        for (int32_t i = 0; i < n; ++i) {
+        for (int32_t i = 0; i < lngExamine; ++i) {
             if (lngTagState == 0 && lngSyncState != 1) {
                 // Both detectors at rest: pass over the bytes that change nothing.
-                const int32_t lngNext = NextCandidateByte(btChunk, i, n);
+                const int32_t lngNext = NextCandidateByte(btChunk, i, lngExamine);
                 if (lngNext != i) lngSyncState = 0;
                 i = lngNext;
-                if (i >= n) break;
+                if (i >= lngExamine) break;
                 if (btChunk[i] == 255) {
                     // In a run of 255s every other byte is a candidate whose third header byte is
                     // 255 as well, a bitrate index of 15 that is never valid. Pass over those
                     // pairs; the last byte or two of the run are examined as usual.
-                    const int32_t lngPairs = (EndOfRun255(btChunk, i + 1, n) - 1 - i) / 2;
+                    const int32_t lngPairs = (EndOfRun255(btChunk, i + 1, lngExamine) - 1 - i) / 2;
                     if (lngPairs > 0) {
                         i += 2 * lngPairs;
                         lngSyncState = 0;
@@ -250,6 +278,7 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
             if (lngTagState == 3) {
                 // A tag starts at the "I"; skip it, and any that follow it directly.
                 const int32_t lngStart = CheckedSub(CheckedAdd(lngChunkPos, i), 2);
+                if (!Holds(int64_t{lngStart} - lngWindowStart + kTagHeader)) return NeedsRest();
                 SkipTagAt(lngStart, GetID3v2Size(Bytes(lngStart, kTagHeader).data()));
                 return Outcome::NextWindow;
             }
@@ -269,6 +298,7 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
             const FrameHeader header = DecodeHeader(bytHeader);
             if (!IsValidHeader(header)) continue;
             const int32_t lngLength = GetFrameLength(header);
+            if (!Holds(int64_t{lngCandidate} - lngWindowStart + lngLength + 4)) return NeedsRest();
             const std::array<uint8_t, 4> bytNext =
                 HeaderAt(Bytes(CheckedAdd(lngCandidate, lngLength), 4).data());
             if (IsValidHeaderBytes(bytNext) && IsValidHeader(DecodeHeader(bytNext))) {
@@ -278,6 +308,7 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
                 break;
             }
         }
+        if (!blnWhole && !blnFound) return NeedsRest();
         if (n > 0 && !blnFound && CheckedSub(lngChunkPos, lngTagLen) > kSearchLimit) {
             return Outcome::NotFound;
         }

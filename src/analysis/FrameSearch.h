@@ -7,9 +7,11 @@
 // at the distance the first one's length gives. It gives up at the end of the file, or once a
 // chunk examined lies more than 10240 bytes past the length of the last tags skipped.
 //
-// The caller reads what the search asks for into ReadRoom() and hands it over with Search(): one
-// read for the window a search examines, and one more behind each tag it skips unless the bytes
-// read before reach far enough. Arithmetic that overflows raises AnalysisError, as everywhere in
+// The caller reads what the search asks for into ReadRoom() and hands it over with Search(). The
+// search examines one window, and one more behind each tag it skips; each window is read in at
+// most two pieces, its first 4 KiB and the rest when the search needs it (nearly every file is
+// decided in its first piece), and the bytes read before are kept when a window starts inside
+// them. Arithmetic that overflows raises AnalysisError, as everywhere in
 // the analysis.
 
 #include <cstddef>
@@ -41,11 +43,13 @@ class FrameSearch {
   private:
     void SkipTagAt(int32_t lngTagStart, int32_t lngLength);
     std::span<const uint8_t> Bytes(int32_t lngOffset, size_t lngCount) const;
+    bool Holds(int64_t lngEnd) const;
 
     int32_t lngWindowStart = 0;     // file offset of the window's first byte
     size_t lngWindowLength = 0;     // the bytes the search may examine from there
     size_t lngHeld = 0;             // bytes held from there on
     bool blnFileEnds = false;       // the file ends where the bytes held end
+    bool blnNeedsRest = false;      // the search asks for the rest of the window
     std::vector<uint8_t> btWindow;  // the bytes held, then zeros for the scan to read past them
     int32_t lngChunkPos = 0;        // file offset of the chunk examined next
     int32_t lngTagStart = 0;        // where the last run of tags skipped starts

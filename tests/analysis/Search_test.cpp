@@ -190,6 +190,8 @@ TEST(Search, ATypicalFileCostsOneReadAWindow) {
         int reads;  // the windows and the trailing tag
     } cases[] = {
         {frames, 0, 2},
+        // Frames beyond the first 4 KiB: the rest of the window is read.
+        {synth::Concat({Bytes(10000, 0), frames}), 10000, 3},
         // The window behind a short tag is held already.
         {synth::Concat({synth::Id3v2Tag(1500), frames}), 1500, 2},
         {synth::Concat({synth::Id3v2Tag(1500), synth::Id3v2Tag(60000), frames}), 61500, 3},
