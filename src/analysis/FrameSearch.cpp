@@ -47,17 +47,21 @@ std::array<uint8_t, 4> HeaderAt(const uint8_t* btData) {
     return {btData[0], btData[1], btData[2], btData[3]};
 }
 
-// Both detectors rest on any byte other than "I" and 255. A 255 at rest followed by a byte other
-// than 255 arms the sync detector, and that byte disarms it again, reporting the 255 as a
-// candidate unless the byte is 0: when that candidate fails at once, the 255 changes nothing
-// either. From index i on, returns the index of the next byte in btData[0, n) that may change
-// something, or n. Reads up to 18 bytes past n.
+// Both detectors rest on any byte other than "I" and 255. An "I" at rest followed by a byte other
+// than "D" and "I" changes nothing: the tag detector is back at rest after that byte, which would
+// not have woken it either. A 255 at rest followed by a byte other than 255 arms the sync
+// detector, and that byte disarms it again, reporting the 255 as a candidate unless the byte is
+// 0: when that candidate fails at once, the 255 changes nothing either. From index i on, returns
+// the index of the next byte in btData[0, n) that may change something, or n. Reads up to 18
+// bytes past n.
 int32_t NextCandidateByte(const uint8_t* btData, int32_t i, int32_t n) {
 #if defined(__SSE2__)
-    // Sixteen bytes at a time: an "I", or a 255 followed by a 255 or by the start of a header
-    // whose sync, version, layer, bitrate and sample rate codes are not ruled out.
+    // Sixteen bytes at a time: an "I" followed by "D" or "I", or a 255 followed by a 255 or by the
+    // start of a header whose sync, version, layer, bitrate and sample rate codes are not ruled
+    // out.
     const __m128i bytFF = _mm_set1_epi8(static_cast<char>(0xFF));
     const __m128i bytI = _mm_set1_epi8('I');
+    const __m128i bytD = _mm_set1_epi8('D');
     const __m128i bytE0 = _mm_set1_epi8(static_cast<char>(0xE0));
     const __m128i bytF0 = _mm_set1_epi8(static_cast<char>(0xF0));
     const __m128i byt18 = _mm_set1_epi8(0x18);
@@ -81,10 +85,11 @@ int32_t NextCandidateByte(const uint8_t* btData, int32_t i, int32_t n) {
                          _mm_cmpeq_epi8(_mm_and_si128(b2, byt0C), byt0C)));   // sample rate
         const __m128i header =
             _mm_andnot_si128(ruledOut, _mm_cmpeq_epi8(_mm_and_si128(b1, bytE0), bytE0));
-        const __m128i waking =
-            _mm_or_si128(_mm_cmpeq_epi8(b0, bytI),
-                         _mm_and_si128(_mm_cmpeq_epi8(b0, bytFF),
-                                       _mm_or_si128(header, _mm_cmpeq_epi8(b1, bytFF))));
+        const __m128i waking = _mm_or_si128(
+            _mm_and_si128(_mm_cmpeq_epi8(b0, bytI),
+                          _mm_or_si128(_mm_cmpeq_epi8(b1, bytD), _mm_cmpeq_epi8(b1, bytI))),
+            _mm_and_si128(_mm_cmpeq_epi8(b0, bytFF),
+                          _mm_or_si128(header, _mm_cmpeq_epi8(b1, bytFF))));
         for (unsigned lngMask = static_cast<unsigned>(_mm_movemask_epi8(waking)); lngMask != 0;
              lngMask &= lngMask - 1) {
             const int32_t p = i + __builtin_ctz(lngMask);
@@ -98,7 +103,7 @@ int32_t NextCandidateByte(const uint8_t* btData, int32_t i, int32_t n) {
     return n;
 #else
     for (; i < n; ++i) {
-        if (btData[i] == 'I') return i;
+        if (btData[i] == 'I' && (btData[i + 1] == 'D' || btData[i + 1] == 'I')) return i;
         if (btData[i] == 255 &&
             (btData[i + 1] == 255 || IsValidHeaderBytes(HeaderAt(btData + i)))) {
             return i;
