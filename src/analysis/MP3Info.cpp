@@ -5,10 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <bit>
-#include <cstring>
+#include <array>
 #include <new>
+#include <span>
 
 #include "analysis/AnalysisError.h"
 
