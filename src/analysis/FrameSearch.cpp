@@ -211,7 +211,11 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
     blnFileEnds = blnFileEnds || lngRead < lngRoom;
     lngHeld += std::min(lngRead, lngRoom);
     blnNeedsRest = false;
-    std::fill(btWindow.begin() + static_cast<ptrdiff_t>(lngHeld), btWindow.end(), uint8_t{0});
+    // Past the end of the file the search reads zeros. Short of it, it never decides on a byte not
+    // held (the scan may look at a few, but only for bytes it then does not examine).
+    if (blnFileEnds) {
+        std::fill(btWindow.begin() + static_cast<ptrdiff_t>(lngHeld), btWindow.end(), uint8_t{0});
+    }
     // Where the window starts over when the search needs bytes not read yet: it reads the rest
     // and examines the window again from its start.
     const auto saved =
