@@ -1,8 +1,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What `cmake --install` puts under the prefix:
 #
-#   lib/kestrelund/            the program folder: kestrelund, kestrelund-info, HAND-M.CUR,
-#                              drag.ico, and lame, a link to the system's encoder
+#   lib/kestrelund/            the program folder: kestrelund, kestrelund-info, kestrelund-walk
+#                              (the folder walk of kestrelund-info -r), HAND-M.CUR, drag.ico,
+#                              and lame, a link to the system's encoder
 #   bin/kestrelund             relative links into the program folder, so that the program,
 #   bin/kestrelund-info        started through them, still finds its folder (the running
 #                              executable's real location)
@@ -53,7 +54,7 @@ function(kestrelund_install_link link target)
 endfunction()
 
 # The program folder.
-install(TARGETS kestrelund kestrelund-info RUNTIME DESTINATION ${KESTRELUND_INSTALL_PROGRAM_DIR})
+install(TARGETS kestrelund kestrelund-info kestrelund-walk RUNTIME DESTINATION ${KESTRELUND_INSTALL_PROGRAM_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/assets/HAND-M.CUR ${CMAKE_SOURCE_DIR}/assets/drag.ico
         DESTINATION ${KESTRELUND_INSTALL_PROGRAM_DIR})
 kestrelund_install_link(${KESTRELUND_INSTALL_PROGRAM_DIR}/lame "${KESTRELUND_INSTALL_LAME}")

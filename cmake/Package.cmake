@@ -53,7 +53,8 @@ endforeach()
 # Stripped as Debian strips: without the compiler's notes either.
 file(GLOB_RECURSE kestrelund_programs LIST_DIRECTORIES false
      \"\${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/${KESTRELUND_INSTALL_PROGRAM_DIR}/kestrelund\"
-     \"\${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/${KESTRELUND_INSTALL_PROGRAM_DIR}/kestrelund-info\")
+     \"\${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/${KESTRELUND_INSTALL_PROGRAM_DIR}/kestrelund-info\"
+     \"\${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/${KESTRELUND_INSTALL_PROGRAM_DIR}/kestrelund-walk\")
 foreach(program IN LISTS kestrelund_programs)
   execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
                           \"\${program}\" COMMAND_ERROR_IS_FATAL ANY)

@@ -23,12 +23,19 @@
 // the mixed set; the floor goes through the same list. Each is measured several times, the sets
 // taking turns; the best round counts.
 //
+// Last, it times the CPU (user + system, median of 20 runs) of kestrelund-info on one typical file
+// (a leading tag, frames, a trailing tag) against floor_one, a C program that opens the file,
+// reads its first 16 KiB and last 128 bytes and closes it.
+//
 // Usage: analysis_bench [--files N] [--copies N] [--rounds R] [--dir DIR] [--probe PATH]
+//                       [--before PATH]
 //   --files   files in the mixed set (10000; 0 leaves it out)
 //   --copies  copies of each awkward kind (300; 0 leaves them out)
+//   --before  another kestrelund-info (an older version) measured in the same rounds
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -60,6 +67,7 @@ struct Options {
     int rounds = 5;
     std::string dir;
     std::string probe = KESTRELUND_INFO;
+    std::string before;  // empty: none
 };
 
 // One generated file: what it starts with, its total size and what it ends with.
@@ -285,7 +293,8 @@ double FloorSeconds(const std::vector<std::string>& paths) {
 }
 
 // kestrelund-info --json over every file, in batches that fit the argument limit.
-double ProbeSeconds(const Options& options, const std::vector<std::string>& paths, int& processes) {
+double ProbeSeconds(const std::string& probe, const std::vector<std::string>& paths,
+                    int& processes) {
     const size_t limit = static_cast<size_t>(std::min<long>(sysconf(_SC_ARG_MAX) / 2, 1 << 20));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -294,8 +303,7 @@ double ProbeSeconds(const Options& options, const std::vector<std::string>& path
     const auto start = Clock::now();
     size_t next = 0;
     while (next < paths.size()) {
-        std::vector<char*> argv = {const_cast<char*>(options.probe.c_str()),
-                                   const_cast<char*>("--json")};
+        std::vector<char*> argv = {const_cast<char*>(probe.c_str()), const_cast<char*>("--json")};
         size_t bytes = 0;
         while (next < paths.size() && bytes + paths[next].size() + 1 + sizeof(char*) < limit) {
             bytes += paths[next].size() + 1 + sizeof(char*);
@@ -304,9 +312,8 @@ double ProbeSeconds(const Options& options, const std::vector<std::string>& path
         }
         argv.push_back(nullptr);
         pid_t pid = 0;
-        if (posix_spawn(&pid, options.probe.c_str(), &actions, nullptr, argv.data(), environ) !=
-            0) {
-            std::fprintf(stderr, "cannot start %s\n", options.probe.c_str());
+        if (posix_spawn(&pid, probe.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+            std::fprintf(stderr, "cannot start %s\n", probe.c_str());
             std::exit(1);
         }
         int status = 0;
@@ -322,6 +329,38 @@ double ProbeSeconds(const Options& options, const std::vector<std::string>& path
     return elapsed.count();
 }
 
+// The median CPU time (user + system) of 20 runs of program on one file, output to /dev/null.
+double MedianCpuMicros(const std::string& program, const std::string& path) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    std::vector<double> runs;
+    for (int run = 0; run < 21; ++run) {
+        char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()),
+                        nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0) {
+            std::fprintf(stderr, "cannot start %s\n", program.c_str());
+            std::exit(1);
+        }
+        int status = 0;
+        struct rusage usage {};
+        wait4(pid, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            std::fprintf(stderr, "%s failed on %s\n", program.c_str(), path.c_str());
+            std::exit(1);
+        }
+        // The first run only warms the cache.
+        if (run > 0) {
+            runs.push_back((usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e6 +
+                           usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+        }
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    std::sort(runs.begin(), runs.end());
+    return (runs[9] + runs[10]) / 2;
+}
+
 }  // namespace
 
 // A set of files measured together: the mixed set or the copies of one kind.
@@ -331,6 +370,7 @@ struct Set {
     std::vector<std::string> paths;  // in the order measured; a kind's copies over and over
     double floorBest = 1e30;
     double probeBest = 1e30;
+    double beforeBest = 1e30;
     int processes = 0;
 };
 
@@ -348,10 +388,12 @@ int main(int argc, char** argv) {
             options.dir = argv[++i];
         } else if (arg == "--probe" && i + 1 < argc) {
             options.probe = argv[++i];
+        } else if (arg == "--before" && i + 1 < argc) {
+            options.before = argv[++i];
         } else {
             std::fprintf(stderr,
                          "usage: analysis_bench [--files N] [--copies N] [--rounds R] [--dir DIR] "
-                         "[--probe PATH]\n");
+                         "[--probe PATH] [--before PATH]\n");
             return 2;
         }
     }
@@ -388,13 +430,18 @@ int main(int argc, char** argv) {
     // Warm the cache, and the probe's own program file.
     for (Set& set : sets) {
         FloorSeconds(set.paths);
-        ProbeSeconds(options, set.paths, set.processes);
+        ProbeSeconds(options.probe, set.paths, set.processes);
+        if (!options.before.empty()) ProbeSeconds(options.before, set.paths, set.processes);
     }
     for (int round = 0; round < options.rounds; ++round) {
         for (Set& set : sets) {
             set.floorBest = std::min(set.floorBest, FloorSeconds(set.paths));
             set.probeBest =
-                std::min(set.probeBest, ProbeSeconds(options, set.paths, set.processes));
+                std::min(set.probeBest, ProbeSeconds(options.probe, set.paths, set.processes));
+            if (!options.before.empty()) {
+                set.beforeBest = std::min(set.beforeBest,
+                                          ProbeSeconds(options.before, set.paths, set.processes));
+            }
         }
     }
 
@@ -402,14 +449,44 @@ int main(int argc, char** argv) {
     std::printf("probe: kestrelund-info --json, one process per argument list\n");
     std::printf("best of %d rounds, microseconds per file; %d copies of each kind\n\n",
                 options.rounds, options.copies);
-    std::printf("%-8s %6s %9s %9s %9s %6s %7s\n", "set", "names", "processes", "floor", "probe",
-                "ratio", "target");
+    std::printf("%-8s %6s %9s %9s %9s %6s %7s %9s %9s %9s\n", "set", "names", "processes", "floor",
+                "probe", "ratio", "target", "/mixed", "before", "/mixed");
+    const double mixedProbe =
+        sets.front().probeBest / static_cast<double>(sets.front().paths.size());
+    const double mixedBefore =
+        sets.front().beforeBest / static_cast<double>(sets.front().paths.size());
     for (const Set& set : sets) {
         const double n = static_cast<double>(set.paths.size());
         const double floorMicros = set.floorBest / n * 1e6;
         const double probeMicros = set.probeBest / n * 1e6;
-        std::printf("%-8s %6zu %9d %9.2f %9.2f %6.2f %7.2f\n", set.name.c_str(), set.paths.size(),
-                    set.processes, floorMicros, probeMicros, probeMicros / floorMicros, set.target);
+        std::printf("%-8s %6zu %9d %9.2f %9.2f %6.2f %7.2f %9.2f", set.name.c_str(),
+                    set.paths.size(), set.processes, floorMicros, probeMicros,
+                    probeMicros / floorMicros, set.target, probeMicros / (mixedProbe * 1e6));
+        if (!options.before.empty()) {
+            const double beforeMicros = set.beforeBest / n * 1e6;
+            std::printf(" %9.2f %9.2f", beforeMicros, beforeMicros / (mixedBefore * 1e6));
+        }
+        std::printf("\n");
+    }
+    std::printf(
+        "(/mixed: the set's cost per file over the first set's; target for the awkward "
+        "kinds <= 1.5)\n\n");
+
+    // One typical file, one process a run: the probe's CPU against the C floor's.
+    const std::string one = options.dir + "/one.mp3";
+    synth::WriteSparse(one,
+                       synth::Concat({synth::Id3v2Tag(1500), synth::Frames(synth::Header{}, 20)}),
+                       4 * 1024 * 1024, synth::TrailingTag());
+    const double floorCpu = MedianCpuMicros(FLOOR_ONE, one);
+    const double probeCpu = MedianCpuMicros(options.probe, one);
+    std::printf("one file, CPU (user + system), median of 20 runs:\n");
+    std::printf("  floor_one        %8.0f us\n", floorCpu);
+    std::printf("  kestrelund-info  %8.0f us  %.2f x the floor (target <= 2)\n", probeCpu,
+                probeCpu / floorCpu);
+    if (!options.before.empty()) {
+        const double beforeCpu = MedianCpuMicros(options.before, one);
+        std::printf("  before           %8.0f us  %.2f x the floor\n", beforeCpu,
+                    beforeCpu / floorCpu);
     }
 
     if (blnOwnDir) std::filesystem::remove_all(options.dir);

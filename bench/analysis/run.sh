@@ -9,5 +9,5 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTRELUND_ANALYSIS_ONLY=ON >/dev/null
-cmake --build build-bench --target analysis_bench kestrelund-info >/dev/null
+cmake --build build-bench --target analysis_bench kestrelund-info floor_one >/dev/null
 exec build-bench/bin/analysis_bench "$@"

@@ -49,3 +49,6 @@ int32_t GetChannels(const FrameHeader& header);         // 1 in single-channel m
 int32_t GetSideInfoSize(const FrameHeader& header);     // Layer III side information, bytes
 int32_t GetFrameLength(const FrameHeader& header);      // bytes, header included
 int32_t GetSamplesPerFrame(const FrameHeader& header);  // samples per channel
+
+// No valid header gives a longer frame (MPEG 2 Layer II, 160 kbps, 8000 Hz, padded).
+inline constexpr int32_t kLongestFrame = 2881;

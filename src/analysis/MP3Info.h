@@ -4,14 +4,12 @@
 // reports the file's properties. One object serves any number of files in turn; every call of
 // ReadMP3Info starts from a clean state.
 
-#include <array>
 #include <cstdint>
-#include <span>
 #include <string>
-#include <vector>
 
 #include "analysis/ByteSource.h"
 #include "analysis/FrameHeader.h"
+#include "analysis/FrameSearch.h"
 #include "analysis/VbrHeaders.h"
 
 class MP3Info {
@@ -67,28 +65,15 @@ class MP3Info {
 
     friend class MP3InfoSource;  // in-memory analysis for the fuzzer and tests
 
-    // Result of the search for the first frame; offset and length are -1 while nothing is found.
-    struct FirstFrameResult {
-        bool blnFound = false;
-        int32_t lngOffset = -1;
-        int32_t lngLength = -1;
-    };
-
     void Reset();
     bool Analyse(ByteSource& source);
-    FrameHeader ReadHeader(int32_t lngPos);
-    FirstFrameResult FindFirstFrame();
-    int32_t GetID3v2Size(int32_t lngPos);
-    static int32_t DecodeSynchsafe(const std::array<uint8_t, 4>& bytSize);
-    bool FindID3v1(int32_t lngFileSize);
-    void AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lngFileSize);
-    bool FeedTagDetector(uint8_t bytValue);
-    bool FeedSyncDetector(uint8_t bytValue);
+    // Runs the search over the windows it asks for; true when it found the first frame.
+    bool FindFirstFrame(ByteSource& source);
+    bool FindID3v1(ByteSource& source, int32_t lngFileSize);
+    void AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lngFileSize,
+                           bool blnTrailingTag);
 
-    FileView view;  // the open file's bytes; holds no source between calls
+    FrameSearch search;  // holds the bytes it searched, the first frame's among them
     int32_t lngFrameLength = 0;
-    int32_t lngTagState = 0;
-    int32_t lngSyncState = 0;
     VbrHeaders vbr;  // VbrKind, HasInfoHeader and the parsed Xing, Info and Vbri headers
-    std::vector<uint8_t> btFrame;
 };

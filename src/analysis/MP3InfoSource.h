@@ -26,15 +26,12 @@ class MP3InfoSource {
     // raised an error.
     static int32_t FindFirstFrame(MP3Info& info, ByteSource& source) {
         info.Reset();
-        info.view.Reset(&source);
         int32_t lngResult = -1;
         try {
-            const MP3Info::FirstFrameResult result = info.FindFirstFrame();
-            if (result.blnFound) lngResult = result.lngOffset;
+            if (info.FindFirstFrame(source)) lngResult = info.search.FirstFrame();
         } catch (const AnalysisError&) {
             lngResult = -2;
         }
-        info.view.Reset(nullptr);
         info.Reset();
         return lngResult;
     }

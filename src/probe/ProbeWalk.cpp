@@ -1,39 +1,68 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "probe/ProbeWalk.h"
 
-#include <QFile>
-#include <QStringList>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include "filelist/FileNames.h"
-#include "filelist/FolderWalk.h"
+#include <cerrno>
+#include <climits>
 
-std::vector<std::string> Mp3FilesBelow(const std::string& folder,
-                                       std::vector<std::string>& unnamed) {
-    // The folder's own bytes are kept as given; only the parts the walk found go through QString.
-    std::string top = folder;
-    if (top.empty() || top.back() != '/') top += '/';
-    // The walk opens folders by their text: a folder whose bytes have no text cannot be walked.
-    if (!SurvivesRoundTrip(QByteArray::fromStdString(top))) {
-        unnamed.push_back(folder);
-        return {};
+extern char** environ;
+
+namespace {
+
+// The walk's program beside this one's real file (links to the probe followed).
+std::string WalkProgram() {
+    char self[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return {};
+    std::string path(self, static_cast<size_t>(length));
+    return path.substr(0, path.rfind('/') + 1) + "kestrelund-walk";
+}
+
+// Runs the walk over folder; its output, or nothing when it could not be run or failed.
+bool RunWalk(const std::string& folder, std::string& output) {
+    const std::string program = WalkProgram();
+    int ends[2];
+    if (program.empty() || pipe2(ends, O_CLOEXEC) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(folder.c_str()), nullptr};
+    pid_t pid = 0;
+    const bool started = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = read(ends[0], buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        output.append(buffer, static_cast<size_t>(got));
     }
-    const QString topText = QFile::decodeName(QByteArray::fromStdString(top));
-    QStringList folders{topText};
-    QList<QStringList> names;
-    QStringList refused;
-    CollectSubfolders(folders, true, QStringLiteral("*.mp3"), names, &refused);
-    for (const QString& path : std::as_const(refused)) {
-        unnamed.push_back(top + QFile::encodeName(path.mid(topText.size())).toStdString());
+    close(ends[0]);
+    if (!started) return false;
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
+}  // namespace
+
+std::vector<std::string> Mp3FilesBelow(const std::string& folder, std::vector<std::string>& unnamed,
+                                       bool& walked) {
+    std::string output;
+    walked = RunWalk(folder, output);
     std::vector<std::string> paths;
-    for (qsizetype i = 0; i < folders.size(); ++i) {
-        const std::string below =
-            top + QFile::encodeName(folders.at(i).mid(topText.size())).toStdString();
-        for (const QString& name : names.at(i)) {
-            if (name.startsWith(u'~')) continue;
-            paths.push_back(below + QFile::encodeName(name).toStdString());
-        }
+    if (!walked) return paths;
+    for (size_t at = 0; at < output.size();) {
+        const size_t end = output.find('\0', at);
+        if (end == std::string::npos) break;
+        (output[at] == 'F' ? paths : unnamed).push_back(output.substr(at + 1, end - at - 1));
+        at = end + 1;
     }
     return paths;
 }

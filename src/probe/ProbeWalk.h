@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // kestrelund-info -r: the MP3 files of a folder tree, found as the "Add All MP3 File(s) In Folder"
-// button finds them.
+// button finds them. The walk and its name order need Qt Core, which the probe does not load: they
+// run as a program of their own, kestrelund-walk, found beside the probe's real file.
 
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@
 // "*.mp3" in any letter case, those beginning with "~" left out, hidden folders not entered. Each
 // path is folder, one "/", and the path below it. Files and folders whose names are not UTF-8
 // cannot be followed by text and go to unnamed instead (the folder itself when its own name is
-// not; the path below it as text, U+FFFD for the bytes that did not decode).
-std::vector<std::string> Mp3FilesBelow(const std::string& folder,
-                                       std::vector<std::string>& unnamed);
+// not; the path below it as text, U+FFFD for the bytes that did not decode). walked is false when
+// the walk could not be run.
+std::vector<std::string> Mp3FilesBelow(const std::string& folder, std::vector<std::string>& unnamed,
+                                       bool& walked);

@@ -173,6 +173,13 @@ TEST_F(MP3InfoFile, SearchWindowEndsWhereTheChunksSay) {
         {"no tag, pair split after the last chunk", {}, 14335, false},
         {"tag of 1024 at 0, last pair inside", synth::Id3v2Tag(1024), 1024 + 14334, true},
         {"tag of 1024 at 0, pair outside", synth::Id3v2Tag(1024), 1024 + 14335, false},
+        // Tags back to back: the window counts from the end of the last.
+        {"three tags at 0, last pair inside",
+         synth::Concat({synth::Id3v2Tag(1024), synth::Id3v2Tag(30000), synth::Id3v2Tag(10)}),
+         31034 + 14334, true},
+        {"three tags at 0, pair outside",
+         synth::Concat({synth::Id3v2Tag(1024), synth::Id3v2Tag(30000), synth::Id3v2Tag(10)}),
+         31034 + 14335, false},
         // A tag at 5000 of length 1000: chunks from 6000 until the chunk position less the tag
         // length exceeds 10240, so the last chunk examined ends at 14191.
         {"tag of 1000 at 5000, last pair inside",
@@ -214,13 +221,15 @@ TEST_F(MP3InfoFile, MarkersSplitAcrossChunks) {
     }
 }
 
-TEST_F(MP3InfoFile, SecondTagDirectlyAfterTheFirstIsSearchedAsData) {
-    // The second tag claims 50000 bytes; were it skipped, nothing would be left to search.
-    const Bytes second = synth::Id3v2Header(3, 0, {0, 3, 0x0D, 0x40});
-    ASSERT_TRUE(Analyse(synth::Concat({synth::Id3v2Tag(1024), second, synth::Frames(kCbr, 2)})));
-    EXPECT_EQ(info.FirstFrame(), 1034);
+TEST_F(MP3InfoFile, TagsBackToBackAreSkippedOneAfterTheOther) {
+    // The second tag holds what looks like two frames; they are part of the tag.
+    Bytes second =
+        synth::Concat({synth::Id3v2Header(3, 0, {0, 0, 7, 0x76}), synth::Frames(kCbr, 2)});
+    second.resize(1024, ' ');
+    ASSERT_TRUE(Analyse(synth::Concat({synth::Id3v2Tag(1000), second, synth::Frames(kCbr, 2)})));
+    EXPECT_EQ(info.FirstFrame(), 2024);
 
-    // One byte between them and the second tag is recognised and skipped.
+    // One byte between them and the second tag is recognised and skipped all the same.
     Bytes gap = synth::Concat({synth::Id3v2Tag(1024), Bytes{'x'}, synth::Id3v2Tag(200)});
     ASSERT_TRUE(Analyse(synth::Concat({gap, synth::Frames(kCbr, 2)})));
     EXPECT_EQ(info.FirstFrame(), 1225);

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The analysis reads a file in a few large pieces and passes over most bytes without feeding
+// The analysis reads a file one window at a time and passes over most bytes without feeding
 // them one by one, yet must examine, find and compute exactly what a plain search over 2048-byte
 // chunks with seeks finds. These tests hold the straightforward chunked search of
 // support/PlainSearch.h against it on many generated files.
@@ -66,6 +66,14 @@ Bytes RandomFile(std::mt19937& random) {
                 if (pick(6) == 0) tag[6 + static_cast<size_t>(pick(4))] |= 0x80;  // not synchsafe
                 if (pick(4) == 0) data.push_back(0xFF);  // a sync byte right before the marker
                 data.insert(data.end(), tag.begin(), tag.end());
+                if (pick(3) == 0 && size < 6000 && (tag[6] | tag[7] | tag[8] | tag[9]) < 128) {
+                    // Another tag right behind this one.
+                    const bool blnFooter = tag[3] >= 4 && (tag[5] & 16) != 0;
+                    data.resize(data.size() + static_cast<size_t>(size + (blnFooter ? 10 : 0)),
+                                'x');
+                    const Bytes next = synth::Id3v2Tag(static_cast<uint32_t>(10 + pick(3000)));
+                    data.insert(data.end(), next.begin(), next.end());
+                }
                 break;
             }
             case 3:
@@ -174,15 +182,28 @@ class CountingSource : public ByteSource {
     MemorySource inner_;
 };
 
-TEST(Search, ATypicalFileCostsTwoReads) {
-    Bytes data = synth::Concat(
-        {synth::Id3v2Tag(1500), synth::Frames(synth::Header{}, 100), synth::TrailingTag()});
-    CountingSource source(data);
-    MP3Info info;
-    ASSERT_TRUE(MP3InfoSource::ReadMP3Info(info, source));
-    EXPECT_EQ(info.FirstFrame(), 1500);
-    EXPECT_EQ(source.reads, 2);  // the start of the file and the trailing tag
-    EXPECT_LE(source.bytes, 16384u);
+TEST(Search, ATypicalFileCostsOneReadAWindow) {
+    const Bytes frames = synth::Concat({synth::Frames(synth::Header{}, 100), synth::TrailingTag()});
+    const struct {
+        Bytes data;
+        int32_t first;
+        int reads;  // the windows and the trailing tag
+    } cases[] = {
+        {frames, 0, 2},
+        // Frames beyond the first 4 KiB: the rest of the window is read.
+        {synth::Concat({Bytes(10000, 0), frames}), 10000, 3},
+        // The window behind a short tag is held already.
+        {synth::Concat({synth::Id3v2Tag(1500), frames}), 1500, 2},
+        {synth::Concat({synth::Id3v2Tag(1500), synth::Id3v2Tag(60000), frames}), 61500, 3},
+    };
+    for (const auto& c : cases) {
+        CountingSource source(c.data);
+        MP3Info info;
+        ASSERT_TRUE(MP3InfoSource::ReadMP3Info(info, source));
+        EXPECT_EQ(info.FirstFrame(), c.first);
+        EXPECT_EQ(source.reads, c.reads);
+        EXPECT_LE(source.bytes, 20480u * static_cast<size_t>(c.reads));
+    }
 }
 
 }  // namespace

@@ -47,6 +47,7 @@ check_prefix() { # ROOT: the installed tree's prefix as seen on disk
   local program_dir="$root/lib/kestrelund"
   expect_file "$program_dir/kestrelund"
   expect_file "$program_dir/kestrelund-info"
+  expect_file "$program_dir/kestrelund-walk"
   expect_file "$program_dir/HAND-M.CUR"
   expect_file "$program_dir/drag.ico"
   cmp -s "$program_dir/HAND-M.CUR" "$build_dir/bin/HAND-M.CUR" || fail "HAND-M.CUR differs from the build's"
@@ -74,6 +75,16 @@ check_prefix() { # ROOT: the installed tree's prefix as seen on disk
     fail "bin/kestrelund-info does not run"
   fi
   check_version "$root/bin/kestrelund-info" "$version"
+  # -r runs the folder walk, a program of its own, from the probe's folder.
+  mkdir -p "$work/walked/sub"
+  : >"$work/walked/sub/a.mp3"
+  local walked
+  walked=$("$root/bin/kestrelund-info" -r "$work/walked" || true)
+  if grep -qF "$work/walked/sub/a.mp3: not a valid" <<<"$walked"; then
+    pass "bin/kestrelund-info -r walks a folder"
+  else
+    fail "bin/kestrelund-info -r does not walk a folder"
+  fi
 
   local desktop="$root/share/applications/$app_id.desktop"
   local metainfo="$root/share/metainfo/$app_id.metainfo.xml"

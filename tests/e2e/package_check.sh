@@ -92,7 +92,7 @@ expect_entry() { # PATTERN DESCRIPTION: one line of the file list matches PATTER
 expect_entry ' \./usr/lib/kestrelund/lame -> \.\./\.\./bin/lame$' "usr/lib/kestrelund/lame -> ../../bin/lame"
 expect_entry ' \./usr/bin/kestrelund -> \.\./lib/kestrelund/kestrelund$' "usr/bin/kestrelund is a relative link"
 expect_entry ' \./usr/bin/kestrelund-info -> \.\./lib/kestrelund/kestrelund-info$' "usr/bin/kestrelund-info is a relative link"
-for f in kestrelund kestrelund-info HAND-M.CUR drag.ico; do
+for f in kestrelund kestrelund-info kestrelund-walk HAND-M.CUR drag.ico; do
   expect_entry "^-.* \./usr/lib/kestrelund/$f\$" "usr/lib/kestrelund/$f"
 done
 expect_entry " \./usr/share/applications/$app_id\.desktop\$" "desktop entry"
@@ -117,6 +117,14 @@ else
   fail "the packaged kestrelund-info does not run"
 fi
 check_version "$root/usr/lib/kestrelund/kestrelund-info" "$version"
+mkdir -p "$work/walked"
+: >"$work/walked/a.mp3"
+walked=$("$root/usr/lib/kestrelund/kestrelund-info" -r "$work/walked" || true)
+if grep -qF "$work/walked/a.mp3: not a valid" <<<"$walked"; then
+  pass "the packaged kestrelund-info -r walks a folder"
+else
+  fail "the packaged kestrelund-info -r does not walk a folder"
+fi
 check_manual_pages "$root/usr/share/man/man1" "$version"
 check_documents "$root/usr/share/doc/kestrelund" "$version"
 

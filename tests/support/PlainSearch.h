@@ -97,6 +97,12 @@ inline int64_t ChunkedSearch(const std::vector<uint8_t>& data) {
                 if (tagState == 3) {
                     const int64_t start = Fits(chunkPos + i - 2);
                     tagLen = TagLength(file, start);
+                    // Tags back to back are skipped one after the other.
+                    for (;;) {
+                        const auto next = ReadAt<3>(file, Fits(start + tagLen));
+                        if (next[0] != 'I' || next[1] != 'D' || next[2] != '3') break;
+                        tagLen = Fits(tagLen + TagLength(file, start + tagLen));
+                    }
                     file.Seek(Fits(start + tagLen));
                     chunkPos = Fits(start + tagLen - 2048);
                     break;
