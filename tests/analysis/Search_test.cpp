@@ -182,12 +182,12 @@ class CountingSource : public ByteSource {
     MemorySource inner_;
 };
 
-TEST(Search, ATypicalFileCostsOneReadAWindow) {
+TEST(Search, ATypicalFileCostsOneSmallReadAndTheTrailingTag) {
     const Bytes frames = synth::Concat({synth::Frames(synth::Header{}, 100), synth::TrailingTag()});
     const struct {
         Bytes data;
         int32_t first;
-        int reads;  // the windows and the trailing tag
+        int reads;  // the pieces of the windows and the trailing tag
     } cases[] = {
         {frames, 0, 2},
         // Frames beyond the first 4 KiB: the rest of the window is read.
