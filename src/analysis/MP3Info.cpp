@@ -10,10 +10,10 @@
 #include <span>
 
 #include "analysis/AnalysisError.h"
+#include "analysis/TrailingTag.h"
 
 namespace {
 
-constexpr int32_t kTrailingTagSize = 128;
 constexpr int64_t kLargestFile = INT32_MAX;  // sizes and offsets are signed 32-bit
 
 }  // namespace
@@ -103,10 +103,11 @@ bool MP3Info::FindFirstFrame(ByteSource& source) {
 }
 
 bool MP3Info::FindID3v1(ByteSource& source, int32_t lngFileSize) {
-    if (lngFileSize < kTrailingTagSize) return false;
-    std::array<uint8_t, 3> bytTag{};
-    source.ReadAt(lngFileSize - kTrailingTagSize, bytTag.data(), bytTag.size());
-    return bytTag[0] == 'T' && bytTag[1] == 'A' && bytTag[2] == 'G';
+    if (lngFileSize < kTrailingTagLength) return false;
+    std::array<uint8_t, kTrailingTagLength> bytTag{};
+    return source.ReadAt(lngFileSize - kTrailingTagLength, bytTag.data(), bytTag.size()) ==
+               bytTag.size() &&
+           IsTrailingTag(bytTag);
 }
 
 void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lngFileSize,
@@ -128,7 +129,7 @@ void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lng
 
     vbr = VbrHeaders();
     lngMpegBytes = CheckedSub(lngFileSize, lngFirst);
-    if (blnTrailingTag) lngMpegBytes = CheckedSub(lngMpegBytes, kTrailingTagSize);
+    if (blnTrailingTag) lngMpegBytes = CheckedSub(lngMpegBytes, kTrailingTagLength);
 
     FindVbrHeader(btFrame, CheckedAdd(GetSideInfoSize(header), 4), vbr);
 

@@ -9,6 +9,7 @@
 #include "common/Prompts.h"
 #include "filelist/AdmitFile.h"
 #include "filelist/FileListModel.h"
+#include "filelist/Mp3Names.h"
 
 namespace {
 
@@ -22,10 +23,12 @@ QString BrowseForFolder(Prompts& prompts, QWidget* owner, const QString& strProm
 
 void AddFolderFiles(const Admission& admission, const QString& strFolder) {
     QStringList strFolders{WithSlash(strFolder)};
-    // The walk reads each folder once: strFileNames[i] is ListFolderFiles(strFolders[i], "*.mp3").
+    // The walk reads each folder once: strFileNames[i] is ListFolderFiles(strFolders[i],
+    // kMp3Pattern).
     QList<QStringList> strFileNames;
     QStringList strRefused;
-    CollectSubfolders(strFolders, true, QStringLiteral("*.mp3"), strFileNames, &strRefused);
+    CollectSubfolders(strFolders, true, QString::fromLatin1(kMp3Pattern), strFileNames,
+                      &strRefused);
     // The rows reach the window's view in one step, once all are in.
     std::optional<FileListModel::Batch> batch;
     if (admission.fileList != nullptr) batch.emplace(*admission.fileList);
@@ -36,7 +39,7 @@ void AddFolderFiles(const Admission& admission, const QString& strFolder) {
         const OpenFolder folder(strQueued);
         if (folder.Descriptor() < 0) continue;
         for (const QString& strName : strFileNames.at(i)) {
-            if (strName.startsWith(u'~')) continue;
+            if (IsLeftOutName(strName.front().unicode())) continue;
             AdmitFile(admission, JoinPath(strQueued, strName), folder.Descriptor(), strName);
         }
     }

@@ -12,13 +12,14 @@
 #include <set>
 #include <utility>
 
+#include "common/FileIdentity.h"
 #include "filelist/FileNames.h"
 #include "filelist/NameOrder.h"
 
 namespace {
 
 // A real folder, whatever path or link reached it.
-using FolderKey = std::pair<dev_t, ino_t>;
+using FolderKey = FileIdentity;
 
 QString WithSlash(const QString& folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }
 
@@ -84,7 +85,7 @@ class Listing {
     bool Key(FolderKey& key) const {
         struct stat st;
         if (!dir || fstat(dirfd(dir), &st) != 0) return false;
-        key = {st.st_dev, st.st_ino};
+        key = FileIdentity::Of(st);
         return true;
     }
     // The next entry in listing order; nullptr at the end or on a read error.
@@ -102,7 +103,7 @@ class Listing {
 bool FolderKeyOf(const QString& folder, FolderKey& key) {
     struct stat st;
     if (stat(QFile::encodeName(folder), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    key = {st.st_dev, st.st_ino};
+    key = FileIdentity::Of(st);
     return true;
 }
 
@@ -223,7 +224,7 @@ void CollectLevel(QStringList& folders, QList<QStringList>* names, bool given, b
 void MarkGiven(const QStringList& folders, Walk& walk) {
     for (const QString& folder : folders) {
         struct stat st;
-        if (stat(QFile::encodeName(folder), &st) == 0) walk.visited.insert({st.st_dev, st.st_ino});
+        if (stat(QFile::encodeName(folder), &st) == 0) walk.visited.insert(FileIdentity::Of(st));
     }
 }
 

@@ -12,6 +12,7 @@
 
 #include "filelist/FileNames.h"
 #include "filelist/FolderWalk.h"
+#include "filelist/Mp3Names.h"
 
 namespace {
 
@@ -38,12 +39,12 @@ int main(int argc, char** argv) {
         QStringList folders{topText};
         QList<QStringList> names;
         QStringList refused;
-        CollectSubfolders(folders, true, QStringLiteral("*.mp3"), names, &refused);
+        CollectSubfolders(folders, true, QString::fromLatin1(kMp3Pattern), names, &refused);
         for (qsizetype i = 0; i < folders.size(); ++i) {
             const std::string below =
                 top + QFile::encodeName(folders.at(i).mid(topText.size())).toStdString();
             for (const QString& name : names.at(i)) {
-                if (name.startsWith(u'~')) continue;
+                if (IsLeftOutName(name.front().unicode())) continue;
                 Put(out, 'F', below + QFile::encodeName(name).toStdString());
             }
         }
