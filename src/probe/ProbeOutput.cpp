@@ -58,6 +58,17 @@ void AppendInt(std::string& out, int64_t value) {
 
 void AppendBool(std::string& out, bool value) { out += value ? "true" : "false"; }
 
+// "-" for a negative length that does not round to zero, then the whole minutes and ":".
+std::string SignAndMinutes(bool negative, double minutes) {
+    std::string text = negative ? "-" : "";
+    char buffer[32];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, minutes, std::chars_format::fixed, 0);
+    text.append(buffer, result.ptr);
+    text += ':';
+    return text;
+}
+
 }  // namespace
 
 void AppendJsonString(std::string& out, std::string_view bytes) {
@@ -208,13 +219,7 @@ std::string FormatDuration(double milliseconds) {
     if (!std::isfinite(milliseconds)) return "?:??";
     const double seconds = RoundHalfEven(std::fabs(milliseconds) / 1000.0);
     const auto wholeSeconds = static_cast<int64_t>(std::fmod(seconds, 60.0));
-    const double minutes = std::floor(seconds / 60.0);
-    std::string text = milliseconds < 0 && seconds > 0 ? "-" : "";
-    char buffer[32];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, minutes, std::chars_format::fixed, 0);
-    text.append(buffer, result.ptr);
-    text += ':';
+    std::string text = SignAndMinutes(milliseconds < 0 && seconds > 0, std::floor(seconds / 60.0));
     text += static_cast<char>('0' + wholeSeconds / 10);
     text += static_cast<char>('0' + wholeSeconds % 10);
     return text;
@@ -225,12 +230,7 @@ std::string FormatExactDuration(double milliseconds) {
     const double whole = RoundHalfEven(std::fabs(milliseconds));
     const double minutes = std::floor(whole / 60000.0);
     const auto rest = static_cast<int64_t>(whole - minutes * 60000.0);  // 0 to 59999
-    std::string text = milliseconds < 0 && whole > 0 ? "-" : "";
-    char buffer[32];
-    const auto result =
-        std::to_chars(buffer, buffer + sizeof buffer, minutes, std::chars_format::fixed, 0);
-    text.append(buffer, result.ptr);
-    text += ':';
+    std::string text = SignAndMinutes(milliseconds < 0 && whole > 0, minutes);
     const char digits[] = {static_cast<char>('0' + rest / 10000),
                            static_cast<char>('0' + rest / 1000 % 10),
                            '.',
