@@ -19,8 +19,8 @@ QString WithError(const char* szText, int lngErrno) {
            QString::fromLocal8Bit(std::strerror(lngErrno)) + u')';
 }
 
-// Why the output's name, as it is now, must not be replaced; "" when it may be (also when
-// nothing has that name).
+// Why the output's name, as it is now, must not be replaced; no failure when it may be (also
+// when nothing has that name).
 Failure NameHazard(const QString& strPath, const OutputFile::Guard& guard) {
     struct stat st {};
     if (::lstat(QFile::encodeName(strPath).constData(), &st) != 0) {
