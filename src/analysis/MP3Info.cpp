@@ -64,6 +64,12 @@ bool MP3Info::ReadMP3Info(int folderFd, const std::string& strPath) {
     return blnResult;
 }
 
+bool MP3Info::ReadMP3Info(ByteSource& source) {
+    Reset();
+    lngFileSize = 0;
+    return Analyse(source);
+}
+
 bool MP3Info::Analyse(ByteSource& source) {
     const int64_t lngSize = source.Size();
     if (lngSize < 0 || lngSize > kLargestFile) return false;  // FileSize cannot hold the size

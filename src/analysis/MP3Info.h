@@ -27,6 +27,9 @@ class MP3Info {
     // openat takes it; AT_FDCWD is the working folder). A caller with many files in one folder
     // saves the lookup of the folder's path for each of them.
     bool ReadMP3Info(int folderFd, const std::string& strPath);
+    // The same for bytes the caller reads for it: an open file it holds (FileSource), so that
+    // the file analysed is the one the caller goes on to use, whatever its name names meanwhile.
+    bool ReadMP3Info(ByteSource& source);
 
     int32_t FirstFrame() const { return lngFirstFrame; }
     double Duration() const { return dblDuration; }  // milliseconds, not rounded
