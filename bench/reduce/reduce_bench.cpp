@@ -209,8 +209,8 @@ int main(int argc, char** argv) {
                 if ((lngSide + lngRound) % 2 == 0) {
                     timer.start();
                     for (const QString& strSource : host.list.Paths()) {
-                        if (!SpawnAndWait(EncoderArguments(strEncoder, strSource,
-                                                           OutputPath(strSource, kMenu), kMenu))) {
+                        if (!SpawnAndWait(EncoderArguments(
+                                strEncoder, strSource, OutputPath(strSource, kMenu), kMenu, 3))) {
                             std::fprintf(stderr, "reduce_bench: the plain loop's encode failed\n");
                             return 2;
                         }

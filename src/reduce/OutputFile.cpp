@@ -2,15 +2,18 @@
 #include "reduce/OutputFile.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <climits>
 #include <cstring>
+
+#include "analysis/TrailingTag.h"
+#include "filelist/Mp3Names.h"
 
 namespace {
 
@@ -19,11 +22,15 @@ QString WithError(const char* szText, int lngErrno) {
            QString::fromLocal8Bit(std::strerror(lngErrno)) + u')';
 }
 
+// What the output's name holds now: nothing, or a regular file that may be replaced.
+enum class NameHolds { Nothing, OlderOutput };
+
 // Why the output's name, as it is now, must not be replaced; no failure when it may be (also
-// when nothing has that name).
-Failure NameHazard(const QString& strPath, const OutputFile::Guard& guard) {
+// when nothing has that name), and then what it holds.
+Failure NameHazard(const QByteArray& path, const OutputFile::Guard& guard, NameHolds& holds) {
+    holds = NameHolds::Nothing;
     struct stat st {};
-    if (::lstat(QFile::encodeName(strPath).constData(), &st) != 0) {
+    if (::lstat(path.constData(), &st) != 0) {
         if (errno == ENOENT) return {};
         return WithError("the output cannot be created", errno);
     }
@@ -37,34 +44,58 @@ Failure NameHazard(const QString& strPath, const OutputFile::Guard& guard) {
     if (guard.writtenOutputs && guard.writtenOutputs->contains(existing)) {
         return QStringLiteral("the output would replace an output of this run");
     }
-    if (guard.isListed && guard.isListed(existing, strPath)) {
+    if (guard.isListed && guard.isListed(existing, QFile::decodeName(path))) {
         return QStringLiteral("the output would replace a file in the list");
     }
+    holds = NameHolds::OlderOutput;
     return {};
 }
 
 // Six letters and digits for a new file's name.
-QString RandomPart() {
+std::string RandomPart() {
     static constexpr char kLetters[] =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    QString strPart;
-    for (int i = 0; i < 6; ++i) {
-        strPart += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(62)]);
-    }
+    std::string strPart;
+    for (int i = 0; i < 6; ++i) strPart += kLetters[QRandomGenerator::global()->bounded(62)];
     return strPart;
 }
 
-// The new file's name beside strPath: ".NAME.XXXXXX.part", or ".reduced.XXXXXX.part" when that
-// would be too long a name.
-QString NewFileName(const QString& strPath) {
-    const QFileInfo output(strPath);
-    const QString strRandom = RandomPart();
-    QString strName = u'.' + output.fileName() + u'.' + strRandom + QStringLiteral(".part");
-    if (QFile::encodeName(strName).size() > NAME_MAX) {
-        strName = QStringLiteral(".reduced.") + strRandom + QStringLiteral(".part");
-    }
-    const QString strFolder = strPath.left(strPath.size() - output.fileName().size());
-    return strFolder + strName;
+// The folder part of path, its final "/" included ("" for a bare name).
+QByteArray FolderOf(const QByteArray& path) { return path.left(path.lastIndexOf('/') + 1); }
+
+// A new name beside path for the new file: FolderOf(path) + NewFileName.
+QByteArray NewFilePath(const QByteArray& path) {
+    const QByteArray folder = FolderOf(path);
+    const QByteArray name = path.mid(folder.size());
+    const std::string strName =
+        NewFileName(std::string_view(name.constData(), static_cast<size_t>(name.size())),
+                    RandomPart(), NAME_MAX);
+    return folder + QByteArray(strName.data(), static_cast<qsizetype>(strName.size()));
+}
+
+// The folder to open for an unnamed file: "." for a bare name.
+QByteArray OpenableFolder(const QByteArray& path) {
+    const QByteArray folder = FolderOf(path);
+    return folder.isEmpty() ? QByteArray(".") : folder;
+}
+
+// Gives the unnamed file open as lngFd the name path; fails with EEXIST when path is taken.
+int LinkUnnamed(int lngFd, const QByteArray& path) {
+    // Root may link the descriptor itself; anyone may link it through its /proc name.
+    if (::linkat(lngFd, "", AT_FDCWD, path.constData(), AT_EMPTY_PATH) == 0) return 0;
+    const QByteArray procPath = "/proc/self/fd/" + QByteArray::number(lngFd);
+    return ::linkat(AT_FDCWD, procPath.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW);
+}
+
+// Renames from onto to without replacing anything at to (EEXIST then). Where the file system has
+// no such rename, a link and an unlink do the same.
+int RenameWithoutReplacing(const QByteArray& from, const QByteArray& to) {
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS) return -1;
+    if (::link(from.constData(), to.constData()) != 0) return -1;
+    ::unlink(from.constData());
+    return 0;
 }
 
 }  // namespace
@@ -73,16 +104,40 @@ OutputFile::~OutputFile() {
     if (lngFd >= 0) ::close(lngFd);
 }
 
-Failure OutputFile::Create(const QString& strOutputPath, const Guard& guard) {
-    const Failure hazard = NameHazard(strOutputPath, guard);
-    if (hazard) return hazard;
+Failure OutputFile::Create(const QByteArray& output, const Guard& guard, Making making) {
+    NameHolds holds;
+    if (const Failure hazard = NameHazard(output, guard, holds)) return hazard;
+    btPath = output;
+    if (making == Making::UnnamedWherePossible) {
+        if (const Failure unnamed = CreateUnnamed(OpenableFolder(output)); !unnamed) return {};
+    }
+    return CreateNamed();
+}
 
+// An unnamed file in folder; a failure when the file system does not offer them (or refuses
+// this one: the named file then meets the same refusal and says why).
+Failure OutputFile::CreateUnnamed(const QByteArray& folder) {
+    const int lngNewFd = ::open(folder.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+    if (lngNewFd < 0) return WithError("the output cannot be created", errno);
+    struct stat st {};
+    if (::fstat(lngNewFd, &st) != 0) {
+        const int lngErrno = errno;
+        ::close(lngNewFd);
+        return WithError("the output cannot be created", lngErrno);
+    }
+    lngFd = lngNewFd;
+    btNewPath.clear();
+    identity = FileIdentity::Of(st);
+    return {};
+}
+
+Failure OutputFile::CreateNamed() {
     // Exclusive and without following a link; a name taken meanwhile gets another try.
     for (int lngTry = 0; lngTry < 100; ++lngTry) {
-        const QString strCandidate = NewFileName(strOutputPath);
-        const QByteArray path = QFile::encodeName(strCandidate);
-        const int lngNewFd = ::open(
-            path.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+        const QByteArray candidate = NewFilePath(btPath);
+        const int lngNewFd =
+            ::open(candidate.constData(),
+                   O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
         if (lngNewFd < 0) {
             if (errno == EEXIST) continue;
             return WithError("the output cannot be created", errno);
@@ -90,14 +145,12 @@ Failure OutputFile::Create(const QString& strOutputPath, const Guard& guard) {
         struct stat st {};
         if (::fstat(lngNewFd, &st) != 0) {
             const int lngErrno = errno;
-            ::unlink(path.constData());
+            ::unlink(candidate.constData());
             ::close(lngNewFd);
             return WithError("the output cannot be created", lngErrno);
         }
-        if (lngFd >= 0) ::close(lngFd);
         lngFd = lngNewFd;
-        strPath = strOutputPath;
-        strNewPath = strCandidate;
+        btNewPath = candidate;
         identity = FileIdentity::Of(st);
         return {};
     }
@@ -106,8 +159,9 @@ Failure OutputFile::Create(const QString& strOutputPath, const Guard& guard) {
 
 bool OutputFile::IsStillNamed() const {
     if (lngFd < 0) return false;
+    if (btNewPath.isEmpty()) return true;
     struct stat st {};
-    return ::lstat(QFile::encodeName(strNewPath).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+    return ::lstat(btNewPath.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
            FileIdentity::Of(st) == identity;
 }
 
@@ -140,26 +194,50 @@ bool OutputFile::AppendTrailingTag(const QByteArray& tag) {
     return true;
 }
 
-Failure OutputFile::Replace(const Guard& guard) {
-    if (::fsync(lngFd) != 0) return WithError("the output cannot be written", errno);
+Failure OutputFile::Place(const Guard& guard, const std::function<int(int)>& sync) {
+    if (sync(lngFd) != 0) return WithError("the output cannot be written", errno);
     // The output's name may have been given to something else while the encoder ran.
-    const Failure hazard = NameHazard(strPath, guard);
-    if (hazard) return hazard;
+    NameHolds holds;
+    if (const Failure hazard = NameHazard(btPath, guard, holds)) return hazard;
     if (!IsStillNamed()) return QStringLiteral("the output was replaced while the encoder ran");
-    if (::rename(QFile::encodeName(strNewPath).constData(),
-                 QFile::encodeName(strPath).constData()) != 0) {
-        return WithError("the output cannot be given its name", errno);
+
+    if (btNewPath.isEmpty() && holds == NameHolds::Nothing) {
+        // A free name is taken by a link, which never replaces what appears there meanwhile.
+        if (LinkUnnamed(lngFd, btPath) != 0) {
+            return errno == EEXIST
+                       ? QStringLiteral("the output name was taken while the encoder ran")
+                       : WithError("the output cannot be given its name", errno);
+        }
+        blnPlaced = true;
+        return {};
+    }
+    if (btNewPath.isEmpty()) {
+        // An older output is replaced in one step: the new file gets a name of its own beside it
+        // first, which the rename then moves over the old one.
+        for (int lngTry = 0; btNewPath.isEmpty(); ++lngTry) {
+            const QByteArray candidate = NewFilePath(btPath);
+            if (LinkUnnamed(lngFd, candidate) == 0) {
+                btNewPath = candidate;
+            } else if (errno != EEXIST || lngTry == 100) {
+                return WithError("the output cannot be given its name", errno);
+            }
+        }
+    }
+    // Onto a free name without replacing what may appear there meanwhile; onto an older output
+    // by replacing it.
+    const int lngRenamed = holds == NameHolds::Nothing
+                               ? RenameWithoutReplacing(btNewPath, btPath)
+                               : ::rename(btNewPath.constData(), btPath.constData());
+    if (lngRenamed != 0) {
+        const int lngErrno = errno;
+        if (lngErrno == EEXIST)
+            return QStringLiteral("the output name was taken while the encoder ran");
+        return WithError("the output cannot be given its name", lngErrno);
     }
     blnPlaced = true;
     return {};
 }
 
-void OutputFile::HandOver() {
-    if (!blnPlaced && IsStillNamed()) {
-        ::rename(QFile::encodeName(strNewPath).constData(), QFile::encodeName(strPath).constData());
-    }
-}
-
 void OutputFile::RemoveIfOurs() {
-    if (!blnPlaced && IsStillNamed()) ::unlink(QFile::encodeName(strNewPath).constData());
+    if (!blnPlaced && !btNewPath.isEmpty() && IsStillNamed()) ::unlink(btNewPath.constData());
 }

@@ -2,12 +2,14 @@
 #pragma once
 // The file a row's encoder writes into, and how it takes the output's name. Before the encoder
 // starts, the output name is looked at: a link, the row's own source, a file the list holds or an
-// output this run already wrote are never replaced. The encoder then writes into a new file of
-// its own in the same folder, made exclusively and without following links, named
-// ".NAME.XXXXXX.part" after the output's name NAME (six random letters or digits; a name too long
-// for that gets ".reduced.XXXXXX.part"), which no add path lists. Only once the new file has been
-// checked is it synced and renamed onto the output's name, so an older output of that name stays
-// as it was until a verified one replaces it, and its other names, if any, keep their data.
+// output this run already wrote are never replaced. The new file is then made in the output's
+// folder and held open; the encoder writes it through that descriptor (handed over as
+// /dev/fd/N), so nothing renamed or linked meanwhile changes what it writes. Where the file system
+// allows, the new file has no name at all until it is verified (O_TMPFILE), so a program killed
+// meanwhile leaves nothing behind; elsewhere it is made exclusively and without following links as
+// ".NAME.XXXXXX.part" beside the output (NewFileName), which no add path lists. Only once the new
+// file has been checked is it synced and given the output's name, so an older output of that name
+// stays as it was until a verified one replaces it, and its other names, if any, keep their data.
 
 #include <QByteArray>
 #include <QSet>
@@ -15,7 +17,6 @@
 #include <cstdint>
 #include <functional>
 
-#include "analysis/TrailingTag.h"
 #include "common/FileIdentity.h"
 #include "reduce/Failure.h"
 
@@ -29,23 +30,30 @@ class OutputFile {
         std::function<bool(const FileIdentity&, const QString&)> isListed;
     };
 
+    // How a new file is made: unnamed where the file system allows (else named), or named.
+    enum class Making { UnnamedWherePossible, Named };
+
     OutputFile() = default;
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
-    // Checks strOutputPath against guard and creates the new file beside it. Returns no failure
-    // once the new file exists, empty, or the reason the row fails ("the output name is a link",
-    // "the output would replace a file in the list", ...); nothing has been written or removed
-    // then.
-    Failure Create(const QString& strOutputPath, const Guard& guard);
+    // Checks the output name output (the file system's bytes) against guard and makes the new file
+    // for it. No failure once the new file exists, empty and held open, or the reason the row
+    // fails ("the output name is a link", "the output would replace a file in the list", ...);
+    // nothing has been written or removed then.
+    Failure Create(const QByteArray& output, const Guard& guard,
+                   Making making = Making::UnnamedWherePossible);
 
-    // The new file's path: the encoder's output argument.
-    const QString& NewPath() const { return strNewPath; }
+    // The new file, open for reading and writing.
+    int Descriptor() const { return lngFd; }
     // The output's name, which the new file takes once it counts.
-    const QString& Path() const { return strPath; }
+    const QByteArray& Path() const { return btPath; }
+    // The new file's own name while it has one (the named kind), else empty.
+    const QByteArray& NewPath() const { return btNewPath; }
 
-    // True when the new file's name still stands for the file Create made (before Replace).
+    // True when the new file is still where Create put it: unnamed, or its name still standing
+    // for it.
     bool IsStillNamed() const;
 
     // The new file's size in bytes now (-1 when it cannot be had).
@@ -58,25 +66,25 @@ class OutputFile {
     // be written.
     bool AppendTrailingTag(const QByteArray& tag);
 
-    // Syncs the new file, checks the output's name against guard once more, and renames the new
-    // file onto it. No failure when the output now names the new file; else the reason, and the new
-    // file is still where it was.
-    Failure Replace(const Guard& guard);
+    // Syncs the new file with sync (fsync), checks the output's name against guard once more,
+    // and gives the new file that name: a name nothing holds is taken without replacing anything
+    // that appears there meanwhile; an older output is replaced in one step. No failure when the
+    // output now names the new file; else the reason, and the new file is not at the output name.
+    Failure Place(const Guard& guard, const std::function<int(int)>& sync);
 
-    // Renames the new file onto the output's name at once, unchecked and unsynced: what the
-    // window does for the running encoder's file when the program ends. The encoder goes on
-    // writing it through the handle it holds.
-    void HandOver();
-
-    // Removes the new file when its name still stands for the file Create made; a name that
-    // someone else has put there meanwhile is left alone.
+    // Removes the new file's name when it still stands for the file Create made; a name that
+    // someone else has put there meanwhile is left alone. An unnamed file needs nothing: it goes
+    // with its descriptor.
     void RemoveIfOurs();
 
     FileIdentity Identity() const { return identity; }
 
   private:
-    QString strPath;
-    QString strNewPath;
+    Failure CreateUnnamed(const QByteArray& folder);
+    Failure CreateNamed();
+
+    QByteArray btPath;
+    QByteArray btNewPath;
     int lngFd = -1;
     FileIdentity identity;
     bool blnPlaced = false;  // the new file has taken the output's name

@@ -72,9 +72,15 @@ QString EncoderPath(const QString& strProgramFolder) {
 }
 
 QStringList EncoderArguments(const QString& strEncoderPath, const QString& strInputPath,
-                             const QString& strOutputPath, const QString& strMenuText) {
-    return {strEncoderPath,       QStringLiteral("-h"),
-            QStringLiteral("-m"), QStringLiteral("s"),
-            QStringLiteral("-b"), QString::number(BitrateFromMenuText(strMenuText)),
-            strInputPath,         strOutputPath};
+                             const QString& strOutputPath, const QString& strMenuText,
+                             int lngLayer) {
+    return {strEncoderPath,
+            QStringLiteral("-h"),
+            QStringLiteral("-m"),
+            QStringLiteral("s"),
+            QStringLiteral("-b"),
+            QString::number(BitrateFromMenuText(strMenuText)),
+            strInputPath,
+            strOutputPath,
+            QStringLiteral("--mp%1input").arg(lngLayer)};
 }

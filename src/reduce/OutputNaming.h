@@ -28,7 +28,10 @@ QString OutputPath(const QString& strInputPath, const QString& strMenuText);
 // The encoder beside the program: strProgramFolder followed by "/lame".
 QString EncoderPath(const QString& strProgramFolder);
 
-// The encoder's eight-item argument list: the encoder path, "-h", "-m", "s", "-b", the kbps of
-// strMenuText, the input path and the output path. Each path is one item, passed whole.
+// The encoder's argument list: the encoder path, "-h", "-m", "s", "-b", the kbps of strMenuText,
+// the input path and the output path, then the input's kind by its MPEG audio layer lngLayer
+// ("--mp1input", "--mp2input", "--mp3input"): the run hands the encoder open files (/dev/fd/N),
+// whose names tell it nothing of what they hold. Each path is one item, passed whole.
 QStringList EncoderArguments(const QString& strEncoderPath, const QString& strInputPath,
-                             const QString& strOutputPath, const QString& strMenuText);
+                             const QString& strOutputPath, const QString& strMenuText,
+                             int lngLayer);

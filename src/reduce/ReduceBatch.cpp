@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reduce/ReduceBatch.h"
 
+#include <QFile>
 #include <QHash>
 #include <QLocale>
 #include <QSet>
@@ -9,14 +10,12 @@
 #include <utility>
 
 #include "common/ProgramNames.h"
+#include "filelist/AdmitFile.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/ScopedSlot.h"
 #include "reduce/Shell32.h"
 
 namespace {
-
-// The encoder runs without a window.
-constexpr int kWindowHidden = 0;
 
 // Resets the running flag however the run ends.
 class RunningFlag {
@@ -92,15 +91,13 @@ class ListedFiles {
 
 }  // namespace
 
-ReduceBatch::ReduceBatch()
-    : ReduceBatch(
-          [](const QStringList& arguments) { return RunAndWait(arguments, kWindowHidden); }) {}
+ReduceBatch::ReduceBatch() : ReduceBatch(RunServices::Real()) {}
 
-ReduceBatch::ReduceBatch(Runner runner, FreeSpaceProbe freeSpace)
-    : runner(std::move(runner)), freeSpace(std::move(freeSpace)) {}
+ReduceBatch::ReduceBatch(RunServices services) : services(std::move(services)) {}
 
-void ReduceBatch::HandOverRunningOutput() {
-    if (encoder) encoder->HandOverRunning();
+void ReduceBatch::FinishAtEnd() {
+    blnEnded = true;
+    if (encoder) encoder->FinishAtEnd();
 }
 
 QString ReduceBatch::SizeTotals(qsizetype lngDone, int64_t lngSourceBytes, int64_t lngOutputBytes) {
@@ -122,6 +119,34 @@ QString ReduceBatch::FailureCount(qsizetype lngFailed) {
                           : QStringLiteral("%1 files failed.").arg(lngFailed);
 }
 
+QString ReduceBatch::Report::Informative() const {
+    QStringList lines{FailureCount(failures.size()),
+                      SizeTotals(lngDone, lngSourceBytes, lngOutputBytes)};
+    if (larger.size() == 1) lines << QStringLiteral("1 output is larger than its source.");
+    if (larger.size() > 1) {
+        lines << QStringLiteral("%1 outputs are larger than their sources.").arg(larger.size());
+    }
+    // The encoder writes the nearest bitrate its format has at the source's sample rate (no
+    // 144 kbps at 32 to 48 kHz, nothing above 64 kbps at 8 kHz).
+    if (otherBitrate.size() == 1) {
+        lines << QStringLiteral(
+            "1 output has another bitrate than chosen: the encoder has no such bitrate at its "
+            "sample rate.");
+    }
+    if (otherBitrate.size() > 1) {
+        lines << QStringLiteral(
+                     "%1 outputs have another bitrate than chosen: the encoder has no such "
+                     "bitrate at their sample rate.")
+                     .arg(otherBitrate.size());
+    }
+    lines.removeAll(QString());
+    return lines.join(u'\n');
+}
+
+QString ReduceBatch::Report::Details() const {
+    return (failures + larger + otherBitrate).join(u'\n');
+}
+
 void ReduceBatch::Run(ReduceHost& host) {
     const QString strEncoderPath = EncoderPath(host.ProgramFolder());
     // The window's events run while the encoder works; a second press then must not start a run
@@ -137,7 +162,8 @@ void ReduceBatch::Run(ReduceHost& host) {
     }
 
     RunningFlag running(blnRunning);
-    RowEncoder rowEncoder(runner, freeSpace);
+    blnEnded = false;
+    RowEncoder rowEncoder(services);
     const ScopedSlot<RowEncoder> current(encoder, rowEncoder);
     ListedFiles listed(host);
     const ListedTest isListed = [&](const FileIdentity& identity, const QString& strPath) {
@@ -145,9 +171,7 @@ void ReduceBatch::Run(ReduceHost& host) {
         return listed.Contains(identity, strPath);
     };
     QSet<FileListModel::RowId> due(runRows.cbegin(), runRows.cend());
-    QStringList failures, larger;
-    qsizetype lngDone = 0;
-    int64_t lngSourceBytes = 0, lngOutputBytes = 0;
+    Report report;
     while (!due.isEmpty()) {
         // The list may have changed while the last encoder ran: the next row is the first one,
         // in the list's order now, of those the run has not yet taken.
@@ -169,39 +193,60 @@ void ReduceBatch::Run(ReduceHost& host) {
         // name and its encoding bitrate always agree.
         const QString strOutputPath = OutputPath(strInputPath, host.MenuText());
         const QString strMenuText = host.MenuText();
-        const auto arguments = [&](const QString& strWritePath) {
-            return EncoderArguments(strEncoderPath, strInputPath, strWritePath, strMenuText);
+        const ArgumentsFor arguments = [&](const QString& strInput, const QString& strOutput,
+                                           int lngLayer) {
+            return EncoderArguments(strEncoderPath, strInput, strOutput, strMenuText, lngLayer);
         };
 
-        const RowOutcome outcome =
-            rowEncoder.Encode(strInputPath, strOutputPath, arguments, isListed);
+        const RowOutcome outcome = rowEncoder.Encode(
+            QFile::encodeName(strInputPath), QFile::encodeName(strOutputPath), arguments, isListed);
+        // The program ended while the encoder ran: its row is settled, and the run stops here.
+        if (outcome.blnEnded || blnEnded) return;
         if (outcome.blnNotStarted) {
+            // This row and every one still due fail for that reason; the rest of the report
+            // stands as it was.
+            const QString strReason = *outcome.failure;
+            report.failures << strInputPath + QStringLiteral(": ") + strReason;
+            const QList<FileListModel::RowId> left = host.List().RowIds();
+            for (int i = 0; i < left.size(); ++i) {
+                if (due.contains(left[i])) {
+                    report.failures << host.List().PathAt(i) + QStringLiteral(": ") + strReason;
+                }
+            }
             host.SetPointer(Pointer::Default);
             host.SetProgress(0);
+            const QString strInformative = report.Informative();
             host.MessagePrompts().ShowMessage(
                 host.MessageOwner(), ProgramNames::kWindowTitle,
                 QStringLiteral("The encoder could not be started."), Prompts::Icon::Warning,
-                strEncoderPath + u'\n' + StartFailureReason(outcome.lngResult), QString());
+                strEncoderPath + u'\n' + StartFailureReason(outcome.lngResult) +
+                    (strInformative.isEmpty() ? QString() : u'\n' + strInformative),
+                report.Details());
             return;
         }
         if (outcome.failure) {
-            failures << strInputPath + QStringLiteral(": ") + *outcome.failure;
+            report.failures << strInputPath + QStringLiteral(": ") + *outcome.failure;
         } else if (!outcome.blnAlreadyDone) {
-            ++lngDone;
-            lngSourceBytes += outcome.lngSourceBytes;
-            lngOutputBytes += outcome.lngOutputBytes;
+            ++report.lngDone;
+            report.lngSourceBytes += outcome.lngSourceBytes;
+            report.lngOutputBytes += outcome.lngOutputBytes;
             if (outcome.lngOutputBytes > outcome.lngSourceBytes) {
-                larger << LargerOutput(strOutputPath);
+                report.larger << LargerOutput(strOutputPath);
+            }
+            const int32_t lngChosen = BitrateFromMenuText(strMenuText);
+            const int32_t lngWritten = KbpsOf(outcome.lngOutputBitrate);
+            if (lngWritten != lngChosen) {
+                report.otherBitrate << QStringLiteral("%1: %2 kbps, not %3 kbps")
+                                           .arg(strOutputPath)
+                                           .arg(lngWritten)
+                                           .arg(lngChosen);
             }
         }
     }
 
     host.SetPointer(Pointer::Default);
     host.SetProgress(0);
-    QStringList informative{FailureCount(failures.size()),
-                            SizeTotals(lngDone, lngSourceBytes, lngOutputBytes)};
-    informative.removeAll(QString());
     host.MessagePrompts().ShowMessage(host.MessageOwner(), ProgramNames::kWindowTitle,
                                       QStringLiteral("Done."), Prompts::Icon::None,
-                                      informative.join(u'\n'), (failures + larger).join(u'\n'));
+                                      report.Informative(), report.Details());
 }

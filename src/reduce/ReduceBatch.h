@@ -33,33 +33,48 @@ class ReduceHost {
 
 class ReduceBatch {
   public:
-    using Runner = EncoderRunner;
-
+    // A run with the real encoder start, file system and wait.
     ReduceBatch();
-    explicit ReduceBatch(Runner runner, FreeSpaceProbe freeSpace = FreeSpaceOf);
+    explicit ReduceBatch(RunServices services);
 
     // One press of Reduce. An empty list gives "No files added.". Otherwise the rows listed now
     // are the run's; each step takes the first of them, in the list's order at that moment, that
     // has not had its turn: the hourglass, the bar at (the row's number / the number of rows)
     // x 100, both as they are at that moment, the output name and the encoder's arguments from
     // the menu text of that moment, the row encoded (RowEncoder). Rows added during the run are not
-    // part of it, rows removed before their turn are not encoded; a row naming a file whose
-    // output under the same name this run already wrote counts as done without a second encode.
-    // Then the default pointer, the bar at 0 and "Done.", with the number of failed files and the
-    // sizes of the files reduced and of their outputs below it, and in the details each failed
-    // file with its reason and each output larger than its source.
+    // part of it, rows removed before their turn are not encoded; a row whose source and output
+    // are a file and an output this run already wrote (whatever path text names them) counts as
+    // done without a second encode. Then the default pointer, the bar at 0 and "Done.", with the
+    // run's report below it (Report).
     //
     // An encoder that cannot be started ends the run at once with a warning naming the encoder's
-    // path. A press while a run is in progress (the window's events run during the encoder's
-    // wait) is ignored.
+    // path and the run's report, the rows not yet done failing for that reason. A press while a
+    // run is in progress (the window's events run during the encoder's wait) is ignored.
     void Run(ReduceHost& host);
 
     bool IsRunning() const { return blnRunning; }
 
-    // For the program's end while a run waits for its encoder: the encoder's new file takes the
-    // output's name now, unverified, and the encoder goes on writing it. Nothing when no encoder
-    // runs.
-    void HandOverRunningOutput();
+    // For the program's end, its window gone, while a run waits for its encoder: waits for the
+    // encoder without events, checks its new file and gives it the output's name or removes it;
+    // the run itself goes no further (no more rows, no message). Nothing when no encoder runs.
+    void FinishAtEnd();
+
+    // What a run reports at its end, gathered row by row.
+    struct Report {
+        QStringList failures;   // "path: reason", for the details
+        qsizetype lngDone = 0;  // new outputs
+        int64_t lngSourceBytes = 0, lngOutputBytes = 0;
+        QStringList larger;  // outputs larger than their sources
+        QStringList
+            otherBitrate;  // outputs at another bitrate than chosen: "path: 64 kbps, not 320 kbps"
+
+        // The informative text: the failed files, the sizes, the outputs larger than their
+        // sources and at another bitrate, one line each ("" for those that are none).
+        QString Informative() const;
+        // The details: each failed file with its reason, then each output larger than its source
+        // and each at another bitrate.
+        QString Details() const;
+    };
 
     // The closing message's line for lngFailed failed files ("" for none).
     static QString FailureCount(qsizetype lngFailed);
@@ -72,8 +87,8 @@ class ReduceBatch {
     static QString LargerOutput(const QString& strOutputPath);
 
   private:
-    Runner runner;
-    FreeSpaceProbe freeSpace;
+    RunServices services;
     bool blnRunning = false;
+    bool blnEnded = false;          // the program has ended during the run
     RowEncoder* encoder = nullptr;  // the running run's
 };

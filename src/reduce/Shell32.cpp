@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <vector>
@@ -24,6 +25,28 @@ namespace {
 // The longest stretch without looking at the process when no pidfd wakes the wait early; the
 // window's events are processed throughout, since the wait is an event loop.
 constexpr int kPollMilliseconds = 100;
+
+// The descriptor the first handed-over descriptor becomes in the started program.
+constexpr int kFirstHandedOver = 3;
+
+// A process a RunAndWait call waits for, innermost call last; its result once someone has taken
+// it without events (WaitWithoutEvents).
+struct Waiting {
+    pid_t pid = 0;
+    std::optional<int32_t> lngResult;
+};
+std::vector<Waiting*> waitingCalls;
+
+class WaitingEntry {
+  public:
+    explicit WaitingEntry(Waiting& waiting) : waiting(waiting) { waitingCalls.push_back(&waiting); }
+    ~WaitingEntry() { std::erase(waitingCalls, &waiting); }
+    WaitingEntry(const WaitingEntry&) = delete;
+    WaitingEntry& operator=(const WaitingEntry&) = delete;
+
+  private:
+    Waiting& waiting;
+};
 
 int32_t StartError(int lngErrno) {
     switch (lngErrno) {
@@ -51,19 +74,40 @@ class SpawnSetup {
     SpawnSetup(const SpawnSetup&) = delete;
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 
-    // The child gets /dev/null as stdin, stdout and stderr, none of this program's other open
-    // files, no blocked signals, and every signal at its default action (so a signal this program
-    // ignores is not ignored by the encoder). Its process group stays this program's: nothing
-    // here ties its life to ours.
-    bool Prepare() {
+    // The child gets /dev/null as stdin, stdout and stderr, the handed-over descriptors as 3, 4,
+    // ..., none of this program's other open files, no blocked signals, and every signal at its
+    // default action (so a signal this program ignores is not ignored by the encoder). Its
+    // process group stays this program's: nothing here ties its life to ours.
+    bool Prepare(std::span<const int> lngHandOver) {
         if (!blnActions || !blnAttr) return false;
+        // Each handed-over descriptor goes first to a number above all of them and above its
+        // place, then to its place: no descriptor is overwritten before it has been copied.
+        const int lngCount = static_cast<int>(lngHandOver.size());
+        int lngAbove = kFirstHandedOver + lngCount;
+        for (const int lngFd : lngHandOver) {
+            if (lngFd < 0) return false;
+            lngAbove = std::max(lngAbove, lngFd + 1);
+        }
+        for (int i = 0; i < lngCount; ++i) {
+            if (posix_spawn_file_actions_adddup2(&actions, lngHandOver[static_cast<size_t>(i)],
+                                                 lngAbove + i) != 0) {
+                return false;
+            }
+        }
         if (posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0) != 0 ||
             posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0) != 0 ||
             posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0) != 0) {
             return false;
         }
+        for (int i = 0; i < lngCount; ++i) {
+            if (posix_spawn_file_actions_adddup2(&actions, lngAbove + i, kFirstHandedOver + i) !=
+                0) {
+                return false;
+            }
+        }
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-        if (posix_spawn_file_actions_addclosefrom_np(&actions, 3) != 0) return false;
+        if (posix_spawn_file_actions_addclosefrom_np(&actions, kFirstHandedOver + lngCount) != 0)
+            return false;
 #endif
         sigset_t empty;
         sigset_t all;
@@ -126,7 +170,33 @@ bool IsStartError(int32_t lngResult) {
            lngResult == kStartErrorOther;
 }
 
-int32_t RunAndWait(const QStringList& arguments, int intWindowStyle) {
+QString HandedOverPath(int intIndex) {
+    return QStringLiteral("/dev/fd/%1").arg(kFirstHandedOver + intIndex);
+}
+
+std::optional<int32_t> WaitWithoutEvents() {
+    if (waitingCalls.empty()) return std::nullopt;
+    Waiting& waiting = *waitingCalls.back();
+    if (!waiting.lngResult) {
+        int32_t lngExitCode = 0;
+        for (;;) {
+            int lngStatus = 0;
+            const pid_t lngDone = waitpid(waiting.pid, &lngStatus, 0);
+            if (lngDone == waiting.pid) {
+                if (!WIFEXITED(lngStatus) && !WIFSIGNALED(lngStatus)) continue;
+                lngExitCode = ExitCodeOf(lngStatus);
+                break;
+            }
+            if (lngDone < 0 && errno == EINTR) continue;
+            break;  // the status was taken elsewhere: 0, as RunAndWait gives then
+        }
+        waiting.lngResult = lngExitCode;
+    }
+    return waiting.lngResult;
+}
+
+int32_t RunAndWait(const QStringList& arguments, int intWindowStyle,
+                   std::span<const int> lngHandOver) {
     (void)intWindowStyle;  // there is no window to show or hide
     if (arguments.isEmpty() || arguments.front().isEmpty()) return kStartErrorMissing;
 
@@ -139,7 +209,7 @@ int32_t RunAndWait(const QStringList& arguments, int intWindowStyle) {
     argv.push_back(nullptr);
 
     SpawnSetup setup;
-    if (!setup.Prepare()) return kStartErrorOther;
+    if (!setup.Prepare(lngHandOver)) return kStartErrorOther;
     pid_t pid = 0;
     // posix_spawn (not posix_spawnp): the first item is a path, never searched for in PATH. The C
     // library reports a failed exec (missing file, no permission) as this call's result.
@@ -148,6 +218,8 @@ int32_t RunAndWait(const QStringList& arguments, int intWindowStyle) {
     if (lngError != 0) return StartError(lngError);
 
     int32_t lngExitCode = 0;
+    Waiting waiting{pid, std::nullopt};
+    const WaitingEntry entry(waiting);
     const int lngPidfd = OpenPidfd(pid);
     {
         QEventLoop loop;
@@ -161,7 +233,12 @@ int32_t RunAndWait(const QStringList& arguments, int intWindowStyle) {
         poll.setInterval(kPollMilliseconds);
         bool blnEnded = false;
         auto check = [&] {
-            if (blnEnded || !Ended(pid, lngExitCode)) return;
+            if (blnEnded) return;
+            if (waiting.lngResult) {
+                lngExitCode = *waiting.lngResult;  // taken without events meanwhile
+            } else if (!Ended(pid, lngExitCode)) {
+                return;
+            }
             // Quiet both sources at once: a handler running inside this wait may start a nested
             // wait, and this loop only returns after it; the ended process's pidfd stays readable.
             blnEnded = true;

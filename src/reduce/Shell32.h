@@ -3,8 +3,11 @@
 // The program's one place that starts and watches other processes. RunAndWait starts a program
 // from an argument list and returns once it has ended, keeping the window responsive meanwhile.
 
+#include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <optional>
+#include <span>
 
 // Base of the negative results for a program that could not be started.
 inline constexpr int32_t kStartErrorBase = -2147221504;
@@ -20,7 +23,10 @@ bool IsStartError(int32_t lngResult);
 
 // Starts arguments[0] with arguments[1..] as its argument items (no shell, no quoting; every item
 // is passed whole, encoded as the file system's bytes), with stdin, stdout and stderr on
-// /dev/null, and returns once the process has ended. While it waits, the window's pending events
+// /dev/null and no other descriptor of this program but those the caller hands over: the
+// descriptors in lngHandOver are open in the started program as 3, 4, ... in the order given
+// (HandedOverPath names them), whatever their numbers here. It returns once the process has
+// ended. While it waits, the window's pending events
 // are processed, never more than 100 ms apart, so other handlers (even another RunAndWait) can run
 // inside this call.
 //
@@ -33,4 +39,14 @@ bool IsStartError(int32_t lngResult);
 //
 // The started program is left alone when this program ends: it is not stopped, and it keeps
 // running on its own to its end.
-int32_t RunAndWait(const QStringList& arguments, int intWindowStyle = 6);
+int32_t RunAndWait(const QStringList& arguments, int intWindowStyle = 6,
+                   std::span<const int> lngHandOver = {});
+
+// The path by which the started program opens the descriptor handed over as lngHandOver[intIndex]:
+// "/dev/fd/3" for the first.
+QString HandedOverPath(int intIndex);
+
+// For the program's end: the innermost RunAndWait that is waiting now stops processing events;
+// this waits for its process to end, blocking, and returns its result (that call, should it ever
+// resume, returns the same). None when no RunAndWait is waiting.
+std::optional<int32_t> WaitWithoutEvents();

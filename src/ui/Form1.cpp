@@ -298,12 +298,14 @@ void Form1::Form_QueryUnload() {
 
 void Form1::Form_Unload() {
     // The menu choice was written at each change; whatever of the store is not on disk yet goes
-    // there now. Then the program ends where it stands: a folder add or a Reduce run waiting in
-    // its event loop goes no further (no more rows, no "Done."), and an encoder already started
-    // is left to finish on its own. Its new file takes the output's name first, unverified: the
-    // encoder goes on writing it there, and no one would be left to do so later.
+    // there now. The window goes at once, and from here on no handler and no event loop runs: a
+    // folder add or a Reduce run waiting in its event loop goes no further (no more rows, no
+    // "Done."). An encoder already started is waited for, without events, and its new file
+    // checked as every row's and given its output's name, or removed; the process stays that
+    // long after its window.
     QSettings(ProgramNames::kOrganisation, ProgramNames::kApplication).sync();
-    reduceBatch.HandOverRunningOutput();
+    TakeOffScreenNow(*this);
+    reduceBatch.FinishAtEnd();
     std::fflush(nullptr);
     EndProgram();
 }

@@ -113,3 +113,10 @@ QMargins AnnouncedFrameExtents(QWidget& window) {
     } while (timer.elapsed() < kAnswerMilliseconds);
     return {};
 }
+
+void TakeOffScreenNow(QWidget& window) {
+    window.hide();
+    if (QGuiApplication::platformName() != QStringLiteral("xcb")) return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (xcb_connection_t* connection = x11 ? x11->connection() : nullptr) xcb_flush(connection);
+}

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Where the window goes: centred on its screen by its outer frame. On X11 the frame is what the
+// Where the window goes: centred on its screen by its outer frame, and off the screen at the
+// program's end. On X11 the frame is what the
 // window manager announces for the window (_NET_FRAME_EXTENTS), asked for before the window is
 // first shown so that it never jumps; elsewhere the window has no frame the program can know.
 
@@ -22,3 +23,7 @@ QMargins AnnouncedFrameExtents(QWidget& window);
 
 // The frame extents in a _NET_FRAME_EXTENTS value: left, right, top, bottom.
 QMargins FrameExtentsFromCardinals(const unsigned int* values, int lngCount);
+
+// Hides window and, on X11, sends the request to the display at once: the window leaves the
+// screen even though no event loop runs again (the program's end, waiting for an encoder).
+void TakeOffScreenNow(QWidget& window);

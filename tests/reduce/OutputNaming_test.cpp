@@ -106,13 +106,17 @@ TEST(EncoderPath, AppendsTheEncoderNameToTheProgramFolder) {
     EXPECT_EQ(EncoderPath("/home/u/my tools"), "/home/u/my tools/lame");
 }
 
-TEST(EncoderArguments, AreTheEightItemsWithEachPathWhole) {
+TEST(EncoderArguments, AreTheEightItemsWithEachPathWholeThenTheInputsLayer) {
     const QString strInput = QString::fromUtf8("/m/-x \"quoted\" Ünï 'one'.mp3");
     const QString strOutput = OutputPath(strInput, kMenu64);
-    const QStringList expected = {"/p q/lame", "-h", "-m", "s", "-b", "64", strInput, strOutput};
-    EXPECT_EQ(EncoderArguments("/p q/lame", strInput, strOutput, kMenu64), expected);
-    EXPECT_EQ(EncoderArguments("/p/lame", "/a.mp3", "/a_8KBIT_REDUCED.mp3", "Reduce to 8 kbps")[5],
-              "8");
+    const QStringList expected = {"/p q/lame", "-h",     "-m",      "s",         "-b",
+                                  "64",        strInput, strOutput, "--mp3input"};
+    EXPECT_EQ(EncoderArguments("/p q/lame", strInput, strOutput, kMenu64, 3), expected);
+    const QStringList low =
+        EncoderArguments("/p/lame", "/dev/fd/3", "/dev/fd/4", "Reduce to 8 kbps", 2);
+    EXPECT_EQ(low[5], "8");
+    EXPECT_EQ(low[8], "--mp2input");
+    EXPECT_EQ(EncoderArguments("/p/lame", "/dev/fd/3", "/dev/fd/4", kMenu64, 1)[8], "--mp1input");
 }
 
 }  // namespace

@@ -21,18 +21,12 @@ using namespace reducetest;
 
 namespace {
 
-// True when strArgument is a new file for strOutput: ".NAME.XXXXXX.part" beside it.
-bool IsNewFileFor(const QString& strArgument, const QString& strOutput) {
-    const QFileInfo output(strOutput), argument(strArgument);
-    return argument.path() == output.path() &&
-           argument.fileName().startsWith(u'.' + output.fileName() + u'.') &&
-           argument.fileName().endsWith(".part") &&
-           argument.fileName().size() == output.fileName().size() + 13;
-}
+// The sources: frames at the menu's 64 kbps, so that a copy is at the bitrate chosen.
+const QByteArray kSource = SyntheticMp3(20, 5);
 
 // The closing line for lngFiles synthesised sources copied as they are.
 QString CopiedTotals(int lngFiles) {
-    const int64_t lngBytes = int64_t{lngFiles} * SyntheticMp3().size();
+    const int64_t lngBytes = int64_t{lngFiles} * kSource.size();
     return ReduceBatch::SizeTotals(lngFiles, lngBytes, lngBytes);
 }
 
@@ -40,9 +34,9 @@ QString CopiedTotals(int lngFiles) {
 // code 1 and writes nothing, "nooutput" ends with 0 and writes nothing, "garbage" writes a file
 // that is no MP3; any other input is copied to the output after a short pause.
 QString FakeEncoderBody(const QString& strRecord) {
-    return RecordArgumentsLines(strRecord) +
+    return RecordEncoderCallLines(strRecord) +
            QStringLiteral(
-               "\ncase \"$6\" in\n"
+               "\ncase \"$(readlink -f \"$6\")\" in\n"
                "  *fail*) exit 1 ;;\n"
                "  *nooutput*) exit 0 ;;\n"
                "  *garbage*) echo 'not audio' > \"$7\"; exit 0 ;;\n"
@@ -69,13 +63,13 @@ class ReduceBatchTest : public ::testing::Test {
     }
 
     // A source file in the music folder holding valid MP3 data; returns its path.
-    QString Source(const QString& strName, const QByteArray& data = SyntheticMp3()) {
+    QString Source(const QString& strName, const QByteArray& data = kSource) {
         const QString strPath = strMusic + u'/' + strName;
         EXPECT_TRUE(WriteBytes(strPath, data));
         return strPath;
     }
 
-    QList<QStringList> Calls() const { return ReadRecord(strRecord, 8); }
+    QList<QStringList> Calls() const { return ReadRecord(strRecord, kEncoderCallItems); }
 
     // Runs the batch through a counting wrapper around RunAndWait.
     void Run() { batch.Run(host); }
@@ -84,10 +78,14 @@ class ReduceBatchTest : public ::testing::Test {
     QString strFolder, strMusic, strRecord;
     FakeReduceHost host;
     int lngRuns = 0;
-    ReduceBatch batch{[this](const QStringList& arguments) {
-        ++lngRuns;
-        return RunAndWait(arguments, 0);
-    }};
+    ReduceBatch batch{[this] {
+        RunServices services = RunServices::Real();
+        services.runner = [this](const QStringList& arguments, std::span<const int> lngFds) {
+            ++lngRuns;
+            return RunAndWait(arguments, 0, lngFds);
+        };
+        return services;
+    }()};
 };
 
 TEST_F(ReduceBatchTest, AnEmptyListOnlySaysSo) {
@@ -118,10 +116,10 @@ TEST_F(ReduceBatchTest, EncodesEveryRowInOrderWithProgress) {
     ASSERT_EQ(calls.size(), 4);
     for (int i = 0; i < 4; ++i) {
         const QString strOutput = OutputPath(sources[i], host.strMenu);
-        EXPECT_EQ(calls[i].mid(0, 7),
-                  (QStringList{EncoderPath(strFolder), "-h", "-m", "s", "-b", "64", sources[i]}));
-        EXPECT_TRUE(IsNewFileFor(calls[i][7], strOutput)) << calls[i][7].toStdString();
-        EXPECT_FALSE(QFileInfo::exists(calls[i][7]));
+        // The encoder gets the source and its new file as open files.
+        EXPECT_EQ(calls[i].mid(0, 9), (QStringList{EncoderPath(strFolder), "-h", "-m", "s", "-b",
+                                                   "64", "/dev/fd/3", "/dev/fd/4", "--mp3input"}));
+        EXPECT_EQ(calls[i][kCallSource], sources[i]);
         EXPECT_TRUE(QFileInfo(strOutput).isFile()) << strOutput.toStdString();
         EXPECT_EQ(QFileInfo(strOutput).path(), strMusic);
     }
@@ -132,7 +130,7 @@ TEST_F(ReduceBatchTest, EncodesEveryRowInOrderWithProgress) {
     EXPECT_EQ(host.prompts.messages[0].strInformative, CopiedTotals(4));
     // The run changes neither the list nor a source file.
     EXPECT_EQ(host.Rows(), sources);
-    for (const QString& strSource : sources) EXPECT_EQ(ReadBytes(strSource), SyntheticMp3());
+    for (const QString& strSource : sources) EXPECT_EQ(ReadBytes(strSource), kSource);
 }
 
 TEST_F(ReduceBatchTest, ThreeRowsGiveThirdsInSinglePrecision) {
@@ -162,39 +160,67 @@ TEST_F(ReduceBatchTest, AMenuChangeAppliesFromTheNextRow) {
     const QList<QStringList> calls = Calls();
     ASSERT_EQ(calls.size(), 3);
     EXPECT_EQ(calls[0][5], "64");
-    EXPECT_TRUE(IsNewFileFor(calls[0][7], strMusic + "/a_64KBIT_REDUCED.mp3"));
+    EXPECT_TRUE(QFileInfo::exists(strMusic + "/a_64KBIT_REDUCED.mp3"));
     EXPECT_EQ(calls[1][5], "32");
-    EXPECT_TRUE(IsNewFileFor(calls[1][7], strMusic + "/b_32KBIT_REDUCED.mp3"));
+    EXPECT_TRUE(QFileInfo::exists(strMusic + "/b_32KBIT_REDUCED.mp3"));
     EXPECT_EQ(calls[2][5], "32");
-    EXPECT_TRUE(IsNewFileFor(calls[2][7], strMusic + "/c_32KBIT_REDUCED.mp3"));
+    EXPECT_TRUE(QFileInfo::exists(strMusic + "/c_32KBIT_REDUCED.mp3"));
 }
 
-TEST_F(ReduceBatchTest, AnEncoderThatCannotStartStopsTheRunWithAWarning) {
+TEST_F(ReduceBatchTest, AnEncoderThatCannotStartStopsTheRunWithAWarningAndItsReport) {
     struct Case {
-        bool blnPresent;  // the file exists but may not be run
         const char* szReason;
+        int lngDone;  // rows encoded before the encoder went
+        std::function<void()> install;
     };
-    for (const Case& c :
-         {Case{false, "The file does not exist."}, Case{true, "The file may not be run."}}) {
-        if (c.blnPresent) {
-            ASSERT_TRUE(WriteScript(EncoderPath(strFolder), FakeEncoderBody(strRecord), false));
-        }
+    const Case cases[] = {
+        {"The file does not exist.", 0, [] {}},
+        {"The file may not be run.", 0,
+         [&] {
+             ASSERT_TRUE(WriteScript(EncoderPath(strFolder), FakeEncoderBody(strRecord), false));
+         }},
+        // The second encode removes the encoder once it has done its row.
+        {"The file does not exist.", 2,
+         [&] {
+             ASSERT_TRUE(WriteScript(EncoderPath(strFolder),
+                                     FakeEncoderBody(strRecord) + "echo >> \"$0.runs\"\n" +
+                                         "[ \"$(wc -l < \"$0.runs\")\" = 2 ] && rm \"$0\"\n" +
+                                         "exit 0"));
+         }},
+    };
+    for (const Case& c : cases) {
+        QFile::remove(EncoderPath(strFolder));
+        QFile::remove(EncoderPath(strFolder) + ".runs");
+        QFile::remove(strRecord);
+        c.install();
         host.prompts.messages.clear();
         host.pointers.clear();
         host.progress.clear();
-        host.SetRows(QStringList{Source("a.mp3"), Source("b.mp3"), Source("c.mp3")});
+        const QStringList rows{Source("a.mp3"), Source("b.mp3"), Source("c.mp3"), Source("d.mp3")};
+        host.SetRows(rows);
         lngRuns = 0;
         Run();
-        EXPECT_EQ(lngRuns, 1) << c.szReason;
+        SCOPED_TRACE(c.lngDone);
+        EXPECT_EQ(lngRuns, c.lngDone + 1) << c.szReason;
         ASSERT_EQ(host.prompts.messages.size(), 1u);
         const FakePrompts::Message& message = host.prompts.messages[0];
         EXPECT_EQ(message.strTitle, "Kestrelund");
         EXPECT_EQ(message.strText, "The encoder could not be started.");
         EXPECT_EQ(message.icon, Prompts::Icon::Warning);
-        EXPECT_EQ(message.strInformative, EncoderPath(strFolder) + "\n" + c.szReason);
-        EXPECT_EQ(host.pointers, (std::vector<int>{11, 0}));
-        EXPECT_EQ(host.progress, (std::vector<float>{static_cast<float>(100.0 / 3), 0.0f}));
-        EXPECT_FALSE(QFileInfo::exists(strMusic + "/a_64KBIT_REDUCED.mp3"));
+        // The rows done so far are reported, and the rest fail for want of the encoder.
+        ReduceBatch::Report report;
+        report.lngDone = c.lngDone;
+        report.lngSourceBytes = report.lngOutputBytes = c.lngDone * kSource.size();
+        for (const QString& strRow : rows.mid(c.lngDone)) {
+            report.failures << strRow + ": the encoder could not be started";
+        }
+        EXPECT_EQ(message.strInformative,
+                  EncoderPath(strFolder) + "\n" + c.szReason + "\n" + report.Informative());
+        EXPECT_EQ(message.strDetails, report.Details());
+        EXPECT_EQ(host.pointers.back(), 0);
+        EXPECT_EQ(host.progress.back(), 0.0f);
+        EXPECT_EQ(QFileInfo::exists(strMusic + "/a_64KBIT_REDUCED.mp3"), c.lngDone > 0);
+        EXPECT_FALSE(QFileInfo::exists(strMusic + "/c_64KBIT_REDUCED.mp3"));
         EXPECT_FALSE(batch.IsRunning());
     }
 }
@@ -291,7 +317,7 @@ TEST_F(ReduceBatchTest, ChangesDuringARunEncodeEachRowOfThePressExactlyOnce) {
         };
         Run();
         QStringList encoded;
-        for (const QStringList& call : Calls()) encoded << call[6];
+        for (const QStringList& call : Calls()) encoded << call[kCallSource];
         EXPECT_EQ(encoded, c.encoded) << c.szChange;
         EXPECT_EQ(host.progress, c.progress) << c.szChange;
         EXPECT_EQ(host.prompts.messages.back().strText, "Done.");
@@ -306,8 +332,7 @@ TEST_F(ReduceBatchTest, ANameWithoutAFullStopGetsThePiecesAppended) {
     Run();
     const QString strOutput = strMusic + "/track_64KBIT_REDUCED.mp3";
     ASSERT_EQ(Calls().size(), 1);
-    EXPECT_TRUE(IsNewFileFor(Calls()[0][7], strOutput));
-    EXPECT_EQ(ReadBytes(strOutput), SyntheticMp3());
+    EXPECT_EQ(ReadBytes(strOutput), kSource);
     ASSERT_EQ(host.prompts.messages.size(), 1u);
     EXPECT_EQ(host.prompts.messages[0].strInformative, CopiedTotals(1));
 }
@@ -318,7 +343,7 @@ TEST_F(ReduceBatchTest, TheSameFileTwiceIsEncodedOnceAndCountsAsDone) {
     host.SetRows(QStringList{strSource, strSource});
     Run();
     EXPECT_EQ(Calls().size(), 1);
-    EXPECT_EQ(ReadBytes(OutputPath(strSource, host.strMenu)), SyntheticMp3());
+    EXPECT_EQ(ReadBytes(OutputPath(strSource, host.strMenu)), kSource);
     EXPECT_EQ(host.prompts.messages.back().strInformative, CopiedTotals(1));
     EXPECT_EQ(host.prompts.messages.back().strDetails, "");
 }

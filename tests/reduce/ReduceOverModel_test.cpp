@@ -21,7 +21,7 @@ TEST(ReduceOverModelTest, RowsAreEncodedInTheListsOrderAsItChanges) {
     ASSERT_TRUE(dir.isValid());
     const QString strRecord = dir.filePath("record");
     ASSERT_TRUE(WriteScript(EncoderPath(dir.path()),
-                            RecordArgumentsLines(strRecord) + "\ncp \"$6\" \"$7\"\n"));
+                            RecordEncoderCallLines(strRecord) + "\ncp \"$6\" \"$7\"\n"));
     QStringList strSources;
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"}) {
         strSources << dir.filePath(name);
@@ -45,7 +45,9 @@ TEST(ReduceOverModelTest, RowsAreEncodedInTheListsOrderAsItChanges) {
     batch.Run(host);
 
     QStringList strEncoded;
-    for (const QStringList& call : ReadRecord(strRecord, 8)) strEncoded << call.at(6);
+    for (const QStringList& call : ReadRecord(strRecord, kEncoderCallItems)) {
+        strEncoded << call.at(kCallSource);
+    }
     EXPECT_EQ(strEncoded, (QStringList{strSources[3], strSources[0]}));
     EXPECT_EQ(host.Rows(), (QStringList{strSources[3], strSources[0]}));
     ASSERT_EQ(host.prompts.messages.size(), 1u);

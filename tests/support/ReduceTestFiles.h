@@ -51,6 +51,16 @@ inline QString RecordArgumentsLines(const QString& strRecordPath) {
     return QStringLiteral("printf '%s\\0' \"$0\" \"$@\" >> ") + ShellQuote(strRecordPath);
 }
 
+// For a stand-in encoder: script lines that append the script's path, its eight arguments and,
+// last, the path of the file its input descriptor (argument 6, "/dev/fd/3") stands for, each item
+// ended by a NUL byte. ReadRecord(strRecordPath, kEncoderCallItems) reads them back.
+inline QString RecordEncoderCallLines(const QString& strRecordPath) {
+    return QStringLiteral("printf '%s\\0' \"$0\" \"$@\" \"$(readlink -f \"$6\")\" >> ") +
+           ShellQuote(strRecordPath);
+}
+inline constexpr int kEncoderCallItems = 10;
+inline constexpr int kCallSource = 9;  // the item holding the input descriptor's file
+
 // The items a recording script wrote, grouped into calls of lngItemsPerCall items.
 inline QList<QStringList> ReadRecord(const QString& strRecordPath, int lngItemsPerCall) {
     const QList<QByteArray> items = ReadBytes(strRecordPath).split('\0');
@@ -64,12 +74,13 @@ inline QList<QStringList> ReadRecord(const QString& strRecordPath, int lngItemsP
     return calls;
 }
 
-// lngFrames MPEG-1 Layer III frames at 128 kbps, 44100 Hz (417 bytes each, the rest of each frame
-// zeros but its last byte, so that no frame is a bare header): a file the analysis admits, made
-// without an encoder.
-inline QByteArray SyntheticMp3(int lngFrames = 20) {
-    QByteArray bytes = testsupport::Mp3Frames(lngFrames);
-    for (qsizetype i = 416; i < bytes.size(); i += 417) bytes[i] = 0x55;
+// lngFrames MPEG-1 Layer III frames at 44100 Hz, 128 kbps (417 bytes each) or the bitrate of
+// lngBitrateIndex (5: 64 kbps, 208 bytes), the rest of each frame zeros but its last byte, so
+// that no frame is a bare header: a file the analysis admits, made without an encoder.
+inline QByteArray SyntheticMp3(int lngFrames = 20, int lngBitrateIndex = 9) {
+    QByteArray bytes = testsupport::Mp3Frames(lngFrames, lngBitrateIndex);
+    const qsizetype lngFrame = bytes.size() / lngFrames;
+    for (qsizetype i = lngFrame - 1; i < bytes.size(); i += lngFrame) bytes[i] = 0x55;
     return bytes;
 }
 

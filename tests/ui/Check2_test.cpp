@@ -28,7 +28,7 @@ class Check2Test : public windowtest::WindowTest {
     // The stand-in encoder: records its arguments and copies the input to the output.
     void InstallEncoder() {
         ASSERT_TRUE(
-            WriteEncoder(RecordArgumentsLines(strRecord) + "\nsleep 0.1\ncp \"$6\" \"$7\"\n"));
+            WriteEncoder(RecordEncoderCallLines(strRecord) + "\nsleep 0.1\ncp \"$6\" \"$7\"\n"));
     }
 
     // A row for a new MP3 file in the music folder; returns its path.
@@ -83,14 +83,15 @@ TEST_F(Check2Test, ReducesTheListAtTheMenusBitrate) {
     EXPECT_EQ(form->MousePointer(), 0);
     EXPECT_EQ(form->ProgressValue(), 0.0f);
     EXPECT_FALSE(form->Check2->isChecked());
-    const QList<QStringList> calls = ReadRecord(strRecord, 8);
+    const QList<QStringList> calls = ReadRecord(strRecord, kEncoderCallItems);
     ASSERT_EQ(calls.size(), 2);
-    // The encoder writes a new file beside each output, which then takes the output's name.
-    EXPECT_EQ(calls[0].mid(0, 7),
-              (QStringList{EncoderPath(programFolder.path()), "-h", "-m", "s", "-b", "32", strA}));
-    EXPECT_TRUE(calls[0][7].startsWith(music.filePath(".a_32KBIT_REDUCED.mp3.")));
-    EXPECT_EQ(calls[1][6], strB);
-    EXPECT_TRUE(calls[1][7].startsWith(music.filePath(".b c_32KBIT_REDUCED.mp3.")));
+    // The encoder is handed each source and its new file open, which then takes the output's
+    // name.
+    EXPECT_EQ(calls[0].mid(0, 9),
+              (QStringList{EncoderPath(programFolder.path()), "-h", "-m", "s", "-b", "32",
+                           "/dev/fd/3", "/dev/fd/4", "--mp3input"}));
+    EXPECT_EQ(calls[0][kCallSource], strA);
+    EXPECT_EQ(calls[1][kCallSource], strB);
     EXPECT_TRUE(QFileInfo::exists(music.filePath("b c_32KBIT_REDUCED.mp3")));
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].strText, "Done.");
@@ -126,7 +127,7 @@ TEST_F(Check2Test, ARowRemovedDuringARunEndsItAtTheListsEnd) {
     sampler.start(20);
     form->Check2->click();
     sampler.stop();
-    EXPECT_EQ(ReadRecord(strRecord, 8).size(), 2);
+    EXPECT_EQ(ReadRecord(strRecord, kEncoderCallItems).size(), 2);
     for (float sngValue : progress) EXPECT_LE(sngValue, 100.0f);
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].strText, "Done.");

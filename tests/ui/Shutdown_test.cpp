@@ -4,6 +4,7 @@
 // the window's EndProgram seam; the real ending runs in a child process (this test program
 // started again in the ShutdownChild mode), which the parent then inspects from outside.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -107,10 +108,8 @@ QString LogLine(const FakePrompts::Message& message) {
     return "message: " + message.strText + " | " + message.strInformative;
 }
 
-// Runs this test program again in mode strMode with the meeting folder; returns once the child
-// has ended (or after a minute). The child's exit code goes to lngExitCode.
-bool RunChild(const QString& strMode, const ChildFolder& folder, int& lngExitCode) {
-    QProcess child;
+// Starts this test program again in mode strMode with the meeting folder.
+void StartChild(QProcess& child, const QString& strMode, const ChildFolder& folder) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("KESTRELUND_SHUTDOWN_CHILD", strMode);
     environment.insert("KESTRELUND_SHUTDOWN_DIR", folder.strDir);
@@ -118,6 +117,11 @@ bool RunChild(const QString& strMode, const ChildFolder& folder, int& lngExitCod
     child.setProcessEnvironment(environment);
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     child.start(QCoreApplication::applicationFilePath(), {"--gtest_filter=ShutdownChild.Run"});
+}
+
+// Waits for the child's end (at most a minute); its exit code goes to lngExitCode, 128 + the
+// signal's number when a signal ended it.
+bool WaitForChild(QProcess& child, int& lngExitCode) {
     if (!child.waitForFinished(60000)) {
         child.kill();
         child.waitForFinished();
@@ -125,6 +129,13 @@ bool RunChild(const QString& strMode, const ChildFolder& folder, int& lngExitCod
     }
     lngExitCode = child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -1;
     return true;
+}
+
+// Runs the child in mode strMode to its end.
+bool RunChild(const QString& strMode, const ChildFolder& folder, int& lngExitCode) {
+    QProcess child;
+    StartChild(child, strMode, folder);
+    return WaitForChild(child, lngExitCode);
 }
 
 QStringList Lines(const QString& strPath) {
@@ -156,14 +167,12 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
             form.fileList->AppendAdmitted(QDir(folder.Music()).filePath(strName), 128);
         }
         form.Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps", saved at once
-        // Closes the window once the first encoder has started and waits.
-        auto* watch = new QTimer(&form);
-        QObject::connect(watch, &QTimer::timeout, [&] {
-            if (!QFile::exists(folder.Started())) return;
+        // Closes the window as soon as events run inside the run: the encoder has just been
+        // started and has not yet opened anything.
+        QTimer::singleShot(0, &form, [&] {
             AppendLine(folder.Log(), "closing");
             form.close();
         });
-        watch->start(10);
         form.Check2->setChecked(true);
         form.Check2_Click();
     } else {
@@ -211,43 +220,72 @@ class ShutdownTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(ShutdownTest, ClosingDuringAReduceRunEndsAtOnceAndTheEncoderFinishesAlone) {
-    // The stand-in encoder opens its output, as the encoder does, notes that it started, waits
-    // for the gate (at most a minute), then writes a copy of its input through that handle.
-    ASSERT_TRUE(WriteScript(EncoderPath(folder.Program()),
-                            "exec 3>\"$7\"\nprintf '%s\\n' \"$6\" >> " +
-                                ShellQuote(folder.Started()) + "\ni=0\nwhile [ ! -e " +
-                                ShellQuote(folder.Gate()) +
-                                " ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n"
-                                "cat \"$6\" >&3"));
+TEST_F(ShutdownTest, ClosingDuringAReduceRunFinishesTheRunningRowAndNoOther) {
+    // The stand-in encoder notes that it started, waits for the gate (at most a minute), and only
+    // then opens its output and writes it: a copy of its input, or bytes that are no MP3 file.
+    const auto encoder = [&](const char* szWrite) {
+        return "printf '%s\\n' \"$(readlink -f \"$6\")\" >> " + ShellQuote(folder.Started()) +
+               "\ni=0\nwhile [ ! -e " + ShellQuote(folder.Gate()) +
+               " ] && [ $i -lt 1200 ]; do sleep 0.05; i=$((i+1)); done\n" + szWrite;
+    };
+    struct Case {
+        const char* szName;
+        QString strEncoder;
+        int lngSignal;     // sent once the window has gone, instead of opening the gate
+        bool blnReplaced;  // the verified new file replaces the older output
+        int lngExitCode;
+    };
+    const Case cases[] = {
+        {"a good encode", encoder("cat \"$6\" > \"$7\""), 0, true, 0},
+        {"a broken encode", encoder("echo 'not audio' > \"$7\""), 0, false, 0},
+        {"a logout while the encoder runs", encoder("cat \"$6\" > \"$7\""), SIGTERM, false,
+         128 + SIGTERM},
+        {"a hang-up while the encoder runs", encoder("cat \"$6\" > \"$7\""), SIGHUP, false,
+         128 + SIGHUP},
+    };
     const QString strInput = QDir(folder.Music()).filePath("a.mp3");
     const QString strOutput = QDir(folder.Music()).filePath("a_32KBIT_REDUCED.mp3");
-    ASSERT_TRUE(WriteBytes(strInput, SyntheticMp3()));
-    ASSERT_TRUE(WriteBytes(QDir(folder.Music()).filePath("b.mp3"), SyntheticMp3()));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.szName);
+        for (const QString& strLeft : {folder.Started(), folder.Gate(), folder.Log()})
+            QFile::remove(strLeft);
+        ASSERT_TRUE(WriteScript(EncoderPath(folder.Program()), c.strEncoder));
+        ASSERT_TRUE(WriteBytes(strInput, SyntheticMp3()));
+        ASSERT_TRUE(WriteBytes(QDir(folder.Music()).filePath("b.mp3"), SyntheticMp3()));
+        ASSERT_TRUE(WriteBytes(strOutput, "an older output"));
 
-    int lngExitCode = -1;
-    ASSERT_TRUE(RunChild("reduce", folder, lngExitCode)) << "the child did not end";
-    EXPECT_EQ(lngExitCode, 0);
-    // It ended while the first encoder still waited: one encoder started, its new file given the
-    // output's name (nothing written into it yet), no other file left beside it, no "Done." and
-    // the run never returned.
-    EXPECT_EQ(Lines(folder.Started()), QStringList{strInput});
-    EXPECT_TRUE(QFile::exists(strOutput));
-    EXPECT_EQ(ReadBytes(strOutput), QByteArray());
-    EXPECT_EQ(QDir(folder.Music()).entryList(QDir::Files | QDir::Hidden),
-              (QStringList{"a.mp3", "a_32KBIT_REDUCED.mp3", "b.mp3"}));
-    EXPECT_EQ(Lines(folder.Log()), QStringList{"closing"});
-    // The menu choice made in the child is in the store.
-    QSettings stored(folder.Config() + "/Venmarrow/Kestrelund.conf", QSettings::IniFormat);
-    EXPECT_EQ(stored.value("Kestrelund/Combo1").toString(), "3");
-
-    // The encoder was left running: let it go on, and it writes its file.
-    ASSERT_TRUE(WriteBytes(folder.Gate(), "open"));
-    QElapsedTimer waited;
-    waited.start();
-    while (ReadBytes(strOutput) != SyntheticMp3() && waited.elapsed() < 30000) QThread::msleep(20);
-    EXPECT_EQ(ReadBytes(strOutput), SyntheticMp3());
-    EXPECT_EQ(Lines(folder.Started()), QStringList{strInput});
+        QProcess child;
+        StartChild(child, "reduce", folder);
+        // The window closes at once; the process stays while the encoder works, the older output
+        // untouched and no new file beside it.
+        QElapsedTimer waited;
+        waited.start();
+        while (!(Lines(folder.Log()).contains("closing") && QFile::exists(folder.Started())) &&
+               waited.elapsed() < 30000) {
+            QThread::msleep(20);
+        }
+        ASSERT_EQ(Lines(folder.Log()), QStringList{"closing"});
+        EXPECT_FALSE(child.waitForFinished(300)) << "the process did not wait for the encoder";
+        EXPECT_EQ(ReadBytes(strOutput), "an older output");
+        if (c.lngSignal != 0) {
+            ASSERT_EQ(::kill(static_cast<pid_t>(child.processId()), c.lngSignal), 0);
+        } else {
+            ASSERT_TRUE(WriteBytes(folder.Gate(), "open"));
+        }
+        int lngExitCode = -1;
+        ASSERT_TRUE(WaitForChild(child, lngExitCode)) << "the child did not end";
+        EXPECT_EQ(lngExitCode, c.lngExitCode);
+        // One encoder ran; its file replaced the older output only once verified; nothing else
+        // is left beside the sources; no "Done." and the run never went on.
+        EXPECT_EQ(Lines(folder.Started()), QStringList{strInput});
+        EXPECT_EQ(ReadBytes(strOutput), c.blnReplaced ? SyntheticMp3() : "an older output");
+        EXPECT_EQ(QDir(folder.Music()).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{"a.mp3", "a_32KBIT_REDUCED.mp3", "b.mp3"}));
+        EXPECT_EQ(Lines(folder.Log()), QStringList{"closing"});
+        // The menu choice made in the child is in the store.
+        QSettings stored(folder.Config() + "/Venmarrow/Kestrelund.conf", QSettings::IniFormat);
+        EXPECT_EQ(stored.value("Kestrelund/Combo1").toString(), "3");
+    }
 }
 
 TEST_F(ShutdownTest, ClosingWhileFilesAreAdmittedEndsWithoutTheRemainingFiles) {
