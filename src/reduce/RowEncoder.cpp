@@ -83,12 +83,17 @@ struct RowEncoder::Row {
 
 int64_t FullDiskThreshold() { return kFullDiskThreshold; }
 
+int64_t FreeBytes(const struct statvfs& vfs, bool blnRoot) {
+    if (vfs.f_blocks == 0) return -1;
+    const auto lngBlocks = blnRoot ? vfs.f_bfree : vfs.f_bavail;
+    return static_cast<int64_t>(lngBlocks) * static_cast<int64_t>(vfs.f_frsize);
+}
+
 int64_t FreeSpaceOf(int lngFd) {
     struct statvfs vfs {};
-    if (::fstatvfs(lngFd, &vfs) != 0 || vfs.f_blocks == 0) return -1;
+    if (::fstatvfs(lngFd, &vfs) != 0) return -1;
     // The encoder runs as this program's user: the blocks kept for root count only for root.
-    const auto lngBlocks = ::geteuid() == 0 ? vfs.f_bfree : vfs.f_bavail;
-    return static_cast<int64_t>(lngBlocks) * static_cast<int64_t>(vfs.f_frsize);
+    return FreeBytes(vfs, ::geteuid() == 0);
 }
 
 RunServices RunServices::Real() {

@@ -13,6 +13,8 @@
 // disk must not have run full while it was written. Only then is it synced and given the output
 // name; otherwise it goes, and an older output of that name is left as it was.
 
+#include <sys/statvfs.h>
+
 #include <QByteArray>
 #include <QHash>
 #include <QSet>
@@ -47,9 +49,14 @@ using ListedTest = std::function<bool(const FileIdentity& identity, const QStrin
 using ArgumentsFor =
     std::function<QStringList(const QString& strInput, const QString& strOutput, int lngLayer)>;
 
-// The free space on the file system holding the open file lngFd, by fstatvfs; -1 when it cannot
-// be had or the file system reports no size at all (0 blocks: its free space is unknown, not 0).
+// The free space on the file system holding the open file lngFd, by fstatvfs (FreeBytes); -1 when
+// it cannot be had.
 int64_t FreeSpaceOf(int lngFd);
+
+// The bytes free to a program in a file system that statvfs describes as vfs, for root
+// (blnRoot: the blocks kept for root count too) or anyone else; -1 when the file system reports
+// no size at all (0 blocks: ramfs, some FUSE mounts), whose free space is unknown, not 0.
+int64_t FreeBytes(const struct statvfs& vfs, bool blnRoot);
 
 // The free space below which the file system of an output counts as having run full.
 int64_t FullDiskThreshold();

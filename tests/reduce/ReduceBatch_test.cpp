@@ -3,6 +3,8 @@
 // folder.
 #include <gtest/gtest.h>
 
+#include <sys/statvfs.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -346,6 +348,17 @@ TEST_F(ReduceBatchTest, TheSameFileTwiceIsEncodedOnceAndCountsAsDone) {
     EXPECT_EQ(ReadBytes(OutputPath(strSource, host.strMenu)), kSource);
     EXPECT_EQ(host.prompts.messages.back().strInformative, CopiedTotals(1));
     EXPECT_EQ(host.prompts.messages.back().strDetails, "");
+}
+
+TEST(FreeSpace, IsUnknownWhereTheFileSystemReportsNoSize) {
+    struct statvfs vfs {};
+    vfs.f_frsize = 4096;
+    vfs.f_bfree = 100;
+    vfs.f_bavail = 90;
+    EXPECT_EQ(FreeBytes(vfs, false), -1);  // no blocks at all: ramfs, some FUSE mounts
+    vfs.f_blocks = 1000;
+    EXPECT_EQ(FreeBytes(vfs, false), 90 * 4096);
+    EXPECT_EQ(FreeBytes(vfs, true), 100 * 4096);  // root may use the blocks kept for it
 }
 
 }  // namespace

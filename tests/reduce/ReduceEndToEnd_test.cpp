@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +26,7 @@
 #include "reduce/OutputNaming.h"
 #include "reduce/ReduceBatch.h"
 #include "reduce/Shell32.h"
+#include "support/Mp3Synth.h"
 #include "support/ReduceTestFiles.h"
 
 using namespace reducetest;
@@ -38,32 +41,38 @@ bool RunTool(const QString& strProgram, const QStringList& arguments) {
            process.exitCode() == 0;
 }
 
-TEST(ReduceEndToEnd, TheProgramFolderHoldsTheEncoderLink) {
-    const QFileInfo encoder(EncoderPath(KESTRELUND_TEST_BIN_DIR));
-    EXPECT_TRUE(encoder.isSymLink());
-    EXPECT_TRUE(encoder.isExecutable());
+// A Layer I file that decodes to silence: lngFrames frames of MPEG-1 Layer I at 384 kbps,
+// 44100 Hz, stereo, each a header and zeros.
+QByteArray LayerOneSilence(int lngFrames) {
+    QByteArray frame(416, '\0');
+    frame[0] = '\xFF';
+    frame[1] = '\xFF';
+    frame[2] = '\xC0';
+    return frame.repeated(lngFrames);
 }
 
-TEST(ReduceEndToEnd, ReducesThreeFilesTo32Kbps) {
+TEST(ReduceEndToEnd, EachLayerIsReducedAsTheEncoderReducesItsNamedFile) {
     const QString strSox = QStandardPaths::findExecutable("sox");
     const QString strLame = QStandardPaths::findExecutable("lame");
-    ASSERT_FALSE(strSox.isEmpty()) << "sox is needed (Debian package sox)";
-    ASSERT_FALSE(strLame.isEmpty()) << "lame is needed (Debian package lame)";
+    const QString strFfmpeg = QStandardPaths::findExecutable("ffmpeg");
+    ASSERT_FALSE(strSox.isEmpty() || strLame.isEmpty() || strFfmpeg.isEmpty())
+        << "sox, lame and ffmpeg are needed (Debian packages sox, lame and ffmpeg)";
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString strTone = dir.filePath("tone.wav");
     ASSERT_TRUE(
         RunTool(strSox, {"-n", "-r", "44100", "-c", "2", strTone, "synth", "1", "sine", "440"}));
 
-    QStringList sources;
+    // Layer III with an ID3v2 tag, Layer II, Layer I; odd names.
+    const QStringList sources{dir.filePath("one.mp3"), dir.filePath("two words.mp3"),
+                              dir.filePath(QString::fromUtf8("drei-ü \"x\".MP3"))};
+    ASSERT_TRUE(RunTool(
+        strLame, {"--quiet", "-b", "128", "--id3v2-only", "--tt", "Title", strTone, sources[0]}));
+    ASSERT_TRUE(RunTool(strFfmpeg, {"-loglevel", "error", "-i", strTone, "-c:a", "mp2", "-b:a",
+                                    "192k", "-f", "mp2", sources[1]}));
+    ASSERT_TRUE(WriteBytes(sources[2], LayerOneSilence(115)));
     QList<QByteArray> before;
-    for (const char* szName : {"one.mp3", "two words.mp3", "drei-ü \"x\".MP3"}) {
-        const QString strSource = dir.filePath(QString::fromUtf8(szName));
-        ASSERT_TRUE(RunTool(strLame, {"--quiet", "-b", "128", strTone, strSource}));
-        sources << strSource;
-        before << ReadBytes(strSource);
-        ASSERT_FALSE(before.back().isEmpty());
-    }
+    for (const QString& strSource : sources) before << ReadBytes(strSource);
 
     FakeReduceHost host;
     host.strFolder = KESTRELUND_TEST_BIN_DIR;
@@ -74,18 +83,33 @@ TEST(ReduceEndToEnd, ReducesThreeFilesTo32Kbps) {
 
     ASSERT_EQ(host.prompts.messages.size(), 1u);
     EXPECT_EQ(host.prompts.messages[0].strText, "Done.");
-    EXPECT_TRUE(host.prompts.messages[0].strInformative.startsWith("3 files: "));
-    MP3Info mp3Info;
+    EXPECT_TRUE(host.prompts.messages[0].strInformative.startsWith("3 files: "))
+        << qPrintable(host.prompts.messages[0].strInformative);
     for (int i = 0; i < sources.size(); ++i) {
+        // The encoder, handed the open files, writes what it writes for the named files: tags
+        // and Info frame included.
         const QString strOutput = OutputPath(sources[i], host.strMenu);
-        EXPECT_EQ(QFileInfo(strOutput).path(), QFileInfo(sources[i]).path());
-        ASSERT_TRUE(mp3Info.ReadMP3Info(QFile::encodeName(strOutput).toStdString()))
-            << strOutput.toStdString();
-        EXPECT_EQ(mp3Info.Bitrate(), 32000);
-        EXPECT_EQ(ReadBytes(sources[i]), before[i])
-            << "source changed: " << sources[i].toStdString();
+        const QString strCopy = dir.filePath(QStringLiteral("copy%1.mp3").arg(i));
+        const QString strNamed = dir.filePath(QStringLiteral("named%1.mp3").arg(i));
+        ASSERT_TRUE(QFile::copy(sources[i], strCopy));
+        ASSERT_TRUE(RunTool(strLame, {"--quiet", "-h", "-m", "s", "-b", "32", strCopy, strNamed}));
+        EXPECT_EQ(ReadBytes(strOutput), ReadBytes(strNamed)) << qPrintable(strOutput);
+        EXPECT_EQ(ReadBytes(sources[i]), before[i]) << "source changed: " << qPrintable(sources[i]);
     }
     EXPECT_EQ(host.Rows(), sources);
+}
+
+// Sets or clears the immutable flag of the file at strPath (root only, and only where the file
+// system has the flag); false when it cannot.
+bool SetImmutable(const QString& strPath, bool blnOn) {
+    const int lngFd = ::open(QFile::encodeName(strPath).constData(), O_RDONLY | O_CLOEXEC);
+    if (lngFd < 0) return false;
+    int lngFlags = 0;
+    bool blnDone = ::ioctl(lngFd, FS_IOC_GETFLAGS, &lngFlags) == 0;
+    lngFlags = blnOn ? lngFlags | FS_IMMUTABLE_FL : lngFlags & ~FS_IMMUTABLE_FL;
+    blnDone = blnDone && ::ioctl(lngFd, FS_IOC_SETFLAGS, &lngFlags) == 0;
+    ::close(lngFd);
+    return blnDone;
 }
 
 // Each hazard of a run through one fixture: files made in a music folder inside a temporary one,
@@ -155,10 +179,18 @@ class ReduceHazardTest : public ::testing::Test {
         bool blnStandIn;
         std::function<void(ReduceHazardTest&)> make;
         QList<std::pair<QString, QString>> rows;  // name in the music folder, reason
-        QStringList replaceable;                  // older outputs the run may replace or remove
+        QStringList replaceable;    // files the run (or the case meanwhile) may replace or remove
         int64_t lngFreeBytes = -1;  // what the file system is said to have free; -1: the truth
         OutputFile::Making making = OutputFile::Making::UnnamedWherePossible;
+        // Done once while the first row's encoder runs.
+        std::function<void(ReduceHazardTest&, FakeReduceHost&)> during = nullptr;
+        bool blnSyncFails = false;  // fsync of every new file fails
     };
+
+    // The run's own new files in the music folder now (named ones).
+    QStringList NewFiles() const {
+        return QDir(strMusic).entryList({".*.part"}, QDir::Files | QDir::Hidden | QDir::System);
+    }
 
     void Check(const Case& c) {
         SCOPED_TRACE(c.szName);
@@ -182,6 +214,7 @@ class ReduceHazardTest : public ::testing::Test {
                                     "  *hollow*) cp \"$6\" \"$7\"; dd if=/dev/zero of=\"$7\" "
                                     "bs=1 seek=4 count=380 conv=notrunc 2>/dev/null; "
                                     "truncate -s -4096 \"$7\"; exit 0 ;;\n"
+                                    "  *slow*) sleep 0.5 ;;\n"
                                     "esac\ncp \"$6\" \"$7\""));
         }
         c.make(*this);
@@ -191,22 +224,38 @@ class ReduceHazardTest : public ::testing::Test {
             if (!strReason.isEmpty()) details << Music(strName) + ": " + strReason;
         }
         host.SetRows(rows);
+        QStringList rowMenus;  // the menu at each row's turn
+        host.onProgress = [&](float sngValue) {
+            if (sngValue == 0) return;  // the run's end
+            rowMenus << host.strMenu;
+            if (c.during && rowMenus.size() == 1) {
+                QTimer::singleShot(0, [&] { c.during(*this, host); });
+            }
+        };
         const QMap<QString, QByteArray> before = Snapshot();
         RunServices services = RunServices::Real();
         services.making = c.making;
         if (c.lngFreeBytes >= 0) services.freeSpace = [&](int) { return c.lngFreeBytes; };
+        if (c.blnSyncFails) {
+            services.sync = [](int) {
+                errno = EIO;
+                return -1;
+            };
+        }
         ReduceBatch batch(services);
         batch.Run(host);
 
         const QMap<QString, QByteArray> after = Snapshot();
+        ASSERT_EQ(rowMenus.size(), c.rows.size());
         // Each output written once, its size and its source's in the totals; one larger than its
         // source or at another bitrate than chosen named in the details.
         ReduceBatch::Report expected;
         expected.failures = details;
         MP3Info written;
-        QStringList outputs;
-        for (const auto& [strName, strReason] : c.rows) {
-            const QString strOutput = OutputPath(Music(strName), host.strMenu);
+        QStringList outputs, changeable;
+        for (int i = 0; i < c.rows.size(); ++i) {
+            const auto& [strName, strReason] = c.rows[i];
+            const QString strOutput = OutputPath(Music(strName), rowMenus[i]);
             if (!strReason.isEmpty() || outputs.contains(strOutput)) continue;
             outputs << strOutput;
             ++expected.lngDone;
@@ -215,11 +264,17 @@ class ReduceHazardTest : public ::testing::Test {
             if (after.value(strOutput).size() > before.value(Music(strName)).size()) {
                 expected.larger << ReduceBatch::LargerOutput(strOutput);
             }
+            const int lngChosen = BitrateFromMenuText(rowMenus[i]);
             if (written.ReadMP3Info(QFile::encodeName(strOutput).toStdString()) &&
-                written.Bitrate() != 64000) {
-                expected.otherBitrate
-                    << strOutput +
-                           QStringLiteral(": %1 kbps, not 64 kbps").arg(written.Bitrate() / 1000);
+                written.Bitrate() != lngChosen * 1000) {
+                expected.otherBitrate << strOutput + QStringLiteral(": %1 kbps, not %2 kbps")
+                                                         .arg(written.Bitrate() / 1000)
+                                                         .arg(lngChosen);
+            }
+            // A trailing ID3v1 block of the source is carried over.
+            const QByteArray source = before.value(Music(strName));
+            if (source.right(128).startsWith("TAG")) {
+                EXPECT_EQ(after.value(strOutput).right(128), source.right(128));
             }
         }
         ASSERT_EQ(host.prompts.messages.size(), 1u);
@@ -228,33 +283,28 @@ class ReduceHazardTest : public ::testing::Test {
             << qPrintable(host.prompts.messages[0].strInformative);
         EXPECT_EQ(host.prompts.messages[0].strDetails, expected.Details())
             << qPrintable(host.prompts.messages[0].strDetails);
-        // No new file is left beside an output.
+        // No new file of the run is left behind (a link someone put there is not the run's).
         for (const QString& strEntry : after.keys()) {
-            EXPECT_TRUE(before.contains(strEntry) || !strEntry.endsWith(".part"))
+            EXPECT_TRUE(before.contains(strEntry) || !strEntry.endsWith(".part") ||
+                        after.value(strEntry).startsWith("link "))
                 << "left behind: " << qPrintable(strEntry);
         }
-        MP3Info mp3Info;
-        QStringList changeable, counted;
-        for (const QString& strName : c.replaceable) changeable << Music(strName);
-        for (const auto& [strName, strReason] : c.rows) {
-            if (strReason.isEmpty()) counted << OutputPath(Music(strName), host.strMenu);
+        for (const QString& strOutput : outputs) {
+            EXPECT_TRUE(written.ReadMP3Info(QFile::encodeName(strOutput).toStdString()))
+                << qPrintable(strOutput);
         }
-        for (const auto& [strName, strReason] : c.rows) {
-            const QString strOutput = OutputPath(Music(strName), host.strMenu);
-            if (strReason.isEmpty()) {
-                EXPECT_TRUE(mp3Info.ReadMP3Info(QFile::encodeName(strOutput).toStdString()))
-                    << qPrintable(strOutput);
-                // A trailing ID3v1 block of the source is carried over.
-                const QByteArray source = ReadBytes(Music(strName));
-                if (source.right(128).startsWith("TAG")) {
-                    EXPECT_EQ(ReadBytes(strOutput).right(128), source.right(128));
-                }
-            } else if (!counted.contains(strOutput) &&
-                       (!before.contains(strOutput) || changeable.contains(strOutput))) {
-                EXPECT_FALSE(after.contains(strOutput)) << "left behind: " << qPrintable(strOutput);
+        // A failed row leaves no output; everything else is as it was.
+        for (const QString& strName : c.replaceable) changeable << Music(strName);
+        for (int i = 0; i < c.rows.size(); ++i) {
+            const QString strOutput = OutputPath(Music(c.rows[i].first), rowMenus[i]);
+            if (!outputs.contains(strOutput) &&
+                (!before.contains(strOutput) || changeable.contains(strOutput))) {
+                EXPECT_TRUE(!after.contains(strOutput) ||
+                            after.value(strOutput).startsWith("link "))
+                    << "left behind: " << qPrintable(strOutput);
             }
         }
-        changeable << counted;
+        changeable << outputs;
         for (auto it = before.cbegin(); it != before.cend(); ++it) {
             if (!changeable.contains(it.key())) {
                 EXPECT_EQ(after.value(it.key()), it.value()) << qPrintable(it.key());
@@ -407,8 +457,112 @@ TEST_F(ReduceHazardTest, NoRunLosesAByteOrCountsAFailure) {
          {{"full.mp3", "the disk is full"}},
          {},
          FullDiskThreshold() - 1},
+        {"an output name taken by a folder",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Copy("song1.mp3", "F.mp3");
+             ASSERT_TRUE(QDir().mkpath(t.Music("F_64KBIT_REDUCED.mp3")));
+         },
+         {{"F.mp3", "the output name is taken by something that is not a file"}},
+         {}},
+        {"an output whose Info frame counts more frames than it holds",
+         true,
+         [](ReduceHazardTest& t) {
+             synth::Header header;
+             const synth::Bytes info = synth::XingFrame(header, "Info", 1, 300, 0);
+             ASSERT_TRUE(WriteBytes(t.Music("liar.mp3"),
+                                    QByteArray(reinterpret_cast<const char*>(info.data()),
+                                               static_cast<qsizetype>(info.size())) +
+                                        SyntheticMp3(200)));
+         },
+         {{"liar.mp3", "the output holds fewer frames than its header counts"}},
+         {}},
+        {"a link put at the output name while the encoder runs: neither followed nor replaced",
+         true,
+         [](ReduceHazardTest& t) { t.Copy("song1.mp3", "slowlink.mp3"); },
+         {{"slowlink.mp3", "the output name is a link"}},
+         {},
+         -1,
+         OutputFile::Making::UnnamedWherePossible,
+         [](ReduceHazardTest& t, FakeReduceHost&) {
+             ASSERT_EQ(::symlink("../victim.txt",
+                                 QFile::encodeName(t.Music("slowlink_64KBIT_REDUCED.mp3"))),
+                       0);
+         }},
+        {"the new file's name taken over by a link while the encoder runs",
+         true,
+         [](ReduceHazardTest& t) { t.Copy("song1.mp3", "slowpart.mp3"); },
+         {{"slowpart.mp3", "the output was replaced while the encoder ran"}},
+         {},
+         -1,
+         OutputFile::Making::Named,
+         [](ReduceHazardTest& t, FakeReduceHost&) {
+             ASSERT_EQ(t.NewFiles().size(), 1);
+             const QByteArray part = QFile::encodeName(t.Music(t.NewFiles().front()));
+             ASSERT_EQ(::unlink(part.constData()), 0);
+             ASSERT_EQ(::symlink("../victim.txt", part.constData()), 0);
+         }},
+        {"a source swapped for a pipe while the encoder runs",
+         true,
+         [](ReduceHazardTest& t) { t.Copy("song1.mp3", "slowpipe.mp3"); },
+         {{"slowpipe.mp3", ""}},
+         {"slowpipe.mp3"},
+         -1,
+         OutputFile::Making::UnnamedWherePossible,
+         [](ReduceHazardTest& t, FakeReduceHost&) {
+             const QByteArray source = QFile::encodeName(t.Music("slowpipe.mp3"));
+             ASSERT_EQ(::rename(source.constData(), (source + ".moved").constData()), 0);
+             ASSERT_EQ(::mkfifo(source.constData(), 0600), 0);
+         }},
+        {"an fsync that fails",
+         false,
+         [](ReduceHazardTest& t) {
+             t.Copy("song1.mp3", "sync.mp3");
+             t.Copy("song2.mp3", "sync_64KBIT_REDUCED.mp3");
+         },
+         {{"sync.mp3", "the output cannot be written (Input/output error)"}},
+         {},
+         -1,
+         OutputFile::Making::UnnamedWherePossible,
+         nullptr,
+         true},
+        {"the same file twice, the menu changed between its rows",
+         false,
+         [](ReduceHazardTest& t) { t.Copy("song1.mp3", "menu.mp3"); },
+         {{"menu.mp3", ""}, {"menu.mp3", ""}},
+         {},
+         -1,
+         OutputFile::Making::UnnamedWherePossible,
+         [](ReduceHazardTest&, FakeReduceHost& host) {
+             host.strMenu = QStringLiteral("Reduce to 32 kbps");
+         }},
     };
     for (const Case& c : cases) Check(c);
+
+    // An older output that cannot be replaced (immutable), for the unnamed and the named new file:
+    // the rename fails, the new file goes, the older output stays.
+    const QString strProbe = made->filePath("immutable-probe");
+    if (!WriteBytes(strProbe, "probe") || !SetImmutable(strProbe, true)) {
+        GTEST_SKIP() << "the immutable flag needs root and a file system that has it: the case of "
+                        "an older output that cannot be replaced is not run";
+    }
+    SetImmutable(strProbe, false);
+    const QString strOlder = QStringLiteral("fixed_64KBIT_REDUCED.mp3");
+    for (const OutputFile::Making making :
+         {OutputFile::Making::UnnamedWherePossible, OutputFile::Making::Named}) {
+        Check({"an older output that cannot be replaced",
+               false,
+               [&](ReduceHazardTest& t) {
+                   t.Copy("song1.mp3", "fixed.mp3");
+                   t.Copy("song2.mp3", strOlder);
+                   ASSERT_TRUE(SetImmutable(t.Music(strOlder), true));
+               },
+               {{"fixed.mp3", "the output cannot be given its name (Operation not permitted)"}},
+               {},
+               -1,
+               making});
+        SetImmutable(Music(strOlder), false);
+    }
 }
 
 }  // namespace
