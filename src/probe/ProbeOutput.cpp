@@ -13,8 +13,19 @@ namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
 
-void AppendEscapedByte(std::string& out, unsigned char byte) {
+// \u00XX: a control character (JSON allows none below 0x20 as it is; DEL is escaped too).
+void AppendEscapedControl(std::string& out, unsigned char byte) {
     out += "\\u00";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 15];
+}
+
+// \udcXX: a byte (0x80 to 0xFF) that is not part of valid UTF-8, written as the lone low
+// surrogate U+DC80 to U+DCFF. Valid UTF-8 never encodes a surrogate, so the escape cannot stand for
+// a character of a name, and two different names never give the same string; a reader that keeps
+// lone surrogates (Python's json, then os.fsencode) gets the byte back.
+void AppendEscapedStrayByte(std::string& out, unsigned char byte) {
+    out += "\\udc";
     out += kHex[byte >> 4];
     out += kHex[byte & 15];
 }
@@ -89,7 +100,7 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
         if (byte >= 0x80) {
             const size_t length = Utf8SequenceLength(bytes.substr(i));
             if (length == 0) {
-                AppendEscapedByte(out, byte);
+                AppendEscapedStrayByte(out, byte);
                 ++i;
             } else {
                 out.append(bytes.substr(i, length));
@@ -121,7 +132,7 @@ void AppendJsonString(std::string& out, std::string_view bytes) {
                 break;
             default:
                 if (byte < 0x20 || byte == 0x7F) {
-                    AppendEscapedByte(out, byte);
+                    AppendEscapedControl(out, byte);
                 } else {
                     out += static_cast<char>(byte);
                 }
@@ -142,66 +153,84 @@ void AppendJsonNumber(std::string& out, double value) {
 }
 
 void AppendJsonLine(std::string& out, std::string_view path, std::string_view error,
-                    const MP3Info& info, const FrameWalkResult* counted) {
+                    const MP3Info& info, const FrameWalkResult* counted, bool emptyFile) {
+    // A refused file has no stream, so its properties have no value: null, never a 0 or false
+    // that a script's test (Bitrate < 128000, IsVBR == false) would take for one. Only its size
+    // is known, when the analysis read it or the file is empty.
+    const bool valid = error.empty();
+    const auto key = [&](const char* name) {
+        out += ",\"";
+        out += name;
+        out += "\":";
+    };
+    const auto integer = [&](const char* name, int64_t value) {
+        key(name);
+        if (valid) {
+            AppendInt(out, value);
+        } else {
+            out += "null";
+        }
+    };
+    const auto number = [&](const char* name, double value) {
+        key(name);
+        if (valid) {
+            AppendJsonNumber(out, value);
+        } else {
+            out += "null";
+        }
+    };
+    const auto boolean = [&](const char* name, bool value) {
+        key(name);
+        if (valid) {
+            AppendBool(out, value);
+        } else {
+            out += "null";
+        }
+    };
     out += "{\"path\":";
     AppendJsonString(out, path);
     out += ",\"valid\":";
-    AppendBool(out, error.empty());
-    if (!error.empty()) {
+    AppendBool(out, valid);
+    if (!valid) {
         out += ",\"error\":";
         AppendJsonString(out, error);
     }
-    out += ",\"FirstFrame\":";
-    AppendInt(out, info.FirstFrame());
-    out += ",\"Duration\":";
-    AppendJsonNumber(out, info.Duration());
-    out += ",\"Channels\":";
-    AppendInt(out, info.Channels());
-    out += ",\"Samplerate\":";
-    AppendInt(out, info.Samplerate());
-    out += ",\"Bitrate\":";
-    AppendInt(out, info.Bitrate());
-    out += ",\"FileSize\":";
-    AppendInt(out, info.FileSize());
-    out += ",\"MpegBytes\":";
-    AppendInt(out, info.MpegBytes());
-    out += ",\"Frames\":";
-    AppendInt(out, info.Frames());
-    out += ",\"Layer\":";
-    AppendInt(out, info.Layer());
-    out += ",\"MpegVersion\":";
+    integer("FirstFrame", info.FirstFrame());
+    number("Duration", info.Duration());
+    integer("Channels", info.Channels());
+    integer("Samplerate", info.Samplerate());
+    integer("Bitrate", info.Bitrate());
+    key("FileSize");
+    if (valid || info.FileSize() > 0 || emptyFile) {
+        AppendInt(out, info.FileSize());
+    } else {
+        out += "null";
+    }
+    integer("MpegBytes", info.MpegBytes());
+    integer("Frames", info.Frames());
+    integer("Layer", info.Layer());
     // The float's own shortest form (2.5, not 2.5000000000000000).
-    if (std::isfinite(info.MpegVersion())) {
+    key("MpegVersion");
+    if (valid && std::isfinite(info.MpegVersion())) {
         char buffer[32];
         const auto result = std::to_chars(buffer, buffer + sizeof buffer, info.MpegVersion());
         out.append(buffer, result.ptr);
     } else {
         out += "null";
     }
-    out += ",\"CopyrightBit\":";
-    AppendBool(out, info.CopyrightBit());
-    out += ",\"OriginalBit\":";
-    AppendBool(out, info.OriginalBit());
-    out += ",\"PrivateBit\":";
-    AppendBool(out, info.PrivateBit());
-    out += ",\"Protected\":";
-    AppendBool(out, info.Protected());
-    out += ",\"Emphasis\":";
-    AppendBool(out, info.Emphasis());
-    out += ",\"IsVBR\":";
-    AppendBool(out, info.IsVBR());
+    boolean("CopyrightBit", info.CopyrightBit());
+    boolean("OriginalBit", info.OriginalBit());
+    boolean("PrivateBit", info.PrivateBit());
+    boolean("Protected", info.Protected());
+    boolean("Emphasis", info.Emphasis());
+    boolean("IsVBR", info.IsVBR());
     if (counted) {
-        out += ",\"CountedFrames\":";
-        AppendInt(out, counted->lngFrames);
-        out += ",\"CountedSamples\":";
-        AppendInt(out, counted->lngSamples);
-        out += ",\"CountedDuration\":";
-        AppendJsonNumber(out, counted->dblMilliseconds);
-        out += ",\"TruncatedBytes\":";
-        AppendInt(out, counted->lngTruncatedBytes);
-        out += ",\"SkippedBytes\":";
-        AppendInt(out, counted->lngSkippedBytes);
-        if (counted->change) {
+        integer("CountedFrames", counted->lngFrames);
+        integer("CountedSamples", counted->lngSamples);
+        number("CountedDuration", counted->dblMilliseconds);
+        integer("TruncatedBytes", counted->lngTruncatedBytes);
+        integer("SkippedBytes", counted->lngSkippedBytes);
+        if (valid && counted->change) {
             out += ",\"FormatChange\":";
             AppendJsonString(out, FormatChangeName(counted->change->kind));
             out += ",\"FormatChangeOffset\":";

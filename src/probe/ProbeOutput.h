@@ -10,7 +10,8 @@ struct FrameWalkResult;
 
 // Appends bytes as a JSON string literal (quotes included). Runs of valid UTF-8 are copied; '"',
 // '\' and control characters are escaped; every byte that is not part of valid UTF-8 becomes
-// \u00XX with the byte's value, so any path gives valid JSON.
+// \udcXX with the byte's value (a lone surrogate, which valid UTF-8 never gives), so any path
+// gives valid JSON and two different paths never give the same string.
 void AppendJsonString(std::string& out, std::string_view bytes);
 
 // Appends the shortest text that reads back as exactly the same double ("null" if not finite).
@@ -26,9 +27,12 @@ void AppendJsonNumber(std::string& out, double value);
 // "error" with error when there is one. With counted, after "IsVBR": "CountedFrames",
 // "CountedSamples", "CountedDuration" (milliseconds), "TruncatedBytes", "SkippedBytes", and
 // "FormatChange" ("sample rate", ...), "FormatChangeOffset", "FormatChangeAt" (milliseconds),
-// all three null when the format does not change.
+// all three null when the format does not change. A refused file's properties are all null but
+// its FileSize, written when the analysis read the file (FileSize above 0) or emptyFile says it
+// is a file of no bytes.
 void AppendJsonLine(std::string& out, std::string_view path, std::string_view error,
-                    const MP3Info& info, const FrameWalkResult* counted = nullptr);
+                    const MP3Info& info, const FrameWalkResult* counted = nullptr,
+                    bool emptyFile = false);
 
 // "PATH: MPEG-1 Layer III, 128 kbps CBR, 44100 Hz, stereo, 4:22" or "PATH: no such file", and a
 // newline. With counted, a valid file's line goes on "; counted 10024 frames, 4:21.851" and, when

@@ -6,7 +6,6 @@
 #include <unistd.h>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,47 +19,76 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: kestrelund-info [--json] [--count] [-r] FILE...\n"
+    "Usage: kestrelund-info [OPTION]... FILE...\n"
     "Analyses each MP3 FILE in turn and prints one line per file.\n"
     "\n"
     "Without --json the line is for people: the path, then the stream (MPEG-1 Layer III),\n"
     "bitrate in kbps with CBR or VBR, sample rate, mono or stereo and duration as m:ss:\n"
     "  song.mp3: MPEG-1 Layer III, 128 kbps CBR, 44100 Hz, stereo, 3:03\n"
-    "For a file it refuses, it says why: \"no such file\", \"is a folder\",\n"
-    "\"permission denied\" or \"not a valid MP3 file\".\n"
+    "For a file it refuses, it says why instead:\n"
+    "  no such file          nothing has that name (or the path runs through a file, a loop\n"
+    "                        of links, or is too long)\n"
+    "  is a folder           a folder, given without -r\n"
+    "  permission denied     you may not read the file, or enter a folder on its path\n"
+    "  not a valid MP3 file  the file holds no MP3 stream the analysis accepts; also said of\n"
+    "                        anything but a regular file, and of a file of 2 GiB or more\n"
+    "With -r, a folder can also be refused:\n"
+    "  cannot be read        the folder could not be opened for another reason\n"
+    "  cannot be searched (kestrelund-walk did not run)\n"
+    "                        the folder walk, a program beside kestrelund-info, did not run\n"
     "\n"
     "Options:\n"
-    "  -r       a FILE that is a folder is searched with all folders below it, as the window's\n"
-    "           \"Add All MP3 File(s) In Folder\" does: each folder's *.mp3 files in name\n"
-    "           order (names beginning with \"~\" left out), then its subfolders' level by\n"
-    "           level (hidden folders not entered), one line per file found\n"
-    "  --json   one JSON object per line with \"path\", \"valid\", for a refused file \"error\"\n"
-    "           (the reason above), and every property:\n"
-    "           FirstFrame, Duration (milliseconds), Channels, Samplerate, Bitrate (bits per\n"
-    "           second), FileSize, MpegBytes, Frames, Layer, MpegVersion, CopyrightBit,\n"
-    "           OriginalBit, PrivateBit, Protected, Emphasis, IsVBR. Numbers read back exactly.\n"
-    "           In \"path\", valid UTF-8 is kept as it is, '\"', '\\' and control characters\n"
-    "           are escaped, and each byte that is not part of valid UTF-8 is written as\n"
-    "           \\u00XX with the byte's value (so such a byte reads back as U+00XX).\n"
-    "  --count  also walk each valid file frame by frame and add what was counted: the\n"
-    "           frames and the exact length (\"; counted 10024 frames, 4:21.851\"), and where\n"
-    "           the format changes, if it does (\"; the sample rate changes at 0:10\"). With\n"
-    "           --json: CountedFrames, CountedSamples, CountedDuration (milliseconds),\n"
-    "           TruncatedBytes, SkippedBytes, FormatChange (\"sample rate\", \"channel count\",\n"
-    "           \"layer\", \"MPEG version\"), FormatChangeOffset (the byte offset of the first\n"
-    "           frame in the new format) and FormatChangeAt (milliseconds before it); the three\n"
-    "           are null when the format does not change\n"
-    "  --help   show this help and exit\n"
-    "  --version  show the version and exit\n"
-    "  --       treat every later argument as a FILE, even when it starts with '-'\n"
+    "  -r, --recursive  a FILE that is a folder is searched with all folders below it, as the\n"
+    "                   window's \"Add All MP3 File(s) In Folder\" does: each folder's *.mp3\n"
+    "                   files in name order (names beginning with \"~\" left out), then its\n"
+    "                   subfolders' level by level (hidden folders not entered), one line per\n"
+    "                   file found\n"
+    "  -j, --json       one JSON object per line with \"path\", \"valid\", for a refused file\n"
+    "                   \"error\" (the reason above), and every property:\n"
+    "                   FirstFrame, Duration (milliseconds), Channels, Samplerate, Bitrate\n"
+    "                   (bits per second), FileSize, MpegBytes, Frames, Layer, MpegVersion,\n"
+    "                   CopyrightBit, OriginalBit, PrivateBit, Protected, Emphasis, IsVBR.\n"
+    "                   Numbers read back exactly. A refused file's properties are null,\n"
+    "                   but FileSize when the file could be read.\n"
+    "                   In \"path\", valid UTF-8 is kept as it is, '\"', '\\' and control\n"
+    "                   characters are escaped, and each byte that is not part of valid UTF-8\n"
+    "                   is written as \\udcXX with the byte's value: a lone surrogate, which\n"
+    "                   valid UTF-8 never gives, so two names never share a \"path\". Python's\n"
+    "                   os.fsencode(json.loads(line)[\"path\"]) gives the name's bytes back;\n"
+    "                   jq reads such a byte as U+FFFD.\n"
+    "  -c, --count      also walk each valid file frame by frame and add what was counted:\n"
+    "                   the frames and the exact length (\"; counted 10024 frames, 4:21.851\"),\n"
+    "                   and where the format changes, if it does (\"; the sample rate changes\n"
+    "                   at 0:10\"). With --json: CountedFrames, CountedSamples,\n"
+    "                   CountedDuration (milliseconds), TruncatedBytes, SkippedBytes,\n"
+    "                   FormatChange (\"sample rate\", \"channel count\", \"layer\", \"MPEG\n"
+    "                   version\"), FormatChangeOffset (the byte offset of the first frame in\n"
+    "                   the new format) and FormatChangeAt (milliseconds before it); the three\n"
+    "                   are null when the format does not change, and all are null for a\n"
+    "                   refused file\n"
+    "  -h, --help       show this help and exit\n"
+    "      --version    show the version and exit\n"
+    "  --               treat every later argument as a FILE, even when it starts with '-'\n"
+    "Short options can be joined: -rj is -r -j. Options may also follow the FILEs.\n"
     "\n"
     "Exit status: 0 when every file (and every file found) is a valid MP3 file, 1 when any is\n"
     "not or a folder cannot be searched, 2 on a usage error\n"
     "(or when the output cannot be written).\n";
 
-int UsageError(const char* message, const char* argument) {
-    std::fprintf(stderr, "kestrelund-info: %s%s\n\n%s", message, argument, kUsage);
+// A usage error: one line that says what is wrong and where to read more, as the other
+// command-line tools do; the whole help would bury the line in a terminal or a log.
+int UsageError(const std::string& message) {
+    std::fprintf(stderr,
+                 "kestrelund-info: %s\n"
+                 "Try 'kestrelund-info --help' for more information.\n",
+                 message.c_str());
     return 2;
+}
+
+// A regular file of no bytes.
+bool IsEmptyFile(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
 }
 
 // Writes and empties the buffer; false when stdout failed.
@@ -85,7 +113,9 @@ class Probe {
                                                              : RefusalReason(path);
         walk = FrameWalkResult();
         if (valid && count && !WalkFrames(path, info.FirstFrame(), walk)) walk = FrameWalkResult();
-        Line(path, error, info);
+        // A file refused with no size may be a file of no bytes, whose size 0 is true.
+        Line(path, error, info,
+             error == kReasonNotMp3 && info.FileSize() == 0 && IsEmptyFile(path));
     }
 
     // With -r: every MP3 file below a folder, or the reason the folder cannot be searched.
@@ -115,11 +145,12 @@ class Probe {
     bool Finish() { return Flush(out) && written; }
 
   private:
-    void Line(const std::string& path, std::string_view error, const MP3Info& lineInfo) {
+    void Line(const std::string& path, std::string_view error, const MP3Info& lineInfo,
+              bool emptyFile = false) {
         allValid = allValid && error.empty();
         const FrameWalkResult* counted = count ? &walk : nullptr;
         if (json) {
-            AppendJsonLine(out, path, error, lineInfo, counted);
+            AppendJsonLine(out, path, error, lineInfo, counted, emptyFile);
         } else {
             AppendHumanLine(out, path, error, lineInfo, counted);
         }
@@ -140,6 +171,12 @@ bool IsFolder(const char* path) {
     return stat(path, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// --help and --version print to standard output and end the run; 2 when it cannot be written.
+int Print(const char* text) {
+    std::fputs(text, stdout);
+    return std::fflush(stdout) == 0 ? 0 : 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -149,29 +186,45 @@ int main(int argc, char** argv) {
     std::vector<const char*> files;
     bool optionsOpen = true;
     for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        if (optionsOpen && std::strcmp(arg, "--") == 0) {
+        const std::string_view arg = argv[i];
+        if (!optionsOpen || arg.size() < 2 || arg[0] != '-') {
+            files.push_back(argv[i]);  // "-" alone is a file of that name
+        } else if (arg == "--") {
             optionsOpen = false;
-        } else if (optionsOpen && std::strcmp(arg, "--json") == 0) {
-            json = true;
-        } else if (optionsOpen && std::strcmp(arg, "--count") == 0) {
-            count = true;
-        } else if (optionsOpen && std::strcmp(arg, "-r") == 0) {
-            recurse = true;
-        } else if (optionsOpen &&
-                   (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)) {
-            std::fputs(kUsage, stdout);
-            return std::fflush(stdout) == 0 ? 0 : 2;
-        } else if (optionsOpen && std::strcmp(arg, "--version") == 0) {
-            std::fputs("kestrelund-info " KESTRELUND_VERSION "\n", stdout);
-            return std::fflush(stdout) == 0 ? 0 : 2;
-        } else if (optionsOpen && arg[0] == '-' && arg[1] != '\0') {
-            return UsageError("unknown option ", arg);
+        } else if (arg.starts_with("--")) {
+            if (arg == "--json") {
+                json = true;
+            } else if (arg == "--count") {
+                count = true;
+            } else if (arg == "--recursive") {
+                recurse = true;
+            } else if (arg == "--help") {
+                return Print(kUsage);
+            } else if (arg == "--version") {
+                return Print("kestrelund-info " KESTRELUND_VERSION "\n");
+            } else {
+                return UsageError("unknown option '" + std::string(arg) + "'");
+            }
         } else {
-            files.push_back(arg);
+            // One short option, or several joined behind one "-": -rj is -r -j.
+            for (const char letter : arg.substr(1)) {
+                if (letter == 'j') {
+                    json = true;
+                } else if (letter == 'c') {
+                    count = true;
+                } else if (letter == 'r') {
+                    recurse = true;
+                } else if (letter == 'h') {
+                    return Print(kUsage);
+                } else {
+                    std::string message = "unknown option '-" + std::string(1, letter) + "'";
+                    if (arg.size() > 2) message += " in '" + std::string(arg) + "'";
+                    return UsageError(message);
+                }
+            }
         }
     }
-    if (files.empty()) return UsageError("no files given", "");
+    if (files.empty()) return UsageError("no FILE given");
 
     Probe probe(json, count);
     for (const char* path : files) {

@@ -2,7 +2,10 @@
 #pragma once
 // A small strict JSON reader for the probe's output lines: one object whose values are strings,
 // numbers, true, false or null. It refuses anything RFC 8259 does not allow (bad escapes, raw
-// control characters, invalid UTF-8, trailing bytes), so a line it reads is valid JSON.
+// control characters, invalid UTF-8, trailing bytes), so a line it reads is valid JSON. A lone
+// \udc80 to \udcff, as the probe writes a byte of a path that is not part of valid UTF-8, reads
+// back as that byte (0x80 to 0xff), as Python's json and os.fsencode give it back; other lone
+// surrogates, which the probe never writes, are refused.
 
 #include <cstdint>
 #include <cstdlib>
@@ -227,8 +230,11 @@ class Reader {
                         if (!Word("\\u") || !Hex4(low) || low < 0xDC00 || low > 0xDFFF)
                             return false;
                         code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                    } else if (code >= 0xDC80 && code <= 0xDCFF) {
+                        out += static_cast<char>(code - 0xDC00);  // a byte of the path
+                        break;
                     } else if (code >= 0xDC00 && code <= 0xDFFF) {
-                        return false;  // a lone low surrogate
+                        return false;  // another lone low surrogate
                     }
                     Utf8(out, code);
                     break;

@@ -24,24 +24,79 @@ class ProbeCli : public ::testing::Test {
     synth::TempDir dir;
 };
 
-TEST_F(ProbeCli, UsageErrors) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--json"}, {"--frobnicate", "a.mp3"}, {"-x"}, {"--"}}) {
-        const probe::Result result = probe::RunProbe(args);
-        EXPECT_EQ(result.status, 2) << testing::PrintToString(args);
+TEST_F(ProbeCli, UsageErrorsSayWhatIsWrongInOneLine) {
+    const struct {
+        std::vector<std::string> args;
+        std::string line;
+    } cases[] = {
+        {{}, "no FILE given"},
+        {{"--json"}, "no FILE given"},
+        {{"-rj", "--"}, "no FILE given"},
+        {{"--jsn", "a.mp3"}, "unknown option '--jsn'"},
+        {{"a.mp3", "--json=yes"}, "unknown option '--json=yes'"},
+        {{"-x"}, "unknown option '-x'"},
+        {{"-rjx", "a.mp3"}, "unknown option '-x' in '-rjx'"},
+        {{"-j", "-V"}, "unknown option '-V'"},
+    };
+    for (const auto& c : cases) {
+        const probe::Result result = probe::RunProbe(c.args);
+        EXPECT_EQ(result.status, 2) << c.line;
         EXPECT_TRUE(result.out.empty());
-        EXPECT_NE(result.err.find("Usage: kestrelund-info [--json] [--count] [-r] FILE..."),
-                  std::string::npos);
+        EXPECT_EQ(result.err, "kestrelund-info: " + c.line +
+                                  "\nTry 'kestrelund-info --help' for more information.\n");
     }
 }
 
-TEST_F(ProbeCli, HelpGoesToStandardOutput) {
-    const probe::Result result = probe::RunProbe({"--help"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("Usage: kestrelund-info [--json] [--count] [-r] FILE..."),
-              std::string::npos);
-    EXPECT_NE(result.out.find("\\u00XX"), std::string::npos);  // how stray bytes are written
-    EXPECT_TRUE(result.err.empty());
+// Every reason a file can be refused for, in the words the probe prints.
+const char* const kReasons[] = {
+    "no such file",         "is a folder",    "permission denied",
+    "not a valid MP3 file", "cannot be read", "cannot be searched (kestrelund-walk did not run)"};
+
+TEST_F(ProbeCli, HelpAndManualNameEveryReasonAndTheEscape) {
+    for (const std::string option : {"--help", "-h", "-jh"}) {
+        const probe::Result result = probe::RunProbe({option, "--frobnicate"});
+        EXPECT_EQ(result.status, 0);
+        EXPECT_TRUE(result.out.starts_with("Usage: kestrelund-info [OPTION]... FILE...\n"));
+        EXPECT_TRUE(result.err.empty());
+    }
+    const std::string help = probe::RunProbe({"--help"}).out;
+    const std::string manual = probe::Slurp(KESTRELUND_INFO_MANUAL);
+    for (const std::string& text : {help, manual}) {
+        for (const char* reason : kReasons)
+            EXPECT_NE(text.find(reason), std::string::npos) << reason;
+        // A name that is not UTF-8 will be followed as bytes: its interim reason is not promised.
+        EXPECT_EQ(text.find("not valid UTF-8"), std::string::npos);
+        EXPECT_NE(text.find("udcXX"), std::string::npos);  // how stray bytes are written
+        EXPECT_EQ(text.find("u00XX"), std::string::npos);
+    }
+    for (const char* option : {"-j, --json", "-c, --count", "-r, --recursive", "-h, --help"}) {
+        EXPECT_NE(help.find(option), std::string::npos) << option;
+        const std::string_view both(option);
+        const std::string marked =
+            "*" + std::string(both.substr(0, 2)) + "*, *" + std::string(both.substr(4)) + "*";
+        EXPECT_NE(manual.find(marked), std::string::npos) << marked;
+    }
+}
+
+// Short options join behind one "-" and mean what their long forms mean, before or after the
+// files; after "--" nothing is an option.
+TEST_F(ProbeCli, ShortOptionsJoinAndMatchTheirLongForms) {
+    std::filesystem::create_directory(dir.File("tree"));
+    Cbr("tree/a.mp3");
+    const std::string tree = dir.File("tree");
+    const probe::Result expected = probe::RunProbe({"--recursive", "--json", "--count", tree});
+    ASSERT_EQ(expected.status, 0);
+    ASSERT_NE(expected.out.find("\"CountedFrames\":4,"), std::string::npos) << expected.out;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-rjc", tree},
+                                                 {"-r", "-j", "-c", tree},
+                                                 {"-cj", "-r", tree},
+                                                 {tree, "-jrc"},
+                                                 {"-rrjc", "--json", tree}}) {
+        const probe::Result result = probe::RunProbe(args);
+        EXPECT_EQ(result.status, 0) << testing::PrintToString(args);
+        EXPECT_EQ(result.out, expected.out) << testing::PrintToString(args);
+    }
+    EXPECT_EQ(probe::RunProbe({"-c", "--", "-j"}).out, "-j: no such file\n");
 }
 
 TEST_F(ProbeCli, HumanLinesAndExitStatus) {
@@ -81,6 +136,65 @@ TEST_F(ProbeCli, JsonOfTheConstantBitrateExample) {
                   "\"Protected\":false,\"Emphasis\":false,\"IsVBR\":false}\n");
 }
 
+// A valid file whose name is UTF-8 prints byte for byte as it always has, plain and as JSON.
+TEST_F(ProbeCli, ValidFilesWithUtf8NamesPrintAsBefore) {
+    using synth::Header;
+    const std::string folder = dir.File("Gr\xC3\xBC\xC3\x9F");
+    std::filesystem::create_directory(folder);
+    synth::WriteFile(
+        folder + "/Caf\xC3\xA9 \xE2\x99\xAB \"1\".mp3",
+        synth::Concat({synth::Id3v2Tag(300), synth::Frames(Header{}, 20), synth::TrailingTag()}));
+    synth::WriteFile(folder + "/\xE6\x97\xA5\xE6\x9C\xAC\t2.mp3",
+                     synth::Concat({synth::XingFrame(Header{.mode = 3}, "Xing", 3, 9, 3000),
+                                    synth::Frames(Header{.mode = 3, .copyright = 1}, 8)}));
+    synth::WriteFile(folder + "/joined.mp3",
+                     synth::Concat({synth::Frames(Header{}, 40),
+                                    synth::Frames(Header{.version = 2, .bitrate = 5}, 10)}));
+    // The lines as the probe has always printed them, "@" standing for the folder.
+    const struct {
+        std::vector<std::string> args;
+        std::string text;
+    } cases[] = {
+        {{"-r", folder},
+         "@/Caf\xC3\xA9 \xE2\x99\xAB \"1\".mp3: MPEG-1 Layer III, 128 kbps CBR, 44100 Hz,"
+         " stereo, 0:01\n"
+         "@/joined.mp3: MPEG-1 Layer III, 128 kbps CBR, 44100 Hz, stereo, 0:01\n"
+         "@/\xE6\x97\xA5\xE6\x9C\xAC\t2.mp3: MPEG-1 Layer III, 102 kbps VBR, 44100 Hz,"
+         " mono, 0:00\n"},
+        {{"-r", "--json", "--count", folder},
+         "{\"path\":\"@/Caf\xC3\xA9 \xE2\x99\xAB \\\"1\\\".mp3\",\"valid\":true,\"FirstFrame\":300,"
+         "\"Duration\":522.4489795918367,\"Channels\":2,\"Samplerate\":44100,\"Bitrate\":128000,"
+         "\"FileSize\":8768,\"MpegBytes\":8340,\"Frames\":20,\"Layer\":3,\"MpegVersion\":1,"
+         "\"CopyrightBit\":false,\"OriginalBit\":true,\"PrivateBit\":false,\"Protected\":false,"
+         "\"Emphasis\":false,\"IsVBR\":false,\"CountedFrames\":20,\"CountedSamples\":23040,"
+         "\"CountedDuration\":522.4489795918367,\"TruncatedBytes\":0,\"SkippedBytes\":0,"
+         "\"FormatChange\":null,\"FormatChangeOffset\":null,\"FormatChangeAt\":null}\n"
+         "{\"path\":\"@/joined.mp3\",\"valid\":true,\"FirstFrame\":0,"
+         "\"Duration\":1123.265306122449,\"Channels\":2,\"Samplerate\":44100,"
+         "\"Bitrate\":128000,\"FileSize\":17980,\"MpegBytes\":17980,\"Frames\":43,\"Layer\":3,"
+         "\"MpegVersion\":1,\"CopyrightBit\":false,\"OriginalBit\":true,"
+         "\"PrivateBit\":false,\"Protected\":false,\"Emphasis\":false,\"IsVBR\":false,"
+         "\"CountedFrames\":50,\"CountedSamples\":51840,\"CountedDuration\":1306.1224489795918,"
+         "\"TruncatedBytes\":0,\"SkippedBytes\":0,\"FormatChange\":\"sample rate\","
+         "\"FormatChangeOffset\":16680,\"FormatChangeAt\":1044.8979591836735}\n"
+         "{\"path\":\"@/\xE6\x97\xA5\xE6\x9C\xAC\\t2.mp3\",\"valid\":true,\"FirstFrame\":0,"
+         "\"Duration\":235.1020408163265,\"Channels\":1,\"Samplerate\":44100,\"Bitrate\":102083,"
+         "\"FileSize\":3753,\"MpegBytes\":3000,\"Frames\":9,\"Layer\":3,\"MpegVersion\":1,"
+         "\"CopyrightBit\":false,\"OriginalBit\":true,\"PrivateBit\":false,\"Protected\":false,"
+         "\"Emphasis\":false,\"IsVBR\":true,\"CountedFrames\":8,\"CountedSamples\":9216,"
+         "\"CountedDuration\":208.9795918367347,\"TruncatedBytes\":0,\"SkippedBytes\":0,"
+         "\"FormatChange\":null,\"FormatChangeOffset\":null,\"FormatChangeAt\":null}\n"},
+    };
+    for (const auto& c : cases) {
+        std::string expected = c.text;
+        for (size_t at; (at = expected.find('@')) != std::string::npos;)
+            expected.replace(at, 1, folder);
+        const probe::Result result = probe::RunProbe(c.args);
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.out, expected) << testing::PrintToString(c.args);
+    }
+}
+
 TEST_F(ProbeCli, JsonForFilesThatAreNotValid) {
     const std::string junk = dir.File("junk.mp3");
     synth::WriteFile(junk, Bytes(20000, 1));
@@ -92,18 +206,28 @@ TEST_F(ProbeCli, JsonForFilesThatAreNotValid) {
     ASSERT_TRUE(first.has_value());
     EXPECT_FALSE(first->at("valid").boolean);
     EXPECT_EQ(first->at("FileSize").number, 20000);
-    EXPECT_EQ(first->at("Bitrate").number, 0);
-    EXPECT_EQ(first->at("MpegVersion").number, 0);
+    EXPECT_EQ(first->at("Bitrate").kind, minijson::Value::Kind::Null);
+    EXPECT_EQ(first->at("MpegVersion").kind, minijson::Value::Kind::Null);
+    EXPECT_EQ(first->at("IsVBR").kind, minijson::Value::Kind::Null);
     const auto second = minijson::Parse(lines[1]);
     ASSERT_TRUE(second.has_value());
     EXPECT_EQ(second->at("path").text, dir.Path().string());
-    EXPECT_EQ(second->at("FileSize").number, 0);
+    EXPECT_EQ(second->at("FileSize").kind, minijson::Value::Kind::Null);
+    // An empty file's size is known: 0.
+    synth::WriteFile(dir.File("empty.mp3"), Bytes());
+    const auto empty = minijson::Parse(probe::RunProbe({"--json", dir.File("empty.mp3")}).out);
+    ASSERT_TRUE(empty.has_value());
+    EXPECT_EQ(empty->at("error").text, "not a valid MP3 file");
+    EXPECT_EQ(empty->at("FileSize").text, "0");
+    EXPECT_EQ(empty->at("Bitrate").kind, minijson::Value::Kind::Null);
 }
 
-TEST_F(ProbeCli, AwkwardPathsGiveValidJson) {
+TEST_F(ProbeCli, AwkwardPathsGiveValidJsonThatGivesTheirBytesBack) {
+    // The two cafés differ only in how their é is written (UTF-8, Latin-1): their paths differ.
     const std::vector<std::string> names = {
-        "plain.mp3",     "with space.mp3",  "quote\"back\\.mp3",  "new\nline.mp3",
-        "tab\t\x01.mp3", "caf\xC3\xA9.mp3", "latin1-caf\xE9.mp3", "-starts-with-dash.mp3"};
+        "plain.mp3",     "with space.mp3",  "quote\"back\\.mp3", "new\nline.mp3",
+        "tab\t\x01.mp3", "caf\xC3\xA9.mp3", "caf\xE9.mp3",       "-starts-with-dash.mp3",
+        "\xFF\xFE.mp3",  "\xED\xA0\x80.mp3"};
     std::vector<std::string> args = {"--json", "--"};
     for (const std::string& name : names) args.push_back(Cbr(name));
     const probe::Result result = probe::RunProbe(args);
@@ -115,13 +239,19 @@ TEST_F(ProbeCli, AwkwardPathsGiveValidJson) {
         const auto object = minijson::Parse(lines[i]);
         ASSERT_TRUE(object.has_value()) << lines[i];
         EXPECT_TRUE(object->at("valid").boolean);
-        if (names[i].find('\xE9') == std::string::npos) {
-            EXPECT_EQ(object->at("path").text, dir.File(names[i]));
-        } else {
-            // The stray byte E9 reads back as U+00E9.
-            EXPECT_EQ(object->at("path").text, dir.File("latin1-caf\xC3\xA9.mp3"));
-        }
+        EXPECT_EQ(object->at("path").text, dir.File(names[i]));  // \udcXX read as its byte
     }
+    EXPECT_NE(lines[6].find("/caf\\udce9.mp3\""), std::string::npos) << lines[6];
+
+    // Python's json and os.fsencode give the name's bytes back.
+    if (!probe::OnPath("python3")) GTEST_SKIP() << "no python3";
+    const probe::Result python =
+        probe::Run("env", {"PYTHONUTF8=1", "python3", "-c",
+                           "import json, os, sys\n"
+                           "sys.stdout.buffer.write(os.fsencode(json.loads(sys.argv[1])['path']))",
+                           lines[6]});
+    EXPECT_EQ(python.status, 0) << python.err;
+    EXPECT_EQ(python.out, dir.File("caf\xE9.mp3"));
 }
 
 TEST_F(ProbeCli, CountAddsWhatTheWalkFound) {
@@ -152,7 +282,7 @@ TEST_F(ProbeCli, CountAddsWhatTheWalkFound) {
     EXPECT_EQ(o->at("FormatChange").text, "sample rate");
     EXPECT_EQ(o->at("FormatChangeOffset").number, 400 * 417);
     EXPECT_EQ(o->at("FormatChangeAt").number, 400 * 1152 / 44100.0 * 1000);
-    EXPECT_EQ(refused->at("CountedFrames").number, 0);
+    EXPECT_EQ(refused->at("CountedFrames").kind, minijson::Value::Kind::Null);
     EXPECT_EQ(refused->at("FormatChange").kind, minijson::Value::Kind::Null);
 
     // With -r, a name that is not UTF-8 comes after the files found, with nothing counted.
@@ -163,7 +293,7 @@ TEST_F(ProbeCli, CountAddsWhatTheWalkFound) {
         probe::Lines(probe::RunProbe({"-r", "--count", "--json", dir.File("tree")}).out);
     ASSERT_EQ(found.size(), 2u);
     EXPECT_NE(found[0].find("\"CountedFrames\":500,"), std::string::npos);
-    EXPECT_NE(found[1].find("\"CountedFrames\":0,"), std::string::npos);
+    EXPECT_NE(found[1].find("\"CountedFrames\":null,"), std::string::npos);
 }
 
 TEST_F(ProbeCli, OptionsMayFollowFilesAndRepeat) {
@@ -262,6 +392,14 @@ TEST_F(ProbeCli, RecursiveWalkFollowsTheFolderButtonsRulesAndOrder) {
         EXPECT_EQ(minijson::Parse(objects[i])->at("path").text, expected[i]);
     EXPECT_TRUE(minijson::Parse(objects[expected.size()])->at("valid").boolean);
     EXPECT_EQ(minijson::Parse(objects.back())->at("error").text, "no such file");
+}
+
+// The probe starts without loading Qt (its folder walk, a program of its own, does): the names of
+// the libraries it needs hold no Qt library.
+TEST_F(ProbeCli, LinksNoQt) {
+    const std::string program = probe::Slurp(KESTRELUND_INFO);
+    ASSERT_FALSE(program.empty());
+    EXPECT_EQ(program.find("libQt"), std::string::npos);
 }
 
 }  // namespace

@@ -6,8 +6,11 @@
 #include <cmath>
 #include <random>
 
+#include "analysis/FrameWalk.h"
 #include "analysis/MP3Info.h"
+#include "analysis/MP3InfoSource.h"
 #include "probe/MiniJson.h"
+#include "support/Mp3Synth.h"
 
 namespace {
 
@@ -31,29 +34,32 @@ TEST(ProbeOutput, PathEscapes) {
          "e \xE2\x82\xAC \xF0\x9F\x8E\xB5",
          "\"Gr\xC3\xBC\xC3\x9F"
          "e \xE2\x82\xAC \xF0\x9F\x8E\xB5\""},
-        // Bytes that are not valid UTF-8 become \u00XX of their value.
-        {"caf\xE9.mp3", R"("caf\u00e9.mp3")"},
-        {"\x80\xBF", R"("\u0080\u00bf")"},
-        {"\xC0\xAF", R"("\u00c0\u00af")"},                      // overlong "/"
-        {"\xE0\x80\x80", R"("\u00e0\u0080\u0080")"},            // overlong
-        {"\xED\xA0\x80", R"("\u00ed\u00a0\u0080")"},            // a surrogate
-        {"\xF4\x90\x80\x80", R"("\u00f4\u0090\u0080\u0080")"},  // past U+10FFFF
-        {"\xF5", R"("\u00f5")"},
-        {"\xE2\x82", R"("\u00e2\u0082")"},        // cut short at the end
-        {"\xE2\x82x", R"("\u00e2\u0082x")"},      // cut short before ASCII
-        {"\xFF\xC3\xA9", "\"\\u00ff\xC3\xA9\""},  // a bad byte, then a good sequence
+        // Bytes that are not part of valid UTF-8 become \udcXX of their value.
+        {"caf\xE9.mp3", R"("caf\udce9.mp3")"},
+        {"\x80\xBF", R"("\udc80\udcbf")"},
+        {"\xC0\xAF", R"("\udcc0\udcaf")"},                      // overlong "/"
+        {"\xE0\x80\x80", R"("\udce0\udc80\udc80")"},            // overlong
+        {"\xED\xA0\x80", R"("\udced\udca0\udc80")"},            // a surrogate
+        {"\xF4\x90\x80\x80", R"("\udcf4\udc90\udc80\udc80")"},  // past U+10FFFF
+        {"\xF5", R"("\udcf5")"},
+        {"\xE2\x82", R"("\udce2\udc82")"},        // cut short at the end
+        {"\xE2\x82x", R"("\udce2\udc82x")"},      // cut short before ASCII
+        {"\xFF\xC3\xA9", "\"\\udcff\xC3\xA9\""},  // a bad byte, then a good sequence
     };
     for (const auto& c : cases) EXPECT_EQ(Json(c.in), c.out) << c.in;
 }
 
-TEST(ProbeOutput, AnyBytesGiveValidJson) {
+TEST(ProbeOutput, AnyBytesGiveValidJsonThatGivesThemBack) {
+    // Read back with each \udcXX as its byte, every string is its own bytes again: no two
+    // different paths share a "path".
     std::mt19937 random(42);
     for (int round = 0; round < 20000; ++round) {
         std::string bytes(random() % 12, '\0');
-        for (char& c : bytes) c = static_cast<char>(random());
+        for (char& c : bytes) c = static_cast<char>(random() % 3 ? random() : 0x80 | random());
         const std::string line = "{\"path\":" + Json(bytes) + "}";
         const auto object = minijson::Parse(line);
         ASSERT_TRUE(object.has_value()) << line;
+        ASSERT_EQ(object->at("path").text, bytes) << line;
     }
     // Valid UTF-8 comes back unchanged.
     const std::string text = "/m\xC3\xBCsic/\xE2\x99\xAB \"x\"\n\\\x01.mp3";
@@ -86,23 +92,66 @@ TEST(ProbeOutput, DurationAsMinutesAndSeconds) {
     for (const auto& c : cases) EXPECT_EQ(FormatDuration(c.ms), c.text) << c.ms;
 }
 
+const char* const kProperties[] = {
+    "FirstFrame",    "Duration",       "Channels",           "Samplerate",
+    "Bitrate",       "FileSize",       "MpegBytes",          "Frames",
+    "Layer",         "MpegVersion",    "CopyrightBit",       "OriginalBit",
+    "PrivateBit",    "Protected",      "Emphasis",           "IsVBR",
+    "CountedFrames", "CountedSamples", "CountedDuration",    "TruncatedBytes",
+    "SkippedBytes",  "FormatChange",   "FormatChangeOffset", "FormatChangeAt"};
+
 TEST(ProbeOutput, JsonLineNamesEveryProperty) {
     MP3Info info;
+    ASSERT_TRUE(MP3InfoSource::ReadMP3Info(info, synth::Frames(synth::Header{}, 4)));
+    const FrameWalkResult counted;
     std::string line;
-    AppendJsonLine(line, "/x.mp3", "no such file", info);
+    AppendJsonLine(line, "/x.mp3", "", info, &counted);
     ASSERT_FALSE(line.empty());
     EXPECT_EQ(line.back(), '\n');
     const auto object = minijson::Parse(line);
     ASSERT_TRUE(object.has_value()) << line;
-    const char* names[] = {"path",       "valid",      "error",       "FirstFrame",   "Duration",
-                           "Channels",   "Samplerate", "Bitrate",     "FileSize",     "MpegBytes",
-                           "Frames",     "Layer",      "MpegVersion", "CopyrightBit", "OriginalBit",
-                           "PrivateBit", "Protected",  "Emphasis",    "IsVBR"};
-    EXPECT_EQ(object->size(), std::size(names));
-    for (const char* name : names) EXPECT_EQ(object->count(name), 1u) << name;
-    EXPECT_EQ(object->at("valid").kind, minijson::Value::Kind::Bool);
-    EXPECT_EQ(object->at("error").text, "no such file");
-    EXPECT_EQ(object->at("Duration").kind, minijson::Value::Kind::Number);
+    EXPECT_EQ(object->size(), std::size(kProperties) + 2);  // and "path", "valid"
+    for (const char* name : kProperties) EXPECT_EQ(object->count(name), 1u) << name;
+    EXPECT_TRUE(object->at("valid").boolean);
+    EXPECT_EQ(object->at("Bitrate").number, 128000);
+    EXPECT_EQ(object->at("IsVBR").kind, minijson::Value::Kind::Bool);
+    EXPECT_EQ(object->at("CountedFrames").number, 0);
+}
+
+// A refused file has no stream: every property is null, never a 0 or false a script takes for one.
+// Only its size is known, when the analysis read the file or it is empty.
+TEST(ProbeOutput, RefusedFileHasNoValues) {
+    const struct {
+        synth::Bytes bytes;  // what the analysis read; none when it could not open the file
+        bool emptyFile;
+        const char* error;
+        const char* fileSize;
+    } cases[] = {
+        {{}, false, "no such file", nullptr},
+        {{}, true, "not a valid MP3 file", "0"},
+        {synth::Bytes(3000, 7), false, "not a valid MP3 file", "3000"},
+    };
+    for (const auto& c : cases) {
+        MP3Info info;
+        if (!c.bytes.empty()) {
+            ASSERT_FALSE(MP3InfoSource::ReadMP3Info(info, c.bytes));
+        }
+        const FrameWalkResult counted;
+        std::string line;
+        AppendJsonLine(line, "/x.mp3", c.error, info, &counted, c.emptyFile);
+        const auto object = minijson::Parse(line);
+        ASSERT_TRUE(object.has_value()) << line;
+        EXPECT_FALSE(object->at("valid").boolean);
+        EXPECT_EQ(object->at("error").text, c.error);
+        for (const char* name : kProperties) {
+            const minijson::Value& value = object->at(name);
+            if (std::string_view(name) == "FileSize" && c.fileSize) {
+                EXPECT_EQ(value.text, c.fileSize) << line;
+            } else {
+                EXPECT_EQ(value.kind, minijson::Value::Kind::Null) << name << " in " << line;
+            }
+        }
+    }
 }
 
 TEST(ProbeOutput, HumanLineForAFileThatIsNotValid) {
