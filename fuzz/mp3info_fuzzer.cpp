@@ -80,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ++lngWalks;
     }
     const bool blnValid = MP3InfoSource::ReadMP3Info(info, std::span<const uint8_t>(data, size));
-    Require(info.FileSize() == static_cast<int32_t>(size));
+    Require(info.FileSize() == static_cast<int64_t>(size));
     if (blnValid) CheckWalk(source, info.FirstFrame(), true);
     if (!blnValid) {
         Require(info.FirstFrame() == 0 && info.Duration() == 0 && info.Channels() == 0 &&

@@ -38,9 +38,9 @@ int32_t DecodeSynchsafe(const uint8_t* bytSize) {
 
 // The length of the ID3v2 tag whose 10-byte header is at bytTag: marker (3 bytes), major
 // version, revision, flags, size (4 bytes), plus a footer of 10 from version 4 on.
-int32_t GetID3v2Size(const uint8_t* bytTag) {
+int64_t GetID3v2Size(const uint8_t* bytTag) {
     const bool blnFooter = bytTag[3] >= 4 && (bytTag[5] & 16) != 0;
-    return CheckedAdd(DecodeSynchsafe(bytTag + 6), blnFooter ? 20 : 10);
+    return int64_t{DecodeSynchsafe(bytTag + 6)} + (blnFooter ? 20 : 10);
 }
 
 std::array<uint8_t, 4> HeaderAt(const uint8_t* btData) {
@@ -126,8 +126,8 @@ int32_t EndOfRun255(const uint8_t* btData, int32_t i, int32_t n) {
 
 // The chunks a window holds: from lngStart, until the first whose position less lngTagLen
 // exceeds the search limit, that one included.
-size_t WindowLength(int32_t lngStart, int32_t lngTagLen) {
-    const int64_t lngOver = int64_t{lngStart} - lngTagLen;
+size_t WindowLength(int64_t lngStart, int64_t lngTagLen) {
+    const int64_t lngOver = lngStart - lngTagLen;
     const int64_t lngLast = lngOver > kSearchLimit ? 0 : (kSearchLimit - lngOver) / kChunkSize + 1;
     return static_cast<size_t>((lngLast + 1) * kChunkSize) + kTail;
 }
@@ -161,14 +161,14 @@ std::span<uint8_t> FrameSearch::ReadRoom() {
 
 // A run of tags starts at lngStart and is lngLength bytes long so far: the search goes on behind
 // it, with the tag detector still at its report (the next byte only returns it to the start).
-void FrameSearch::SkipTagAt(int32_t lngStart, int32_t lngLength) {
+void FrameSearch::SkipTagAt(int64_t lngStart, int64_t lngLength) {
     lngTagStart = lngStart;
     lngTagLen = lngLength;
-    const int32_t lngNewStart = CheckedAdd(lngTagStart, lngTagLen);
-    lngChunkPos = CheckedSub(lngNewStart, kChunkSize);
+    const int64_t lngNewStart = lngTagStart + lngTagLen;
+    lngChunkPos = lngNewStart - kChunkSize;
     blnBehindTag = true;
     // The bytes held from the new start on are kept; the file may end before it.
-    const int64_t lngShift = int64_t{lngNewStart} - lngWindowStart;
+    const int64_t lngShift = lngNewStart - lngWindowStart;
     if (lngShift >= 0 && lngShift < static_cast<int64_t>(lngHeld)) {
         std::memmove(btWindow.data(), btWindow.data() + lngShift,
                      lngHeld - static_cast<size_t>(lngShift));
@@ -180,15 +180,15 @@ void FrameSearch::SkipTagAt(int32_t lngStart, int32_t lngLength) {
     lngWindowStart = lngNewStart;
     // Unless another tag follows right away, the search ends behind a tag found this far on:
     // only that tag's header is needed.
-    lngWindowLength = int64_t{lngTagStart} - kChunkSize > kSearchLimit
+    lngWindowLength = lngTagStart - kChunkSize > kSearchLimit
                           ? kTagHeader
                           : WindowLength(lngWindowStart, lngTagLen);
     btWindow.resize(std::max(btWindow.size(), lngWindowLength + kScanPadding));
 }
 
-std::span<const uint8_t> FrameSearch::Bytes(int32_t lngOffset, size_t lngCount) const {
+std::span<const uint8_t> FrameSearch::Bytes(int64_t lngOffset, size_t lngCount) const {
     static constexpr uint8_t kZeros[kLongestFrame + 4] = {};
-    const int64_t lngAt = int64_t{lngOffset} - lngWindowStart;
+    const int64_t lngAt = lngOffset - lngWindowStart;
     if (lngAt < 0 || static_cast<size_t>(lngAt) + lngCount > btWindow.size()) {
         return {kZeros, std::min(lngCount, sizeof kZeros)};  // never reached: the window holds it
     }
@@ -233,15 +233,15 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
         if (!Holds(kTagHeader)) return NeedsRest();
         blnBehindTag = false;
         if (btData[0] == 'I' && btData[1] == 'D' && btData[2] == '3') {
-            SkipTagAt(lngTagStart, CheckedAdd(lngTagLen, GetID3v2Size(btData)));
+            SkipTagAt(lngTagStart, lngTagLen + GetID3v2Size(btData));
             return Outcome::NextWindow;
         }
         // The chunk in which the tag was found ends here.
-        if (CheckedSub(lngChunkPos, lngTagLen) > kSearchLimit) return Outcome::NotFound;
-        lngChunkPos = CheckedAdd(lngChunkPos, kChunkSize);
+        if (lngChunkPos - lngTagLen > kSearchLimit) return Outcome::NotFound;
+        lngChunkPos += kChunkSize;
     }
     for (;;) {
-        const int64_t lngAt = int64_t{lngChunkPos} - lngWindowStart;
+        const int64_t lngAt = lngChunkPos - lngWindowStart;
         const int32_t n = static_cast<int32_t>(
             std::clamp<int64_t>(static_cast<int64_t>(lngHeld) - lngAt, 0, kChunkSize));
         // Of a chunk not read whole, the bytes whose candidate header is held.
@@ -286,8 +286,8 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
             }
             if (lngTagState == 3) {
                 // A tag starts at the "I"; skip it, and any that follow it directly.
-                const int32_t lngStart = CheckedSub(CheckedAdd(lngChunkPos, i), 2);
-                if (!Holds(int64_t{lngStart} - lngWindowStart + kTagHeader)) return NeedsRest();
+                const int64_t lngStart = lngChunkPos + i - 2;
+                if (!Holds(lngStart - lngWindowStart + kTagHeader)) return NeedsRest();
                 SkipTagAt(lngStart, GetID3v2Size(Bytes(lngStart, kTagHeader).data()));
                 return Outcome::NextWindow;
             }
@@ -301,15 +301,15 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
             if (lngSyncState != 2) continue;
             // Confirmed by one further valid header at the distance its frame length gives. The
             // raw test first: the bit reader only decodes headers that pass it.
-            const int32_t lngCandidate = CheckedSub(CheckedAdd(lngChunkPos, i), 1);
+            const int64_t lngCandidate = lngChunkPos + i - 1;
             const std::array<uint8_t, 4> bytHeader = HeaderAt(Bytes(lngCandidate, 4).data());
             if (!IsValidHeaderBytes(bytHeader)) continue;
             const FrameHeader header = DecodeHeader(bytHeader);
             if (!IsValidHeader(header)) continue;
             const int32_t lngLength = GetFrameLength(header);
-            if (!Holds(int64_t{lngCandidate} - lngWindowStart + lngLength + 4)) return NeedsRest();
+            if (!Holds(lngCandidate - lngWindowStart + lngLength + 4)) return NeedsRest();
             const std::array<uint8_t, 4> bytNext =
-                HeaderAt(Bytes(CheckedAdd(lngCandidate, lngLength), 4).data());
+                HeaderAt(Bytes(lngCandidate + lngLength, 4).data());
             if (IsValidHeaderBytes(bytNext) && IsValidHeader(DecodeHeader(bytNext))) {
                 lngFirstFrame = lngCandidate;
                 lngFrameLength = lngLength;
@@ -318,10 +318,8 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
             }
         }
         if (!blnWhole && !blnFound) return NeedsRest();
-        if (n > 0 && !blnFound && CheckedSub(lngChunkPos, lngTagLen) > kSearchLimit) {
-            return Outcome::NotFound;
-        }
-        lngChunkPos = CheckedAdd(lngChunkPos, kChunkSize);
+        if (n > 0 && !blnFound && lngChunkPos - lngTagLen > kSearchLimit) return Outcome::NotFound;
+        lngChunkPos += kChunkSize;
         if (blnFound) return Outcome::Found;
         if (n <= 0) return Outcome::NotFound;
     }

@@ -49,8 +49,10 @@ StatedCounts CountsOf(const VbrHeaders& found) {
             if (found.VbrKind == VbrHeaderKind::None && !found.HasInfoHeader) break;
             const XingHeader& header =
                 found.VbrKind == VbrHeaderKind::Xing ? found.Xing : found.Info;
-            if (header.lngFlags & 2) counts.lngBytes = header.lngBytes;
-            if (header.lngFlags & 1) counts.lngFrames = header.lngFrames;
+            // A count of 0 states nothing: it is what an encoder stopped before its last write
+            // leaves, and it would divide by zero or claim an empty file.
+            if ((header.lngFlags & 2) && header.lngBytes != 0) counts.lngBytes = header.lngBytes;
+            if ((header.lngFlags & 1) && header.lngFrames != 0) counts.lngFrames = header.lngFrames;
             break;
         }
         case VbrHeaderKind::Vbri:

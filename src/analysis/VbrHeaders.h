@@ -50,7 +50,8 @@ struct VbrHeaders {
 
 // The audio byte and frame counts that the header in effect states, each when it states one:
 // with no variable-bitrate header the "Info" header's (when present and its flag 2 or 1 is set),
-// for "Xing" its own under the same flags, for "VBRI" its counts when greater than 0.
+// for "Xing" its own under the same flags, for "VBRI" its counts when greater than 0. A count of
+// 0 is stated by none of them: the file's own size and frames then give what it would have.
 struct StatedCounts {
     std::optional<int32_t> lngBytes;
     std::optional<int32_t> lngFrames;

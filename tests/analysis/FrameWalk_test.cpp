@@ -118,6 +118,8 @@ TEST(FrameWalk, StreamsAndWhatTheyHold) {
          "10 frames, 11520 samples, end 4587, vbr 12"},
         {Concat({synth::XingFrame(cd, "Xing", 0, 0, 0), ten}),
          "10 frames, 11520 samples, end 4587, vbr -1"},
+        {Concat({synth::XingFrame(cd, "Info", 3, 0, 4000), ten}),
+         "10 frames, 11520 samples, end 4587, vbr -1"},
         {Concat({ten, tag}), "10 frames, 11520 samples, end 4170"},
         {Concat({ten, ApeTag(true)}), "10 frames, 11520 samples, end 4170"},
         {Concat({ten, ApeTag(false), tag}), "10 frames, 11520 samples, end 4170"},
