@@ -238,14 +238,44 @@ class Walker {
     // From lngPos on, the first confirmed frame or end_ (an ID3v2 tag on the way is passed over
     // whole).
     bool Resync(int64_t lngPos, int64_t& lngFound);
-    void Count(const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
-               FrameWalkResult& result);
+    // Counts the frame at lngPos; blnCut: the last frame, cut short.
+    void Count(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
+               bool blnCut, FrameWalkResult& result);
 
     ChunkReader reader_;
     ShapeTable shapes_;
-    SampleClock clock_;
+    SampleClock clock_;       // every frame
+    SampleClock mainClock_;   // the whole frames in the first audio frame's format
+    SampleClock otherClock_;  // the whole frames in another
     int64_t end_;
+    uint32_t lngMainFormat = 0;  // the first audio frame's
+    bool blnLastMain = false;    // the last whole frame counted was in that format
 };
+
+// The record of a frame in a new format at lngPos, after dblMilliseconds of audio, in the
+// format lngFrom before it at the sample rate lngFromRate.
+FormatChange ChangeTo(const std::array<uint8_t, 4>& bytHeader, int32_t lngRate, uint32_t lngFrom,
+                      int32_t lngFromRate, int64_t lngPos, double dblMilliseconds) {
+    FormatChange change;
+    const uint32_t lngDiff = FormatOf(bytHeader) ^ lngFrom;
+    if (lngRate != lngFromRate) {
+        change.kind = FormatChange::Kind::SampleRate;
+    } else if (lngDiff & 1) {
+        change.kind = FormatChange::Kind::Channels;
+    } else if (lngDiff & 0x0600) {
+        change.kind = FormatChange::Kind::Layer;
+    } else {
+        change.kind = FormatChange::Kind::Version;
+    }
+    const FrameHeader header = DecodeHeader(bytHeader);
+    change.lngSamplerate = lngRate;
+    change.lngChannels = GetChannels(header);
+    change.lngLayer = GetLayer(header);
+    change.sngMpegVersion = GetMpegVersion(header);
+    change.lngOffset = lngPos;
+    change.dblMilliseconds = dblMilliseconds;
+    return change;
+}
 
 bool Walker::ConfirmedAt(int64_t lngPos, bool& blnConfirmed) {
     blnConfirmed = false;
@@ -315,11 +345,31 @@ bool Walker::Resync(int64_t lngPos, int64_t& lngFound) {
     return true;
 }
 
-void Walker::Count(const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
-                   FrameWalkResult& result) {
+void Walker::Count(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
+                   bool blnCut, FrameWalkResult& result) {
+    const uint32_t lngHere = FormatOf(bytHeader);
     if (result.lngFrames == 0) {
         result.lngSamplerate = shape.lngSamplerate;
         result.lngChannels = (bytHeader[3] >> 6) == 3 ? 1 : 2;
+        lngMainFormat = lngHere;
+        blnLastMain = true;
+    }
+    // A frame cut short is decoded by some decoders, dropped by LAME's: it is no whole frame.
+    if (!blnCut) {
+        const bool blnMain = lngHere == lngMainFormat;
+        if (blnMain) {
+            ++result.lngMainFrames;
+            mainClock_.Add(shape.lngSamplerate, shape.lngSamples);
+        } else {
+            if (!result.firstForeign) {
+                result.firstForeign = ChangeTo(bytHeader, shape.lngSamplerate, lngMainFormat,
+                                               result.lngSamplerate, lngPos, clock_.Milliseconds());
+            }
+            ++result.lngOtherFrames;
+            otherClock_.Add(shape.lngSamplerate, shape.lngSamples);
+        }
+        if (blnMain != blnLastMain) ++result.lngSeams;
+        blnLastMain = blnMain;
     }
     ++result.lngFrames;
     result.lngSamples += shape.lngSamples;
@@ -390,6 +440,7 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
             lngPos = lngFound;
             blnInSync = true;
             if (lngPos >= end_) break;
+            ++result.lngResyncs;
         }
         if (end_ - lngPos < 4) {
             // The start of a header cut short: a decoder has no frame there.
@@ -411,7 +462,7 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
         if (lngNext > end_) {
             // Cut short by the end of the file or a trailing tag: a decoder still decodes it.
             result.lngTruncatedBytes = end_ - lngPos;
-            Count(bytHeader, shape, result);
+            Count(lngPos, bytHeader, shape, true, result);
             lngPos = end_;
             break;
         }
@@ -436,34 +487,19 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
             // channel mode still confirms the new sample rate).
             if (blnNextValid && ((FormatOf(bytNext) ^ lngHere) & (lngHere ^ lngFormat)) == 0) {
                 if (!result.change) {
-                    FormatChange change;
-                    const uint32_t lngDiff = lngHere ^ lngFormat;
-                    if (shape.lngSamplerate != lngFormatRate) {
-                        change.kind = FormatChange::Kind::SampleRate;
-                    } else if (lngDiff & 1) {
-                        change.kind = FormatChange::Kind::Channels;
-                    } else if (lngDiff & 0x0600) {
-                        change.kind = FormatChange::Kind::Layer;
-                    } else {
-                        change.kind = FormatChange::Kind::Version;
-                    }
-                    const FrameHeader header = DecodeHeader(bytHeader);
-                    change.lngSamplerate = shape.lngSamplerate;
-                    change.lngChannels = GetChannels(header);
-                    change.lngLayer = GetLayer(header);
-                    change.sngMpegVersion = GetMpegVersion(header);
-                    change.lngOffset = lngPos;
-                    change.dblMilliseconds = clock_.Milliseconds();
-                    result.change = change;
+                    result.change = ChangeTo(bytHeader, shape.lngSamplerate, lngFormat,
+                                             lngFormatRate, lngPos, clock_.Milliseconds());
                 }
                 lngFormat = lngHere;
                 lngFormatRate = shape.lngSamplerate;
             }
         }
-        Count(bytHeader, shape, result);
+        Count(lngPos, bytHeader, shape, false, result);
         lngPos = lngNext;
     }
     result.dblMilliseconds = clock_.Milliseconds();
+    result.dblMainMilliseconds = mainClock_.Milliseconds();
+    result.dblOtherMilliseconds = otherClock_.Milliseconds();
     return true;
 }
 
