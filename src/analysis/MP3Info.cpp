@@ -10,6 +10,7 @@
 #include <span>
 
 #include "analysis/AnalysisError.h"
+#include "analysis/HeaderBytes.h"
 #include "analysis/TrailingTag.h"
 
 MP3Info::MP3Info() = default;
@@ -102,11 +103,8 @@ bool MP3Info::FindFirstFrame(ByteSource& source) {
 }
 
 bool MP3Info::FindID3v1(ByteSource& source) {
-    if (lngFileSize < kTrailingTagLength) return false;
-    std::array<uint8_t, kTrailingTagLength> bytTag{};
-    return source.ReadAt(lngFileSize - kTrailingTagLength, bytTag.data(), bytTag.size()) ==
-               bytTag.size() &&
-           IsTrailingTag(bytTag);
+    std::array<uint8_t, kTrailingTagLength> bytTag;
+    return ReadTrailingId3v1(source, bytTag);
 }
 
 void MP3Info::AnalyseFirstFrame(int64_t lngFirst, int32_t lngLength, int64_t lngFileSize,
@@ -114,7 +112,7 @@ void MP3Info::AnalyseFirstFrame(int64_t lngFirst, int32_t lngLength, int64_t lng
     // The search holds the first frame's bytes.
     if (lngLength < 0) ThrowOutOfRange();
     const std::span<const uint8_t> btFrame = search.FrameBytes();
-    const FrameHeader header = DecodeHeader({btFrame[0], btFrame[1], btFrame[2], btFrame[3]});
+    const FrameHeader header = DecodeHeader(HeaderBytesAt(btFrame));
     lngBitrate = GetBitrate(header);
     lngChannels = GetChannels(header);
     lngLayer = GetLayer(header);
@@ -126,14 +124,14 @@ void MP3Info::AnalyseFirstFrame(int64_t lngFirst, int32_t lngLength, int64_t lng
     blnProtected = !header.blnProtectionBit;
     blnEmphasis = header.lngEmphasis != 0;
 
-    vbr = VbrHeaders();
     // Sizes and offsets are 64-bit: a file of 2 GiB or more is analysed like any other.
     lngMpegBytes = lngFileSize - lngFirst;
     if (blnTrailingTag) lngMpegBytes -= kTrailingTagLength;
 
-    FindVbrHeader(btFrame, CheckedAdd(GetSideInfoSize(header), 4), vbr);
-
-    const StatedCounts stated = CountsOf(vbr);
+    const FirstFrameVbrHeader vbrHeader = ReadVbrHeader(btFrame, header);
+    if (vbrHeader.malformed) throw *vbrHeader.malformed;
+    vbr = vbrHeader.found;
+    const StatedCounts& stated = vbrHeader.stated;
     if (stated.lngBytes) lngMpegBytes = *stated.lngBytes;
     lngFrames =
         RoundToInt32(CheckedDivide(static_cast<double>(lngMpegBytes), GetFrameLength(header)));

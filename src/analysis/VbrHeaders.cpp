@@ -41,6 +41,21 @@ void FindVbrHeader(std::span<const uint8_t> btFrame, int32_t lngXingPos, VbrHead
     }
 }
 
+FirstFrameVbrHeader ReadVbrHeader(std::span<const uint8_t> btFrame, const FrameHeader& header) {
+    FirstFrameVbrHeader vbr;
+    try {
+        FindVbrHeader(btFrame, GetSideInfoSize(header) + 4, vbr.found);
+        vbr.blnNamed = vbr.found.VbrKind != VbrHeaderKind::None || vbr.found.HasInfoHeader;
+        vbr.stated = CountsOf(vbr.found);
+    } catch (const AnalysisError& error) {
+        // Only a header that was found can be malformed.
+        vbr.blnNamed = true;
+        vbr.malformed = error;
+        vbr.found = VbrHeaders();
+    }
+    return vbr;
+}
+
 StatedCounts CountsOf(const VbrHeaders& found) {
     StatedCounts counts;
     switch (found.VbrKind) {

@@ -115,6 +115,7 @@ TEST(FrameWalk, StreamsAndWhatTheyHold) {
     const Header halfMono{.version = 2, .bitrate = 8, .mode = 3};
     const Header mono{.mode = 3};
     const Header crc{.protection = 0};
+    const Header tiny{.version = 2, .bitrate = 1};  // 8 kbps, 22050 Hz: 26 bytes, 576 samples
     Bytes crcFrame = synth::Frame(crc);
     crcFrame[4] = 0x12;  // the CRC
     const Bytes ten = Sound(cd, 10);
@@ -139,6 +140,9 @@ TEST(FrameWalk, StreamsAndWhatTheyHold) {
          "10 frames, 11520 samples, end 4587, vbr -1"},
         {Concat({synth::XingFrame(cd, "Info", 3, 0, 4000), ten}),
          "10 frames, 11520 samples, end 4587, vbr -1"},
+        // A header whose fields run past its 26-byte frame states no count.
+        {Concat({synth::XingFrame(tiny, "Xing", 15, 10, 1000), Sound(tiny, 5)}),
+         "5 frames, 2880 samples, end 156, vbr -1"},
         {Concat({ten, tag}), "10 frames, 11520 samples, end 4170"},
         {Concat({ten, ApeTag(true)}), "10 frames, 11520 samples, end 4170"},
         {Concat({ten, ApeTag(false), tag}), "10 frames, 11520 samples, end 4170"},
