@@ -46,6 +46,14 @@ void CheckWalk(ByteSource& source, int64_t lngFirst, bool blnMustSucceed) {
     Require((walk.lngFrames == 0) == (walk.lngSamplerate == 0));
     Require(walk.lngVbrHeaderFrames >= -1 &&
             (walk.blnHasVbrHeader || walk.lngVbrHeaderFrames == -1));
+    // The whole frames by format: all but a last one cut short, the seams between the two kinds.
+    const int64_t lngWhole = walk.lngMainFrames + walk.lngOtherFrames;
+    Require(lngWhole <= walk.lngFrames && lngWhole + 1 >= walk.lngFrames);
+    Require(walk.lngMainFrames > 0 || walk.lngFrames <= 1);
+    Require(walk.lngSeams <= 2 * walk.lngOtherFrames && walk.lngSeams >= (walk.lngOtherFrames > 0));
+    Require(walk.firstForeign.has_value() == (walk.lngOtherFrames > 0));
+    Require(walk.dblMainMilliseconds + walk.dblOtherMilliseconds <= walk.dblMilliseconds + 1e-6);
+    Require(walk.lngResyncs >= 0 && walk.lngResyncs <= walk.lngSkippedBytes);
     if (walk.change) {
         Require(walk.change->lngOffset > lngFirst && walk.change->lngOffset < walk.lngAudioEnd);
         Require(walk.change->dblMilliseconds > 0 &&
@@ -80,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ++lngWalks;
     }
     const bool blnValid = MP3InfoSource::ReadMP3Info(info, std::span<const uint8_t>(data, size));
-    Require(info.FileSize() == static_cast<int32_t>(size));
+    Require(info.FileSize() == static_cast<int64_t>(size));
     if (blnValid) CheckWalk(source, info.FirstFrame(), true);
     if (!blnValid) {
         Require(info.FirstFrame() == 0 && info.Duration() == 0 && info.Channels() == 0 &&

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The errors that malformed data can raise inside the analysis, and the checked 32-bit arithmetic
-// that raises them. Integers are signed 32-bit; a result that does not fit is an error, never a
-// wrap. MP3Info::ReadMP3Info catches every AnalysisError and answers false.
+// that raises them. Counts and fields are signed 32-bit (file sizes and offsets 64-bit); a result
+// that does not fit is an error, never a wrap. MP3Info::ReadMP3Info catches every AnalysisError
+// and answers false.
 
 #include <cmath>
 #include <cstdint>

@@ -12,7 +12,6 @@ constexpr int32_t kVersion1 = 3;
 constexpr int32_t kLayerIII = 1;
 constexpr int32_t kLayerII = 2;
 constexpr int32_t kLayerI = 3;
-constexpr int32_t kSingleChannel = 3;
 
 // Bitrates in kbps by bitrate index 0 to 15; 0 where the index has no bitrate.
 using BitrateRow = std::array<int32_t, 16>;
@@ -95,13 +94,13 @@ FrameHeader DecodeHeader(const std::array<uint8_t, 4>& btData) {
 
 bool IsValidHeader(const FrameHeader& header) {
     bool blnValid = true;
-    if (header.bytRaw[0] != 0xFF) blnValid = false;           // first 8 sync bits
-    if ((header.bytRaw[1] & 0xE0) != 0xE0) blnValid = false;  // last 3 sync bits
-    if (header.lngVersionCode == 1) blnValid = false;         // reserved version
-    if (header.lngLayerCode == 0) blnValid = false;           // reserved layer
-    if (header.lngBitrateIndex == 15) blnValid = false;       // bad bitrate index
-    if (header.lngBitrateIndex == 0) blnValid = false;        // free format is refused
-    if (header.lngSamplerateIndex == 3) return false;         // reserved sample rate
+    if (header.bytRaw[0] != kSyncByte) blnValid = false;                // first 8 sync bits
+    if ((header.bytRaw[1] & kSyncBits) != kSyncBits) blnValid = false;  // last 3 sync bits
+    if (header.lngVersionCode == kReservedVersion) blnValid = false;
+    if (header.lngLayerCode == kReservedLayer) blnValid = false;
+    if (header.lngBitrateIndex == kBadBitrate) blnValid = false;
+    if (header.lngBitrateIndex == kFreeFormat) blnValid = false;  // free format is refused
+    if (header.lngSamplerateIndex == kReservedSamplerate) return false;
     if (blnValid && header.lngVersionCode == kVersion1 && header.lngLayerCode == kLayerII) {
         const int32_t lngKbps = GetBitrate(header) / 1000;
         // MPEG 1 Layer II allows these bitrates in single-channel mode only ...
@@ -117,13 +116,13 @@ bool IsValidHeader(const FrameHeader& header) {
 }
 
 bool IsValidHeaderBytes(const std::array<uint8_t, 4>& bytData) {
-    if (bytData[0] != 0xFF || (bytData[1] & 0xE0) != 0xE0) return false;  // frame sync
-    const int32_t lngVersionCode = (bytData[1] >> 3) & 3;
-    const int32_t lngLayerCode = (bytData[1] >> 1) & 3;
-    const int32_t lngBitrateIndex = bytData[2] >> 4;
-    const int32_t lngSamplerateIndex = (bytData[2] >> 2) & 3;
-    if (lngVersionCode == 1 || lngLayerCode == 0 || lngBitrateIndex == 0 || lngBitrateIndex == 15 ||
-        lngSamplerateIndex == 3) {
+    if (!StartsWithFrameSync(bytData)) return false;
+    const int32_t lngVersionCode = RawCode(bytData, kRawVersion);
+    const int32_t lngLayerCode = RawCode(bytData, kRawLayer);
+    const int32_t lngBitrateIndex = RawCode(bytData, kRawBitrate);
+    if (lngVersionCode == kReservedVersion || lngLayerCode == kReservedLayer ||
+        lngBitrateIndex == kFreeFormat || lngBitrateIndex == kBadBitrate ||
+        RawCode(bytData, kRawSamplerate) == kReservedSamplerate) {
         return false;
     }
     if (lngVersionCode == kVersion1 && lngLayerCode == kLayerII) {
@@ -131,7 +130,7 @@ bool IsValidHeaderBytes(const std::array<uint8_t, 4>& bytData) {
         // and 384 kbps (two channels only).
         constexpr uint32_t kSingleOnly = 1u << 1 | 1u << 2 | 1u << 3 | 1u << 5;
         constexpr uint32_t kTwoOnly = 1u << 11 | 1u << 12 | 1u << 13 | 1u << 14;
-        const bool blnSingle = (bytData[3] >> 6) == kSingleChannel;
+        const bool blnSingle = RawCode(bytData, kRawChannelMode) == kSingleChannel;
         if ((kSingleOnly >> lngBitrateIndex) & 1) return blnSingle;
         if ((kTwoOnly >> lngBitrateIndex) & 1) return !blnSingle;
     }
@@ -201,8 +200,8 @@ int32_t GetSamplesPerFrame(const FrameHeader& header) {
 }
 
 int32_t GetFrameLength(const FrameHeader& header) {
-    if (header.lngVersionCode == 1 || !InRange(header.lngVersionCode, 4) ||
-        header.lngLayerCode == 0 || !InRange(header.lngLayerCode, 4)) {
+    if (header.lngVersionCode == kReservedVersion || !InRange(header.lngVersionCode, 4) ||
+        header.lngLayerCode == kReservedLayer || !InRange(header.lngLayerCode, 4)) {
         return 0;
     }
     const int32_t lngBitrate = GetBitrate(header);

@@ -11,7 +11,10 @@
 //   K copyright              L original  M emphasis
 
 #include <array>
+#include <bit>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 struct FrameHeader {
     std::array<uint8_t, 4> bytRaw{};  // the four header bytes as read, first byte first
@@ -28,6 +31,46 @@ struct FrameHeader {
     int32_t lngEmphasis = 0;
     int32_t lngModeExtension = 0;
 };
+
+// The codes that IsValidHeader refuses, and the single-channel mode.
+inline constexpr int32_t kReservedVersion = 1;
+inline constexpr int32_t kReservedLayer = 0;
+inline constexpr int32_t kFreeFormat = 0;  // bitrate index
+inline constexpr int32_t kBadBitrate = 15;
+inline constexpr int32_t kReservedSamplerate = 3;
+inline constexpr int32_t kSingleChannel = 3;
+
+// Where a field lies in the four raw bytes, for the tests that look at a header without decoding
+// it: the byte and the mask of the field's bits in it.
+struct RawField {
+    size_t lngByte;
+    uint8_t bytMask;
+};
+inline constexpr RawField kRawVersion{1, 0x18};
+inline constexpr RawField kRawLayer{1, 0x06};
+inline constexpr RawField kRawBitrate{2, 0xF0};
+inline constexpr RawField kRawSamplerate{2, 0x0C};
+inline constexpr RawField kRawPadding{2, 0x02};
+inline constexpr RawField kRawChannelMode{3, 0xC0};
+
+// The field's code in raw bytes.
+constexpr int32_t RawCode(const std::array<uint8_t, 4>& bytHeader, RawField field) {
+    return (bytHeader[field.lngByte] & field.bytMask) >> std::countr_zero(field.bytMask);
+}
+// The field's bits in its byte for a code.
+constexpr uint8_t RawBits(RawField field, int32_t lngCode) {
+    return static_cast<uint8_t>(lngCode << std::countr_zero(field.bytMask)) & field.bytMask;
+}
+
+// Frame sync: eleven ones, a byte 255 and the three high bits of the next.
+inline constexpr uint8_t kSyncByte = 0xFF;
+inline constexpr uint8_t kSyncBits = 0xE0;
+
+// Whether btData starts with frame sync as far as it goes (a lone 255 may start one).
+inline bool StartsWithFrameSync(std::span<const uint8_t> btData) {
+    return !btData.empty() && btData[0] == kSyncByte &&
+           (btData.size() < 2 || (btData[1] & kSyncBits) == kSyncBits);
+}
 
 // Takes any four bytes apart with a Bitstream; plausibility is IsValidHeader's business.
 FrameHeader DecodeHeader(const std::array<uint8_t, 4>& btData);

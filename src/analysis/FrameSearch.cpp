@@ -8,6 +8,8 @@
 
 #include "analysis/AnalysisError.h"
 #include "analysis/FrameHeader.h"
+#include "analysis/HeaderBytes.h"
+#include "analysis/Id3v2Tag.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -20,32 +22,28 @@ constexpr int32_t kChunkSize = 2048;
 constexpr int32_t kSearchLimit = 10240;
 // What a candidate near the end of the last chunk reads behind it: its frame and the next header.
 constexpr size_t kTail = kLongestFrame + 4;
-constexpr size_t kTagHeader = 10;
 // A window is read in at most two pieces: its start, where nearly every file has its first frame
 // and the one that confirms it (or its leading tag), and the rest only when the search gets there.
 constexpr size_t kFirstPiece = 4096;
 // Zero bytes behind the window, so that the scan may read a little past it.
 constexpr size_t kScanPadding = 32;
 
-// Size bytes of a tag header: synchsafe when no byte has its high bit set, else plain
-// big-endian, which does not fit when the first byte is 128 or more.
-int32_t DecodeSynchsafe(const uint8_t* bytSize) {
-    if ((bytSize[0] | bytSize[1] | bytSize[2] | bytSize[3]) < 128) {
-        return (bytSize[0] << 21) | (bytSize[1] << 14) | (bytSize[2] << 7) | bytSize[3];
-    }
-    return CheckedMul(bytSize[0], 1 << 24) | (bytSize[1] << 16) | (bytSize[2] << 8) | bytSize[3];
+// The length of the leading tag whose header starts at btTag, its size read as the search reads
+// it (a plain big-endian size where it is not synchsafe). The search only asks where it has seen
+// the marker.
+int64_t LeadingTagLength(const uint8_t* btTag) {
+    const int64_t lngLength =
+        Id3v2TagLength({btTag, kId3v2HeaderLength}, Id3v2Reading::SynchsafeOrPlain);
+    if (lngLength <= 0) ThrowOutOfRange();
+    return lngLength;
 }
 
-// The length of the ID3v2 tag whose 10-byte header is at bytTag: marker (3 bytes), major
-// version, revision, flags, size (4 bytes), plus a footer of 10 from version 4 on.
-int32_t GetID3v2Size(const uint8_t* bytTag) {
-    const bool blnFooter = bytTag[3] >= 4 && (bytTag[5] & 16) != 0;
-    return CheckedAdd(DecodeSynchsafe(bytTag + 6), blnFooter ? 20 : 10);
-}
+std::array<uint8_t, 4> HeaderAt(const uint8_t* btData) { return HeaderBytesAt({btData, 4}); }
 
-std::array<uint8_t, 4> HeaderAt(const uint8_t* btData) {
-    return {btData[0], btData[1], btData[2], btData[3]};
-}
+// The three bytes of the leading-tag detector: "I", "D", "3".
+constexpr uint8_t kMarkerI = kId3v2Marker[0];
+constexpr uint8_t kMarkerD = kId3v2Marker[1];
+constexpr uint8_t kMarker3 = kId3v2Marker[2];
 
 // Both detectors rest on any byte other than "I" and 255. An "I" at rest followed by a byte other
 // than "D" and "I" changes nothing: the tag detector is back at rest after that byte, which would
@@ -59,16 +57,23 @@ int32_t NextCandidateByte(const uint8_t* btData, int32_t i, int32_t n) {
     // Sixteen bytes at a time: an "I" followed by "D" or "I", or a 255 followed by a 255 or by the
     // start of a header whose sync, version, layer, bitrate and sample rate codes are not ruled
     // out.
-    const __m128i bytFF = _mm_set1_epi8(static_cast<char>(0xFF));
-    const __m128i bytI = _mm_set1_epi8('I');
-    const __m128i bytD = _mm_set1_epi8('D');
-    const __m128i bytE0 = _mm_set1_epi8(static_cast<char>(0xE0));
-    const __m128i bytF0 = _mm_set1_epi8(static_cast<char>(0xF0));
-    const __m128i byt18 = _mm_set1_epi8(0x18);
-    const __m128i byt08 = _mm_set1_epi8(0x08);
-    const __m128i byt06 = _mm_set1_epi8(0x06);
-    const __m128i byt0C = _mm_set1_epi8(0x0C);
-    const __m128i bytZero = _mm_setzero_si128();
+    const auto Each = [](uint8_t bytValue) { return _mm_set1_epi8(static_cast<char>(bytValue)); };
+    const __m128i bytFF = Each(kSyncByte);
+    const __m128i bytI = Each(kMarkerI);
+    const __m128i bytD = Each(kMarkerD);
+    const __m128i bytE0 = Each(kSyncBits);
+    // Each field's mask and the codes that rule a header out, in the bytes that hold them.
+    static_assert(kRawVersion.lngByte == 1 && kRawLayer.lngByte == 1);
+    static_assert(kRawBitrate.lngByte == 2 && kRawSamplerate.lngByte == 2);
+    const __m128i versionMask = Each(kRawVersion.bytMask);
+    const __m128i versionReserved = Each(RawBits(kRawVersion, kReservedVersion));
+    const __m128i layerMask = Each(kRawLayer.bytMask);
+    const __m128i layerReserved = Each(RawBits(kRawLayer, kReservedLayer));
+    const __m128i bitrateMask = Each(kRawBitrate.bytMask);
+    const __m128i freeFormat = Each(RawBits(kRawBitrate, kFreeFormat));
+    const __m128i badBitrate = Each(RawBits(kRawBitrate, kBadBitrate));
+    const __m128i rateMask = Each(kRawSamplerate.bytMask);
+    const __m128i rateReserved = Each(RawBits(kRawSamplerate, kReservedSamplerate));
     for (; i < n; i += 16) {
         const auto Load = [&](int32_t k) {
             return _mm_loadu_si128(reinterpret_cast<const __m128i*>(btData + i + k));
@@ -76,13 +81,13 @@ int32_t NextCandidateByte(const uint8_t* btData, int32_t i, int32_t n) {
         const __m128i b0 = Load(0);
         const __m128i b1 = Load(1);
         const __m128i b2 = Load(2);
-        const __m128i bitrate = _mm_and_si128(b2, bytF0);
+        const __m128i bitrate = _mm_and_si128(b2, bitrateMask);
         const __m128i ruledOut = _mm_or_si128(
-            _mm_or_si128(_mm_cmpeq_epi8(_mm_and_si128(b1, byt18), byt08),     // version
-                         _mm_cmpeq_epi8(_mm_and_si128(b1, byt06), bytZero)),  // layer
-            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bitrate, bytZero),       // free format
-                                      _mm_cmpeq_epi8(bitrate, bytF0)),        // bad bitrate
-                         _mm_cmpeq_epi8(_mm_and_si128(b2, byt0C), byt0C)));   // sample rate
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_and_si128(b1, versionMask), versionReserved),
+                         _mm_cmpeq_epi8(_mm_and_si128(b1, layerMask), layerReserved)),
+            _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bitrate, freeFormat),
+                                      _mm_cmpeq_epi8(bitrate, badBitrate)),
+                         _mm_cmpeq_epi8(_mm_and_si128(b2, rateMask), rateReserved)));
         const __m128i header =
             _mm_andnot_si128(ruledOut, _mm_cmpeq_epi8(_mm_and_si128(b1, bytE0), bytE0));
         const __m128i waking = _mm_or_si128(
@@ -94,7 +99,7 @@ int32_t NextCandidateByte(const uint8_t* btData, int32_t i, int32_t n) {
              lngMask &= lngMask - 1) {
             const int32_t p = i + __builtin_ctz(lngMask);
             if (p >= n) return n;
-            if (btData[p] == 'I' || btData[p + 1] == 255 ||
+            if (btData[p] == kMarkerI || btData[p + 1] == kSyncByte ||
                 IsValidHeaderBytes(HeaderAt(btData + p))) {
                 return p;
             }
@@ -103,9 +108,11 @@ int32_t NextCandidateByte(const uint8_t* btData, int32_t i, int32_t n) {
     return n;
 #else
     for (; i < n; ++i) {
-        if (btData[i] == 'I' && (btData[i + 1] == 'D' || btData[i + 1] == 'I')) return i;
-        if (btData[i] == 255 &&
-            (btData[i + 1] == 255 || IsValidHeaderBytes(HeaderAt(btData + i)))) {
+        if (btData[i] == kMarkerI && (btData[i + 1] == kMarkerD || btData[i + 1] == kMarkerI)) {
+            return i;
+        }
+        if (btData[i] == kSyncByte &&
+            (btData[i + 1] == kSyncByte || IsValidHeaderBytes(HeaderAt(btData + i)))) {
             return i;
         }
     }
@@ -120,14 +127,14 @@ int32_t EndOfRun255(const uint8_t* btData, int32_t i, int32_t n) {
         std::memcpy(&lngWord, btData + i, 8);
         if (lngWord != ~uint64_t{0}) break;
     }
-    while (i < n && btData[i] == 255) ++i;
+    while (i < n && btData[i] == kSyncByte) ++i;
     return i;
 }
 
 // The chunks a window holds: from lngStart, until the first whose position less lngTagLen
 // exceeds the search limit, that one included.
-size_t WindowLength(int32_t lngStart, int32_t lngTagLen) {
-    const int64_t lngOver = int64_t{lngStart} - lngTagLen;
+size_t WindowLength(int64_t lngStart, int64_t lngTagLen) {
+    const int64_t lngOver = lngStart - lngTagLen;
     const int64_t lngLast = lngOver > kSearchLimit ? 0 : (kSearchLimit - lngOver) / kChunkSize + 1;
     return static_cast<size_t>((lngLast + 1) * kChunkSize) + kTail;
 }
@@ -161,14 +168,14 @@ std::span<uint8_t> FrameSearch::ReadRoom() {
 
 // A run of tags starts at lngStart and is lngLength bytes long so far: the search goes on behind
 // it, with the tag detector still at its report (the next byte only returns it to the start).
-void FrameSearch::SkipTagAt(int32_t lngStart, int32_t lngLength) {
+void FrameSearch::SkipTagAt(int64_t lngStart, int64_t lngLength) {
     lngTagStart = lngStart;
     lngTagLen = lngLength;
-    const int32_t lngNewStart = CheckedAdd(lngTagStart, lngTagLen);
-    lngChunkPos = CheckedSub(lngNewStart, kChunkSize);
+    const int64_t lngNewStart = lngTagStart + lngTagLen;
+    lngChunkPos = lngNewStart - kChunkSize;
     blnBehindTag = true;
     // The bytes held from the new start on are kept; the file may end before it.
-    const int64_t lngShift = int64_t{lngNewStart} - lngWindowStart;
+    const int64_t lngShift = lngNewStart - lngWindowStart;
     if (lngShift >= 0 && lngShift < static_cast<int64_t>(lngHeld)) {
         std::memmove(btWindow.data(), btWindow.data() + lngShift,
                      lngHeld - static_cast<size_t>(lngShift));
@@ -180,15 +187,15 @@ void FrameSearch::SkipTagAt(int32_t lngStart, int32_t lngLength) {
     lngWindowStart = lngNewStart;
     // Unless another tag follows right away, the search ends behind a tag found this far on:
     // only that tag's header is needed.
-    lngWindowLength = int64_t{lngTagStart} - kChunkSize > kSearchLimit
-                          ? kTagHeader
+    lngWindowLength = lngTagStart - kChunkSize > kSearchLimit
+                          ? kId3v2HeaderLength
                           : WindowLength(lngWindowStart, lngTagLen);
     btWindow.resize(std::max(btWindow.size(), lngWindowLength + kScanPadding));
 }
 
-std::span<const uint8_t> FrameSearch::Bytes(int32_t lngOffset, size_t lngCount) const {
+std::span<const uint8_t> FrameSearch::Bytes(int64_t lngOffset, size_t lngCount) const {
     static constexpr uint8_t kZeros[kLongestFrame + 4] = {};
-    const int64_t lngAt = int64_t{lngOffset} - lngWindowStart;
+    const int64_t lngAt = lngOffset - lngWindowStart;
     if (lngAt < 0 || static_cast<size_t>(lngAt) + lngCount > btWindow.size()) {
         return {kZeros, std::min(lngCount, sizeof kZeros)};  // never reached: the window holds it
     }
@@ -230,18 +237,18 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
     };
     const uint8_t* btData = btWindow.data();
     if (blnBehindTag) {
-        if (!Holds(kTagHeader)) return NeedsRest();
+        if (!Holds(kId3v2HeaderLength)) return NeedsRest();
         blnBehindTag = false;
-        if (btData[0] == 'I' && btData[1] == 'D' && btData[2] == '3') {
-            SkipTagAt(lngTagStart, CheckedAdd(lngTagLen, GetID3v2Size(btData)));
+        if (IsId3v2Marker({btData, kId3v2HeaderLength})) {
+            SkipTagAt(lngTagStart, lngTagLen + LeadingTagLength(btData));
             return Outcome::NextWindow;
         }
         // The chunk in which the tag was found ends here.
-        if (CheckedSub(lngChunkPos, lngTagLen) > kSearchLimit) return Outcome::NotFound;
-        lngChunkPos = CheckedAdd(lngChunkPos, kChunkSize);
+        if (lngChunkPos - lngTagLen > kSearchLimit) return Outcome::NotFound;
+        lngChunkPos += kChunkSize;
     }
     for (;;) {
-        const int64_t lngAt = int64_t{lngChunkPos} - lngWindowStart;
+        const int64_t lngAt = lngChunkPos - lngWindowStart;
         const int32_t n = static_cast<int32_t>(
             std::clamp<int64_t>(static_cast<int64_t>(lngHeld) - lngAt, 0, kChunkSize));
         // Of a chunk not read whole, the bytes whose candidate header is held.
@@ -256,7 +263,7 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
                 if (lngNext != i) lngSyncState = 0;
                 i = lngNext;
                 if (i >= lngExamine) break;
-                if (btChunk[i] == 255) {
+                if (btChunk[i] == kSyncByte) {
                     // In a run of 255s every other byte is a candidate whose third header byte is
                     // 255 as well, a bitrate index of 15 that is never valid. Pass over those
                     // pairs; the last byte or two of the run are examined as usual.
@@ -272,13 +279,13 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
             // report the next byte only returns it to the start, unexamined.
             switch (lngTagState) {
                 case 0:
-                    lngTagState = bytValue == 'I' ? 1 : 0;
+                    lngTagState = bytValue == kMarkerI ? 1 : 0;
                     break;
                 case 1:
-                    lngTagState = bytValue == 'D' ? 2 : 0;
+                    lngTagState = bytValue == kMarkerD ? 2 : 0;
                     break;
                 case 2:
-                    lngTagState = bytValue == '3' ? 3 : 0;
+                    lngTagState = bytValue == kMarker3 ? 3 : 0;
                     break;
                 default:
                     lngTagState = 0;
@@ -286,9 +293,9 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
             }
             if (lngTagState == 3) {
                 // A tag starts at the "I"; skip it, and any that follow it directly.
-                const int32_t lngStart = CheckedSub(CheckedAdd(lngChunkPos, i), 2);
-                if (!Holds(int64_t{lngStart} - lngWindowStart + kTagHeader)) return NeedsRest();
-                SkipTagAt(lngStart, GetID3v2Size(Bytes(lngStart, kTagHeader).data()));
+                const int64_t lngStart = lngChunkPos + i - 2;
+                if (!Holds(lngStart - lngWindowStart + kId3v2HeaderLength)) return NeedsRest();
+                SkipTagAt(lngStart, LeadingTagLength(Bytes(lngStart, kId3v2HeaderLength).data()));
                 return Outcome::NextWindow;
             }
             // The frame-sync detector reports when a 255 has been followed by a byte other than
@@ -296,20 +303,20 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
             if (lngSyncState == 1) {
                 lngSyncState = bytValue != 0 ? 2 : 0;
             } else {
-                lngSyncState = bytValue == 255 ? 1 : 0;
+                lngSyncState = bytValue == kSyncByte ? 1 : 0;
             }
             if (lngSyncState != 2) continue;
             // Confirmed by one further valid header at the distance its frame length gives. The
             // raw test first: the bit reader only decodes headers that pass it.
-            const int32_t lngCandidate = CheckedSub(CheckedAdd(lngChunkPos, i), 1);
+            const int64_t lngCandidate = lngChunkPos + i - 1;
             const std::array<uint8_t, 4> bytHeader = HeaderAt(Bytes(lngCandidate, 4).data());
             if (!IsValidHeaderBytes(bytHeader)) continue;
             const FrameHeader header = DecodeHeader(bytHeader);
             if (!IsValidHeader(header)) continue;
             const int32_t lngLength = GetFrameLength(header);
-            if (!Holds(int64_t{lngCandidate} - lngWindowStart + lngLength + 4)) return NeedsRest();
+            if (!Holds(lngCandidate - lngWindowStart + lngLength + 4)) return NeedsRest();
             const std::array<uint8_t, 4> bytNext =
-                HeaderAt(Bytes(CheckedAdd(lngCandidate, lngLength), 4).data());
+                HeaderAt(Bytes(lngCandidate + lngLength, 4).data());
             if (IsValidHeaderBytes(bytNext) && IsValidHeader(DecodeHeader(bytNext))) {
                 lngFirstFrame = lngCandidate;
                 lngFrameLength = lngLength;
@@ -318,10 +325,8 @@ FrameSearch::Outcome FrameSearch::Search(size_t lngRead) {
             }
         }
         if (!blnWhole && !blnFound) return NeedsRest();
-        if (n > 0 && !blnFound && CheckedSub(lngChunkPos, lngTagLen) > kSearchLimit) {
-            return Outcome::NotFound;
-        }
-        lngChunkPos = CheckedAdd(lngChunkPos, kChunkSize);
+        if (n > 0 && !blnFound && lngChunkPos - lngTagLen > kSearchLimit) return Outcome::NotFound;
+        lngChunkPos += kChunkSize;
         if (blnFound) return Outcome::Found;
         if (n <= 0) return Outcome::NotFound;
     }

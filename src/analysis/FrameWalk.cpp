@@ -13,6 +13,8 @@
 
 #include "analysis/AnalysisError.h"
 #include "analysis/FrameHeader.h"
+#include "analysis/HeaderBytes.h"
+#include "analysis/Id3v2Tag.h"
 #include "analysis/TrailingTag.h"
 #include "analysis/VbrHeaders.h"
 
@@ -65,7 +67,7 @@ class ChunkReader {
 };
 
 // What the walk needs of a header, from the fields that decide it: version, layer, bitrate,
-// sample rate and padding (bits 1 to 4 of byte 1, bits 1 to 7 of byte 2).
+// sample rate and padding, 11 bits in all, kept for each of their values once decoded.
 struct FrameShape {
     int32_t lngLength = 0;
     int32_t lngSamples = 0;
@@ -76,8 +78,10 @@ class ShapeTable {
   public:
     ShapeTable() { shapes_.fill(FrameShape{-1, 0, 0}); }
     const FrameShape& Of(const std::array<uint8_t, 4>& bytHeader) {
-        const size_t lngKey =
-            static_cast<size_t>(((bytHeader[1] >> 1) & 15) << 7 | bytHeader[2] >> 1);
+        const size_t lngKey = static_cast<size_t>(
+            RawCode(bytHeader, kRawVersion) << 9 | RawCode(bytHeader, kRawLayer) << 7 |
+            RawCode(bytHeader, kRawBitrate) << 3 | RawCode(bytHeader, kRawSamplerate) << 1 |
+            RawCode(bytHeader, kRawPadding));
         FrameShape& shape = shapes_[lngKey];
         if (shape.lngLength < 0) {
             const FrameHeader header = DecodeHeader(bytHeader);
@@ -93,16 +97,13 @@ class ShapeTable {
 };
 
 // The fields whose change is a change of format: version, layer, sample rate, one channel or two.
+constexpr uint32_t kFormatMono = 1;
+constexpr uint32_t kFormatLayer = 3 << 3;
 uint32_t FormatOf(const std::array<uint8_t, 4>& bytHeader) {
-    return static_cast<uint32_t>(bytHeader[1] & 0x1E) << 8 | (bytHeader[2] & 0x0C) << 4 |
-           ((bytHeader[3] >> 6) == 3 ? 1u : 0u);
-}
-
-std::array<uint8_t, 4> HeaderAt(std::span<const uint8_t> bytes) {
-    std::array<uint8_t, 4> bytHeader{};
-    if (!bytes.empty())
-        std::memcpy(bytHeader.data(), bytes.data(), std::min<size_t>(4, bytes.size()));
-    return bytHeader;
+    return static_cast<uint32_t>(RawCode(bytHeader, kRawVersion) << 5 |
+                                 RawCode(bytHeader, kRawLayer) << 3 |
+                                 RawCode(bytHeader, kRawSamplerate) << 1) |
+           (RawCode(bytHeader, kRawChannelMode) == kSingleChannel ? kFormatMono : 0);
 }
 
 // Samples per sample rate, so that the length in milliseconds is exact however long the stream.
@@ -147,72 +148,14 @@ size_t NextCandidate(std::span<const uint8_t> bytes, size_t i) {
     while (i + 8 <= bytes.size()) {
         uint64_t lngWord;
         std::memcpy(&lngWord, bytes.data() + i, 8);
-        if (HasZeroByte(~lngWord) | HasZeroByte(lngWord ^ (kOnes * 'I'))) break;
+        if (HasZeroByte(lngWord ^ (kOnes * kSyncByte)) |
+            HasZeroByte(lngWord ^ (kOnes * kId3v2Marker[0]))) {
+            break;
+        }
         i += 8;
     }
-    while (i < bytes.size() && bytes[i] != 0xFF && bytes[i] != 'I') ++i;
+    while (i < bytes.size() && bytes[i] != kSyncByte && bytes[i] != kId3v2Marker[0]) ++i;
     return i;
-}
-
-uint32_t ReadLE32(const uint8_t* btData) {
-    return static_cast<uint32_t>(btData[0]) | static_cast<uint32_t>(btData[1]) << 8 |
-           static_cast<uint32_t>(btData[2]) << 16 | static_cast<uint32_t>(btData[3]) << 24;
-}
-
-// The size of an ID3v2 tag starting at btData (header and footer included), 0 when btData does
-// not start with a plausible ID3v2 header (or its footer, with blnFooter).
-int64_t Id3v2Size(std::span<const uint8_t> btData, bool blnFooter) {
-    if (btData.size() < 10) return 0;
-    const char* strMarker = blnFooter ? "3DI" : "ID3";
-    if (std::memcmp(btData.data(), strMarker, 3) != 0 || btData[3] == 0xFF || btData[4] == 0xFF) {
-        return 0;
-    }
-    int64_t lngSize = 0;
-    for (int i = 6; i < 10; ++i) {
-        if (btData[static_cast<size_t>(i)] >= 0x80) return 0;
-        lngSize = lngSize << 7 | btData[static_cast<size_t>(i)];
-    }
-    const bool blnHasFooter = btData[3] >= 4 && (btData[5] & 16) != 0;
-    return lngSize + (blnHasFooter ? 20 : 10);
-}
-
-// Where the audio ends: before the tags at the end of the file (an ID3v1 "TAG" block, APE tags,
-// a Lyrics3 block, an ID3v2 tag with a footer), in any order. Never inside the header at lngFirst.
-bool FindAudioEnd(ChunkReader& reader, int64_t lngFirst, int64_t lngSize, int64_t& lngEnd) {
-    lngEnd = lngSize;
-    bool blnSeenId3v1 = false;
-    for (int lngRound = 0; lngRound < 8; ++lngRound) {
-        const int64_t lngFrom = std::max(lngFirst, lngEnd - kTrailingTagLength);
-        if (lngEnd - lngFrom < 10) break;
-        std::span<const uint8_t> bytes;
-        if (!reader.Get(lngFrom, static_cast<size_t>(lngEnd - lngFrom), bytes)) return false;
-        bytes = bytes.first(static_cast<size_t>(lngEnd - lngFrom));
-        const uint8_t* btTail = bytes.data() + bytes.size();  // one past the last byte
-        int64_t lngTagStart = -1;
-        if (!blnSeenId3v1 && IsTrailingTag(bytes)) {
-            lngTagStart = lngEnd - kTrailingTagLength;
-            blnSeenId3v1 = true;
-        } else if (lngEnd - lngFrom >= 32 && std::memcmp(btTail - 32, "APETAGEX", 8) == 0) {
-            const int64_t lngTagSize = ReadLE32(btTail - 20);
-            const bool blnHeader = (ReadLE32(btTail - 12) & 0x80000000u) != 0;
-            if (lngTagSize >= 32) lngTagStart = lngEnd - lngTagSize - (blnHeader ? 32 : 0);
-        } else if (lngEnd - lngFrom >= 15 && std::memcmp(btTail - 9, "LYRICS200", 9) == 0) {
-            // Six digits of size, then the marker; the block starts with "LYRICSBEGIN".
-            int64_t lngLyrics = 0;
-            bool blnDigits = true;
-            for (const uint8_t* p = btTail - 15; p < btTail - 9; ++p) {
-                blnDigits = blnDigits && *p >= '0' && *p <= '9';
-                lngLyrics = lngLyrics * 10 + (*p - '0');
-            }
-            if (blnDigits && lngLyrics >= 11) lngTagStart = lngEnd - 15 - lngLyrics;
-        } else {
-            const int64_t lngTag = Id3v2Size(bytes.subspan(bytes.size() - 10), true);
-            if (lngTag > 0) lngTagStart = lngEnd - lngTag;
-        }
-        if (lngTagStart < lngFirst + 4 || lngTagStart >= lngEnd) break;  // the first header stays
-        lngEnd = lngTagStart;
-    }
-    return true;
 }
 
 class Walker {
@@ -228,7 +171,7 @@ class Walker {
         if (lngPos + 4 > end_) return true;
         std::span<const uint8_t> bytes;
         if (!reader_.Get(lngPos, 4, bytes)) return false;
-        bytHeader = HeaderAt(bytes);
+        bytHeader = HeaderBytesAt(bytes);
         blnValid = IsValidHeaderBytes(bytHeader);
         return true;
     }
@@ -238,14 +181,44 @@ class Walker {
     // From lngPos on, the first confirmed frame or end_ (an ID3v2 tag on the way is passed over
     // whole).
     bool Resync(int64_t lngPos, int64_t& lngFound);
-    void Count(const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
-               FrameWalkResult& result);
+    // Counts the frame at lngPos; blnCut: the last frame, cut short.
+    void Count(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
+               bool blnCut, FrameWalkResult& result);
 
     ChunkReader reader_;
     ShapeTable shapes_;
-    SampleClock clock_;
+    SampleClock clock_;       // every frame
+    SampleClock mainClock_;   // the whole frames in the first audio frame's format
+    SampleClock otherClock_;  // the whole frames in another
     int64_t end_;
+    uint32_t lngMainFormat = 0;  // the first audio frame's
+    bool blnLastMain = false;    // the last whole frame counted was in that format
 };
+
+// The record of a frame in a new format at lngPos, after dblMilliseconds of audio, in the
+// format lngFrom before it at the sample rate lngFromRate.
+FormatChange ChangeTo(const std::array<uint8_t, 4>& bytHeader, int32_t lngRate, uint32_t lngFrom,
+                      int32_t lngFromRate, int64_t lngPos, double dblMilliseconds) {
+    FormatChange change;
+    const uint32_t lngDiff = FormatOf(bytHeader) ^ lngFrom;
+    if (lngRate != lngFromRate) {
+        change.kind = FormatChange::Kind::SampleRate;
+    } else if (lngDiff & kFormatMono) {
+        change.kind = FormatChange::Kind::Channels;
+    } else if (lngDiff & kFormatLayer) {
+        change.kind = FormatChange::Kind::Layer;
+    } else {
+        change.kind = FormatChange::Kind::Version;
+    }
+    const FrameHeader header = DecodeHeader(bytHeader);
+    change.lngSamplerate = lngRate;
+    change.lngChannels = GetChannels(header);
+    change.lngLayer = GetLayer(header);
+    change.sngMpegVersion = GetMpegVersion(header);
+    change.lngOffset = lngPos;
+    change.dblMilliseconds = dblMilliseconds;
+    return change;
+}
 
 bool Walker::ConfirmedAt(int64_t lngPos, bool& blnConfirmed) {
     blnConfirmed = false;
@@ -260,7 +233,8 @@ bool Walker::ConfirmedAt(int64_t lngPos, bool& blnConfirmed) {
     }
     std::array<uint8_t, 4> bytNext;
     if (!ValidAt(lngNext, bytNext, blnValid)) return false;
-    blnConfirmed = blnValid && (FormatOf(bytNext) | 1) == (FormatOf(bytHeader) | 1);
+    blnConfirmed =
+        blnValid && (FormatOf(bytNext) | kFormatMono) == (FormatOf(bytHeader) | kFormatMono);
     return true;
 }
 
@@ -275,15 +249,15 @@ bool Walker::Resync(int64_t lngPos, int64_t& lngFound) {
         size_t i = NextCandidate(bytes, 0);
         bool blnMoved = false;
         while (i < lngLimit && !blnMoved) {
-            if (bytes[i] == 'I') {
+            if (bytes[i] == kId3v2Marker[0]) {
                 // A tag between two streams (files joined end to end) is passed over whole.
-                const int64_t lngTag = Id3v2Size(bytes.subspan(i), false);
+                const int64_t lngTag = Id3v2TagLength(bytes.subspan(i), Id3v2Reading::Strict);
                 if (lngTag > 0 && lngPos + static_cast<int64_t>(i) + lngTag <= end_) {
                     lngPos += static_cast<int64_t>(i) + lngTag;
                     blnMoved = true;
                     break;
                 }
-            } else if (i + 4 <= n && IsValidHeaderBytes(HeaderAt(bytes.subspan(i)))) {
+            } else if (i + 4 <= n && IsValidHeaderBytes(HeaderBytesAt(bytes, i))) {
                 bool blnConfirmed;
                 if (!ConfirmedAt(lngPos + static_cast<int64_t>(i), blnConfirmed)) return false;
                 if (blnConfirmed) {
@@ -315,11 +289,31 @@ bool Walker::Resync(int64_t lngPos, int64_t& lngFound) {
     return true;
 }
 
-void Walker::Count(const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
-                   FrameWalkResult& result) {
+void Walker::Count(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
+                   bool blnCut, FrameWalkResult& result) {
+    const uint32_t lngHere = FormatOf(bytHeader);
     if (result.lngFrames == 0) {
         result.lngSamplerate = shape.lngSamplerate;
-        result.lngChannels = (bytHeader[3] >> 6) == 3 ? 1 : 2;
+        result.lngChannels = GetChannels(DecodeHeader(bytHeader));
+        lngMainFormat = lngHere;
+        blnLastMain = true;
+    }
+    // A frame cut short is decoded by some decoders, dropped by LAME's: it is no whole frame.
+    if (!blnCut) {
+        const bool blnMain = lngHere == lngMainFormat;
+        if (blnMain) {
+            ++result.lngMainFrames;
+            mainClock_.Add(shape.lngSamplerate, shape.lngSamples);
+        } else {
+            if (!result.firstForeign) {
+                result.firstForeign = ChangeTo(bytHeader, shape.lngSamplerate, lngMainFormat,
+                                               result.lngSamplerate, lngPos, clock_.Milliseconds());
+            }
+            ++result.lngOtherFrames;
+            otherClock_.Add(shape.lngSamplerate, shape.lngSamples);
+        }
+        if (blnMain != blnLastMain) ++result.lngSeams;
+        blnLastMain = blnMain;
     }
     ++result.lngFrames;
     result.lngSamples += shape.lngSamples;
@@ -350,24 +344,11 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
             std::all_of(btFrame.begin() + static_cast<ptrdiff_t>(lngPayload),
                         btFrame.begin() + static_cast<ptrdiff_t>(lngHave),
                         [](uint8_t b) { return b == 0; });
-        const int32_t lngXingPos = GetSideInfoSize(header) + 4;
-        const auto hasName = [&](size_t lngAt, const char* strName) {
-            return lngAt + 4 <= lngHave && std::memcmp(btFrame.data() + lngAt, strName, 4) == 0;
-        };
-        result.blnHasVbrHeader = hasName(static_cast<size_t>(lngXingPos), "Xing") ||
-                                 hasName(static_cast<size_t>(lngXingPos), "Info") ||
-                                 hasName(36, "VBRI");
-        if (result.blnHasVbrHeader) {
-            try {
-                VbrHeaders found;
-                FindVbrHeader(btFrame, lngXingPos, found);
-                const StatedCounts stated = CountsOf(found);
-                if (stated.lngFrames && *stated.lngFrames >= 0) {
-                    result.lngVbrHeaderFrames = *stated.lngFrames;
-                }
-            } catch (const AnalysisError&) {
-                // A header whose fields run past the frame states no count.
-            }
+        // A header whose fields run past the frame states no count.
+        const FirstFrameVbrHeader vbr = ReadVbrHeader(btFrame, header);
+        result.blnHasVbrHeader = vbr.blnNamed;
+        if (vbr.stated.lngFrames && *vbr.stated.lngFrames >= 0) {
+            result.lngVbrHeaderFrames = *vbr.stated.lngFrames;
         }
     }
 
@@ -390,12 +371,13 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
             lngPos = lngFound;
             blnInSync = true;
             if (lngPos >= end_) break;
+            ++result.lngResyncs;
         }
         if (end_ - lngPos < 4) {
             // The start of a header cut short: a decoder has no frame there.
             std::span<const uint8_t> bytes;
             if (!reader_.Get(lngPos, 4, bytes)) return false;
-            if (bytes[0] == 0xFF && (bytes.size() < 2 || (bytes[1] & 0xE0) == 0xE0)) {
+            if (StartsWithFrameSync(bytes)) {
                 result.lngTruncatedBytes = end_ - lngPos;
                 break;
             }
@@ -411,7 +393,7 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
         if (lngNext > end_) {
             // Cut short by the end of the file or a trailing tag: a decoder still decodes it.
             result.lngTruncatedBytes = end_ - lngPos;
-            Count(bytHeader, shape, result);
+            Count(lngPos, bytHeader, shape, true, result);
             lngPos = end_;
             break;
         }
@@ -436,34 +418,19 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
             // channel mode still confirms the new sample rate).
             if (blnNextValid && ((FormatOf(bytNext) ^ lngHere) & (lngHere ^ lngFormat)) == 0) {
                 if (!result.change) {
-                    FormatChange change;
-                    const uint32_t lngDiff = lngHere ^ lngFormat;
-                    if (shape.lngSamplerate != lngFormatRate) {
-                        change.kind = FormatChange::Kind::SampleRate;
-                    } else if (lngDiff & 1) {
-                        change.kind = FormatChange::Kind::Channels;
-                    } else if (lngDiff & 0x0600) {
-                        change.kind = FormatChange::Kind::Layer;
-                    } else {
-                        change.kind = FormatChange::Kind::Version;
-                    }
-                    const FrameHeader header = DecodeHeader(bytHeader);
-                    change.lngSamplerate = shape.lngSamplerate;
-                    change.lngChannels = GetChannels(header);
-                    change.lngLayer = GetLayer(header);
-                    change.sngMpegVersion = GetMpegVersion(header);
-                    change.lngOffset = lngPos;
-                    change.dblMilliseconds = clock_.Milliseconds();
-                    result.change = change;
+                    result.change = ChangeTo(bytHeader, shape.lngSamplerate, lngFormat,
+                                             lngFormatRate, lngPos, clock_.Milliseconds());
                 }
                 lngFormat = lngHere;
                 lngFormatRate = shape.lngSamplerate;
             }
         }
-        Count(bytHeader, shape, result);
+        Count(lngPos, bytHeader, shape, false, result);
         lngPos = lngNext;
     }
     result.dblMilliseconds = clock_.Milliseconds();
+    result.dblMainMilliseconds = mainClock_.Milliseconds();
+    result.dblOtherMilliseconds = otherClock_.Milliseconds();
     return true;
 }
 
@@ -488,9 +455,8 @@ bool WalkFrames(ByteSource& source, int64_t lngFirstFrame, FrameWalkResult& resu
     const int64_t lngSize = source.Size();
     if (lngFirstFrame < 0 || lngSize < 0 || lngFirstFrame + 4 > lngSize) return false;
     try {
-        ChunkReader tailReader(source, lngSize);
         int64_t lngEnd = lngSize;
-        if (!FindAudioEnd(tailReader, lngFirstFrame, lngSize, lngEnd)) return false;
+        if (!FindTrailingTags(source, lngFirstFrame, lngEnd)) return false;
         result.lngAudioEnd = lngEnd;
         Walker walker(source, lngEnd);
         if (!walker.Run(lngFirstFrame, result)) {

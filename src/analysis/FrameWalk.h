@@ -57,6 +57,23 @@ struct FrameWalkResult {
     int64_t lngAudioEnd = 0;      // where the audio ends: the trailing tags' start, or the end
 
     std::optional<FormatChange> change;  // the first confirmed change of format, if any
+
+    // What a decoder that drops a last frame cut short keeps, split by format: the frames in the
+    // first audio frame's format (sample rate, one or two channels, layer, MPEG version) and
+    // their exact length, and the frames in any other, confirmed runs and stray frames alike.
+    int64_t lngMainFrames = 0;
+    double dblMainMilliseconds = 0;
+    int64_t lngOtherFrames = 0;
+    double dblOtherMilliseconds = 0;
+    // How often consecutive frames of these switch between the first format and another: a stray
+    // frame inside the stream makes two, a run of other frames to the end one.
+    int64_t lngSeams = 0;
+    // How often the walk lost the frames and found them again; damage, junk, zeros or tags passed
+    // over in one place count once.
+    int64_t lngResyncs = 0;
+    // The first of these frames in another format than the first, whether or not the next frame
+    // goes on in it.
+    std::optional<FormatChange> firstForeign;
 };
 
 // What changes, as the words "the ... changes at 0:10" take it: "sample rate", "channel count",

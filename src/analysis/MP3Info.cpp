@@ -10,13 +10,8 @@
 #include <span>
 
 #include "analysis/AnalysisError.h"
+#include "analysis/HeaderBytes.h"
 #include "analysis/TrailingTag.h"
-
-namespace {
-
-constexpr int64_t kLargestFile = INT32_MAX;  // sizes and offsets are signed 32-bit
-
-}  // namespace
 
 MP3Info::MP3Info() = default;
 
@@ -72,15 +67,14 @@ bool MP3Info::ReadMP3Info(ByteSource& source) {
 
 bool MP3Info::Analyse(ByteSource& source) {
     const int64_t lngSize = source.Size();
-    if (lngSize < 0 || lngSize > kLargestFile) return false;  // FileSize cannot hold the size
-    lngFileSize = static_cast<int32_t>(lngSize);
+    if (lngSize < 0) return false;
+    lngFileSize = lngSize;
     bool blnResult = false;
     try {
         if (FindFirstFrame(source)) {
             lngFirstFrame = search.FirstFrame();
             lngFrameLength = search.FrameLength();
-            AnalyseFirstFrame(lngFirstFrame, lngFrameLength, lngFileSize,
-                              FindID3v1(source, lngFileSize));
+            AnalyseFirstFrame(lngFirstFrame, lngFrameLength, lngFileSize, FindID3v1(source));
             blnResult = true;
         }
     } catch (const AnalysisError&) {
@@ -108,20 +102,17 @@ bool MP3Info::FindFirstFrame(ByteSource& source) {
     }
 }
 
-bool MP3Info::FindID3v1(ByteSource& source, int32_t lngFileSize) {
-    if (lngFileSize < kTrailingTagLength) return false;
-    std::array<uint8_t, kTrailingTagLength> bytTag{};
-    return source.ReadAt(lngFileSize - kTrailingTagLength, bytTag.data(), bytTag.size()) ==
-               bytTag.size() &&
-           IsTrailingTag(bytTag);
+bool MP3Info::FindID3v1(ByteSource& source) {
+    std::array<uint8_t, kTrailingTagLength> bytTag;
+    return ReadTrailingId3v1(source, bytTag);
 }
 
-void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lngFileSize,
+void MP3Info::AnalyseFirstFrame(int64_t lngFirst, int32_t lngLength, int64_t lngFileSize,
                                 bool blnTrailingTag) {
     // The search holds the first frame's bytes.
     if (lngLength < 0) ThrowOutOfRange();
     const std::span<const uint8_t> btFrame = search.FrameBytes();
-    const FrameHeader header = DecodeHeader({btFrame[0], btFrame[1], btFrame[2], btFrame[3]});
+    const FrameHeader header = DecodeHeader(HeaderBytesAt(btFrame));
     lngBitrate = GetBitrate(header);
     lngChannels = GetChannels(header);
     lngLayer = GetLayer(header);
@@ -133,15 +124,17 @@ void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lng
     blnProtected = !header.blnProtectionBit;
     blnEmphasis = header.lngEmphasis != 0;
 
-    vbr = VbrHeaders();
-    lngMpegBytes = CheckedSub(lngFileSize, lngFirst);
-    if (blnTrailingTag) lngMpegBytes = CheckedSub(lngMpegBytes, kTrailingTagLength);
+    // Sizes and offsets are 64-bit: a file of 2 GiB or more is analysed like any other.
+    lngMpegBytes = lngFileSize - lngFirst;
+    if (blnTrailingTag) lngMpegBytes -= kTrailingTagLength;
 
-    FindVbrHeader(btFrame, CheckedAdd(GetSideInfoSize(header), 4), vbr);
-
-    const StatedCounts stated = CountsOf(vbr);
+    const FirstFrameVbrHeader vbrHeader = ReadVbrHeader(btFrame, header);
+    if (vbrHeader.malformed) throw *vbrHeader.malformed;
+    vbr = vbrHeader.found;
+    const StatedCounts& stated = vbrHeader.stated;
     if (stated.lngBytes) lngMpegBytes = *stated.lngBytes;
-    lngFrames = RoundToInt32(CheckedDivide(lngMpegBytes, GetFrameLength(header)));
+    lngFrames =
+        RoundToInt32(CheckedDivide(static_cast<double>(lngMpegBytes), GetFrameLength(header)));
     if (stated.lngFrames) lngFrames = *stated.lngFrames;
 
     // The sample count and the bit count are formed in 64 bits: a long but well-formed file
@@ -153,7 +146,7 @@ void MP3Info::AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lng
 
     blnIsVBR = vbr.VbrKind != VbrHeaderKind::None;
     if (blnIsVBR) {
-        const int64_t lngBits = int64_t{lngMpegBytes} * 8;
+        const int64_t lngBits = lngMpegBytes * 8;
         lngBitrate =
             RoundToInt32(CheckedDivide(static_cast<double>(lngBits), dblDuration) * 1000.0);
     }

@@ -20,8 +20,7 @@ class MP3Info {
     // confirmed first frame was found and the properties below were computed. False when the file
     // cannot be opened, holds no confirmed frame within the search window, or holds malformed data;
     // then every property is zero except FileSize (set once the file could be opened).
-    // Only regular files are analysed. A file of 2 GiB or more is refused with FileSize 0, since
-    // its size does not fit.
+    // Only regular files are analysed, of any size: sizes and offsets are 64-bit.
     bool ReadMP3Info(const std::string& strPath);
     // The same for strPath taken relative to the folder open as the descriptor folderFd (as
     // openat takes it; AT_FDCWD is the working folder). A caller with many files in one folder
@@ -31,13 +30,13 @@ class MP3Info {
     // the file analysed is the one the caller goes on to use, whatever its name names meanwhile.
     bool ReadMP3Info(ByteSource& source);
 
-    int32_t FirstFrame() const { return lngFirstFrame; }
+    int64_t FirstFrame() const { return lngFirstFrame; }
     double Duration() const { return dblDuration; }  // milliseconds, not rounded
     int32_t Channels() const { return lngChannels; }
     int32_t Samplerate() const { return lngSamplerate; }
     int32_t Bitrate() const { return lngBitrate; }  // bits per second
-    int32_t FileSize() const { return lngFileSize; }
-    int32_t MpegBytes() const { return lngMpegBytes; }
+    int64_t FileSize() const { return lngFileSize; }
+    int64_t MpegBytes() const { return lngMpegBytes; }
     int32_t Frames() const { return lngFrames; }
     int32_t Layer() const { return lngLayer; }
     float MpegVersion() const { return sngMpegVersion; }
@@ -49,13 +48,13 @@ class MP3Info {
     bool IsVBR() const { return blnIsVBR; }
 
   private:
-    int32_t lngFirstFrame = 0;
+    int64_t lngFirstFrame = 0;
     double dblDuration = 0;
     int32_t lngChannels = 0;
     int32_t lngSamplerate = 0;
     int32_t lngBitrate = 0;
-    int32_t lngFileSize = 0;
-    int32_t lngMpegBytes = 0;
+    int64_t lngFileSize = 0;
+    int64_t lngMpegBytes = 0;
     int32_t lngFrames = 0;
     int32_t lngLayer = 0;
     float sngMpegVersion = 0;
@@ -72,8 +71,8 @@ class MP3Info {
     bool Analyse(ByteSource& source);
     // Runs the search over the windows it asks for; true when it found the first frame.
     bool FindFirstFrame(ByteSource& source);
-    bool FindID3v1(ByteSource& source, int32_t lngFileSize);
-    void AnalyseFirstFrame(int32_t lngFirst, int32_t lngLength, int32_t lngFileSize,
+    bool FindID3v1(ByteSource& source);
+    void AnalyseFirstFrame(int64_t lngFirst, int32_t lngLength, int64_t lngFileSize,
                            bool blnTrailingTag);
 
     FrameSearch search;  // holds the bytes it searched, the first frame's among them

@@ -24,9 +24,9 @@ class MP3InfoSource {
     }
     // Only the search for the first frame: its offset, -1 when none is found, -2 when the data
     // raised an error.
-    static int32_t FindFirstFrame(MP3Info& info, ByteSource& source) {
+    static int64_t FindFirstFrame(MP3Info& info, ByteSource& source) {
         info.Reset();
-        int32_t lngResult = -1;
+        int64_t lngResult = -1;
         try {
             if (info.FindFirstFrame(source)) lngResult = info.search.FirstFrame();
         } catch (const AnalysisError&) {

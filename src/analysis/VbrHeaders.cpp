@@ -41,6 +41,21 @@ void FindVbrHeader(std::span<const uint8_t> btFrame, int32_t lngXingPos, VbrHead
     }
 }
 
+FirstFrameVbrHeader ReadVbrHeader(std::span<const uint8_t> btFrame, const FrameHeader& header) {
+    FirstFrameVbrHeader vbr;
+    try {
+        FindVbrHeader(btFrame, GetSideInfoSize(header) + 4, vbr.found);
+        vbr.blnNamed = vbr.found.VbrKind != VbrHeaderKind::None || vbr.found.HasInfoHeader;
+        vbr.stated = CountsOf(vbr.found);
+    } catch (const AnalysisError& error) {
+        // Only a header that was found can be malformed.
+        vbr.blnNamed = true;
+        vbr.malformed = error;
+        vbr.found = VbrHeaders();
+    }
+    return vbr;
+}
+
 StatedCounts CountsOf(const VbrHeaders& found) {
     StatedCounts counts;
     switch (found.VbrKind) {
@@ -49,8 +64,10 @@ StatedCounts CountsOf(const VbrHeaders& found) {
             if (found.VbrKind == VbrHeaderKind::None && !found.HasInfoHeader) break;
             const XingHeader& header =
                 found.VbrKind == VbrHeaderKind::Xing ? found.Xing : found.Info;
-            if (header.lngFlags & 2) counts.lngBytes = header.lngBytes;
-            if (header.lngFlags & 1) counts.lngFrames = header.lngFrames;
+            // A count of 0 states nothing: it is what an encoder stopped before its last write
+            // leaves, and it would divide by zero or claim an empty file.
+            if ((header.lngFlags & 2) && header.lngBytes != 0) counts.lngBytes = header.lngBytes;
+            if ((header.lngFlags & 1) && header.lngFrames != 0) counts.lngFrames = header.lngFrames;
             break;
         }
         case VbrHeaderKind::Vbri:

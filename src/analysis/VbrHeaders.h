@@ -13,6 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "analysis/AnalysisError.h"
+#include "analysis/FrameHeader.h"
+
 // A "Xing" or "Info" header; all zero until parsed.
 struct XingHeader {
     int32_t lngFlags = 0;    // optional fields present: 1 frames, 2 bytes, 4 seek table, 8 quality
@@ -50,7 +53,8 @@ struct VbrHeaders {
 
 // The audio byte and frame counts that the header in effect states, each when it states one:
 // with no variable-bitrate header the "Info" header's (when present and its flag 2 or 1 is set),
-// for "Xing" its own under the same flags, for "VBRI" its counts when greater than 0.
+// for "Xing" its own under the same flags, for "VBRI" its counts when greater than 0. A count of
+// 0 is stated by none of them: the file's own size and frames then give what it would have.
 struct StatedCounts {
     std::optional<int32_t> lngBytes;
     std::optional<int32_t> lngFrames;
@@ -60,6 +64,19 @@ StatedCounts CountsOf(const VbrHeaders& found);
 // "Xing" or "Info" at lngXingPos (the side-information size plus 4), else "VBRI" at 36. A name
 // that the frame is too short to hold is simply absent; a found header's fields must fit.
 void FindVbrHeader(std::span<const uint8_t> btFrame, int32_t lngXingPos, VbrHeaders& found);
+
+// The variable-bitrate header of a file's first frame, as the analysis and the frame walk both
+// take it: btFrame is the frame's bytes (its whole length, zeros past the end of the file), header
+// the frame's decoded header.
+struct FirstFrameVbrHeader {
+    bool blnNamed = false;  // the frame holds one of the three names where it belongs
+    // The header's fields run past the frame or do not fit: what FindVbrHeader raised. found and
+    // stated are then empty.
+    std::optional<AnalysisError> malformed;
+    VbrHeaders found;
+    StatedCounts stated;  // what the header in effect states (CountsOf)
+};
+FirstFrameVbrHeader ReadVbrHeader(std::span<const uint8_t> btFrame, const FrameHeader& header);
 
 // Both fill header from the four-character tag at lngPos and return true when they complete.
 bool ParseXing(std::span<const uint8_t> btFrame, int32_t lngPos, XingHeader& header);

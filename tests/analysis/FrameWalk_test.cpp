@@ -37,7 +37,17 @@ Bytes ApeTag(bool withHeader) {
     return Concat({withHeader ? block : Bytes(), Bytes(32, 'x'), block});
 }
 
-// What the walk found, in words; the parts that are zero or absent left out.
+// A format change in words: "the sample rate changes at 1668 after 104.490 ms".
+std::string ChangeWords(const FormatChange& change) {
+    char text[128];
+    std::snprintf(text, sizeof text, "the %s changes at %lld after %.3f ms",
+                  FormatChangeName(change.kind), static_cast<long long>(change.lngOffset),
+                  change.dblMilliseconds);
+    return text;
+}
+
+// What the walk found, in words; the parts that are zero or absent left out, and the frames in
+// the first format too when some are not.
 std::string Walked(const Bytes& data, int64_t first = 0) {
     MemorySource source(data);
     FrameWalkResult r;
@@ -51,12 +61,20 @@ std::string Walked(const Bytes& data, int64_t first = 0) {
     if (r.lngTruncatedBytes) words += ", cut " + std::to_string(r.lngTruncatedBytes);
     if (r.blnHasVbrHeader) words += ", vbr " + std::to_string(r.lngVbrHeaderFrames);
     if (r.blnFirstFrameHollow) words += ", hollow";
-    if (r.change) {
-        std::snprintf(text, sizeof text, ", the %s changes at %lld after %.3f ms",
-                      FormatChangeName(r.change->kind), static_cast<long long>(r.change->lngOffset),
-                      r.change->dblMilliseconds);
+    if (r.change) words += ", " + ChangeWords(*r.change);
+    if (r.lngMainFrames != r.lngFrames) {
+        std::snprintf(text, sizeof text, "; main %lld (%.3f ms)",
+                      static_cast<long long>(r.lngMainFrames), r.dblMainMilliseconds);
         words += text;
     }
+    if (r.lngOtherFrames) {
+        std::snprintf(text, sizeof text, ", other %lld (%.3f ms)",
+                      static_cast<long long>(r.lngOtherFrames), r.dblOtherMilliseconds);
+        words += text;
+    }
+    if (r.lngSeams) words += ", seams " + std::to_string(r.lngSeams);
+    if (r.lngResyncs) words += ", resyncs " + std::to_string(r.lngResyncs);
+    if (r.firstForeign) words += ", first foreign: " + ChangeWords(*r.firstForeign);
     return words;
 }
 
@@ -85,6 +103,7 @@ TEST(FrameWalk, CountsEveryLayerAndVersion) {
         FrameWalkResult result;
         ASSERT_TRUE(WalkFrames(source, 0, result));
         EXPECT_DOUBLE_EQ(result.dblMilliseconds, 37.0 * c.samplesPerFrame / c.hz * 1000);
+        EXPECT_EQ(result.dblMainMilliseconds, result.dblMilliseconds);
         EXPECT_EQ(result.lngChannels, c.header.mode == 3 ? 1 : 2);
     }
 }
@@ -96,6 +115,7 @@ TEST(FrameWalk, StreamsAndWhatTheyHold) {
     const Header halfMono{.version = 2, .bitrate = 8, .mode = 3};
     const Header mono{.mode = 3};
     const Header crc{.protection = 0};
+    const Header tiny{.version = 2, .bitrate = 1};  // 8 kbps, 22050 Hz: 26 bytes, 576 samples
     Bytes crcFrame = synth::Frame(crc);
     crcFrame[4] = 0x12;  // the CRC
     const Bytes ten = Sound(cd, 10);
@@ -118,34 +138,64 @@ TEST(FrameWalk, StreamsAndWhatTheyHold) {
          "10 frames, 11520 samples, end 4587, vbr 12"},
         {Concat({synth::XingFrame(cd, "Xing", 0, 0, 0), ten}),
          "10 frames, 11520 samples, end 4587, vbr -1"},
+        {Concat({synth::XingFrame(cd, "Info", 3, 0, 4000), ten}),
+         "10 frames, 11520 samples, end 4587, vbr -1"},
+        // A header whose fields run past its 26-byte frame states no count.
+        {Concat({synth::XingFrame(tiny, "Xing", 15, 10, 1000), Sound(tiny, 5)}),
+         "5 frames, 2880 samples, end 156, vbr -1"},
         {Concat({ten, tag}), "10 frames, 11520 samples, end 4170"},
         {Concat({ten, ApeTag(true)}), "10 frames, 11520 samples, end 4170"},
         {Concat({ten, ApeTag(false), tag}), "10 frames, 11520 samples, end 4170"},
         {Concat({ten, lyrics, id3v24, tag}), "10 frames, 11520 samples, end 4170"},
         {Concat({Sound(cd, 4), Bytes(100, 0xFF), Sound(cd, 6)}),
-         "10 frames, 11520 samples, end 4270, skipped 100"},
+         "10 frames, 11520 samples, end 4270, skipped 100, resyncs 1"},
         {Concat({Sound(cd, 4), synth::Id3v2Tag(900), Sound(cd, 6)}),
-         "10 frames, 11520 samples, end 5070, skipped 900"},
+         "10 frames, 11520 samples, end 5070, skipped 900, resyncs 1"},
+        // Each place where the frames are lost and found again counts once; junk to the end is
+        // passed over, the frames not found again.
+        {Concat({Sound(cd, 2), Bytes(50, 0), Sound(cd, 2), Bytes(30, 0xFF), synth::Id3v2Tag(40),
+                 Sound(cd, 2)}),
+         "6 frames, 6912 samples, end 2622, skipped 120, resyncs 2"},
+        {Concat({Sound(cd, 3), Bytes(500, 0x11)}), "3 frames, 3456 samples, end 1751, skipped 500"},
         // A stray frame in another format is decoded, but changes nothing; a stray header
-        // followed by no frame is damage.
+        // followed by no frame is damage. Frames in another format than the first are counted
+        // apart, with the seams between the two.
         {Concat({Sound(cd, 4), Sound(mono, 1), Sound(cd, 5)}),
-         "10 frames, 11520 samples, end 4170"},
+         "10 frames, 11520 samples, end 4170; main 9 (235.102 ms), other 1 (26.122 ms), seams 2, "
+         "first foreign: the channel count changes at 1668 after 104.490 ms"},
+        {Concat({Sound(cd, 2), Sound(half, 1), Sound(mono, 1), Sound(cd, 2)}),
+         "6 frames, 6336 samples, end 2293; main 4 (104.490 ms), other 2 (52.245 ms), seams 2, "
+         "first foreign: the sample rate changes at 834 after 52.245 ms"},
         {Concat({Sound(cd, 4), Head(Sound(half, 1), 50), Sound(cd, 6)}),
-         "10 frames, 11520 samples, end 4220, skipped 50"},
+         "10 frames, 11520 samples, end 4220, skipped 50, resyncs 1"},
         {Concat({Sound(cd, 4), Sound(half, 6)}),
-         "10 frames, 8064 samples, end 2916, the sample rate changes at 1668 after 104.490 ms"},
+         "10 frames, 8064 samples, end 2916, the sample rate changes at 1668 after 104.490 ms; "
+         "main 4 (104.490 ms), other 6 (156.735 ms), seams 1, first foreign: the sample rate "
+         "changes at 1668 after 104.490 ms"},
+        {Concat({Sound(cd, 3), Sound(half, 35), Sound(cd, 3)}),
+         "41 frames, 27072 samples, end 9782, the sample rate changes at 1251 after 78.367 ms; "
+         "main 6 (156.735 ms), other 35 (914.286 ms), seams 2, first foreign: the sample rate "
+         "changes at 1251 after 78.367 ms"},
         {Concat({Sound(cd, 3), Sound(mono, 2)}),
-         "5 frames, 5760 samples, end 2085, the channel count changes at 1251 after 78.367 ms"},
+         "5 frames, 5760 samples, end 2085, the channel count changes at 1251 after 78.367 ms; "
+         "main 3 (78.367 ms), other 2 (52.245 ms), seams 1, first foreign: the channel count "
+         "changes at 1251 after 78.367 ms"},
         {Concat({Sound(cd, 3), Sound(half, 1), Sound(halfMono, 1), Sound(half, 2)}),
-         "7 frames, 5760 samples, end 2083, the sample rate changes at 1251 after 78.367 ms"},
+         "7 frames, 5760 samples, end 2083, the sample rate changes at 1251 after 78.367 ms; "
+         "main 3 (78.367 ms), other 4 (104.490 ms), seams 1, first foreign: the sample rate "
+         "changes at 1251 after 78.367 ms"},
         {Concat({Sound(cd, 3), Bytes(7, 1), Sound(half, 3)}),
          "6 frames, 5184 samples, end 1882, skipped 7, the sample rate changes at 1258 after "
-         "78.367 ms"},
-        // A last frame cut short counts when its header is whole.
+         "78.367 ms; main 3 (78.367 ms), other 3 (78.367 ms), seams 1, resyncs 1, first foreign: "
+         "the sample rate changes at 1258 after 78.367 ms"},
+        // A last frame cut short counts when its header is whole, but not among the whole frames
+        // of either format.
         {Concat({Sound(cd, 5), Head(Sound(cd, 1), 100)}),
-         "6 frames, 6912 samples, end 2185, cut 100"},
+         "6 frames, 6912 samples, end 2185, cut 100; main 5 (130.612 ms)"},
         {Concat({Sound(cd, 5), Head(Sound(cd, 1), 100), tag}),
-         "6 frames, 6912 samples, end 2185, cut 100"},
+         "6 frames, 6912 samples, end 2185, cut 100; main 5 (130.612 ms)"},
+        {Concat({Sound(cd, 5), Head(Sound(half, 1), 100)}),
+         "6 frames, 6336 samples, end 2185, cut 100; main 5 (130.612 ms)"},
         {Concat({Sound(cd, 5), Head(Sound(cd, 1), 2)}), "5 frames, 5760 samples, end 2087, cut 2"},
         {Concat({synth::Frame(cd), Sound(cd, 3)}), "4 frames, 4608 samples, end 1668, hollow"},
         {Concat({crcFrame, Sound(crc, 3)}), "4 frames, 4608 samples, end 1668, hollow"},
@@ -199,6 +249,8 @@ TEST(FrameWalk, StreamsBeyondTwoGibibytes) {
     ASSERT_TRUE(WalkFrames(source, 0, result));
     EXPECT_EQ(result.lngFrames, 16);
     EXPECT_EQ(result.lngSkippedBytes, 12 * kTag);
+    EXPECT_EQ(result.lngResyncs, 1);  // the tags lie in one place
+    EXPECT_EQ(result.lngOtherFrames, 6);
     EXPECT_EQ(result.lngAudioEnd, behind + 6 * 208);
     ASSERT_TRUE(result.change.has_value());
     EXPECT_EQ(result.change->lngOffset, behind);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <cmath>
 
 #include <chrono>
@@ -19,7 +20,7 @@ constexpr int32_t kExampleSize = 4180000;
 const synth::Header kCbr{};  // MPEG 1 Layer III, 128 kbps, 44100 Hz: 417-byte frames
 
 // Every property at zero except FileSize.
-void ExpectCleared(const MP3Info& info, int32_t lngFileSize) {
+void ExpectCleared(const MP3Info& info, int64_t lngFileSize) {
     EXPECT_EQ(info.FileSize(), lngFileSize);
     EXPECT_EQ(info.FirstFrame(), 0);
     EXPECT_EQ(info.Duration(), 0.0);
@@ -103,6 +104,16 @@ TEST_F(MP3InfoFile, VariableBitrateHeadersOfTheExample) {
          true},
         {"VBRI with zero counts", synth::VbriFrame(kCbr, 0, 0), 10024, 4179872, 261851.42857142858,
          127702, true},
+        // A count of 0 (an encoder stopped before its last write) is no count: the file's own
+        // size and frame length give what it would have claimed.
+        {"Xing with 0 frames", synth::XingFrame(kCbr, "Xing", 3, 0, 4000000), 9592, 4000000,
+         250566.53061224488, 127711, true},
+        {"Info with 0 frames", synth::XingFrame(kCbr, "Info", 3, 0, 4000000), 9592, 4000000,
+         250566.53061224488, 128000, false},
+        {"Xing with 0 bytes", synth::XingFrame(kCbr, "Xing", 3, 9000, 0), 9000, 4179872,
+         235102.04081632654, 142232, true},
+        {"Xing with both counts 0", synth::XingFrame(kCbr, "Xing", 3, 0, 0), 10024, 4179872,
+         261851.42857142858, 127702, true},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(AnalyseExample(c.firstFrame)) << c.name;
@@ -142,14 +153,14 @@ TEST_F(MP3InfoFile, PlainTagSizeThatDoesNotFitIsRefused) {
     Bytes data = synth::Id3v2Header(3, 0, {0x80, 0, 0, 0});
     data = synth::Concat({data, synth::Frames(kCbr, 3)});
     EXPECT_FALSE(Analyse(data));
-    ExpectCleared(info, static_cast<int32_t>(data.size()));
+    ExpectCleared(info, static_cast<int64_t>(data.size()));
 }
 
 TEST_F(MP3InfoFile, TagLongerThanTheFileLeavesNothingToSearch) {
     Bytes data = synth::Id3v2Header(3, 0, {0, 0, 0x7F, 0x7F});
     data = synth::Concat({data, synth::Frames(kCbr, 3)});
     EXPECT_FALSE(Analyse(data));
-    ExpectCleared(info, static_cast<int32_t>(data.size()));
+    ExpectCleared(info, static_cast<int64_t>(data.size()));
 }
 
 TEST_F(MP3InfoFile, NoSyncAnywhere) {
@@ -344,7 +355,8 @@ TEST_F(MP3InfoFile, MalformedDataIsNotValid) {
         const char* name;
         Bytes firstFrame;
     } cases[] = {
-        {"zero frames give a zero duration", synth::XingFrame(kCbr, "Xing", 1, 0, 0)},
+        {"a byte count too small for one frame gives a zero duration",
+         synth::XingFrame(kCbr, "Xing", 2, 0, 100)},
         {"bitrate does not fit", synth::XingFrame(kCbr, "Xing", 3, 1, 200000000)},
         {"VBRI count of 2^31", synth::VbriFrame(kCbr, 0x80000000u, 10)},
         {"VBRI seek table beyond the frame", vbriToc},
@@ -353,7 +365,7 @@ TEST_F(MP3InfoFile, MalformedDataIsNotValid) {
     for (const auto& c : cases) {
         const Bytes data = synth::Concat({c.firstFrame, synth::Frames(kCbr, 2)});
         EXPECT_FALSE(Analyse(data)) << c.name;
-        ExpectCleared(info, static_cast<int32_t>(data.size()));
+        ExpectCleared(info, static_cast<int64_t>(data.size()));
     }
     // The next file is analysed as usual.
     EXPECT_TRUE(Analyse(synth::Frames(kCbr, 3)));
@@ -382,17 +394,34 @@ TEST_F(MP3InfoFile, LongFilesBeyond32BitSampleAndBitCountsStayValid) {
     EXPECT_TRUE(info.IsVBR());
 }
 
-TEST_F(MP3InfoFile, TwoGibibytesAndMoreAreRefused) {
+TEST_F(MP3InfoFile, FilesOfTwoGibibytesAndMoreAreAnalysed) {
+    // 3 GiB, sparse: two frames at the start, a trailing tag at the end.
     const std::string path = dir.File("huge.mp3");
-    const Bytes head = synth::XingFrame(kCbr, "Xing", 3, 9000, 4000000);
-    synth::WriteSparse(path, synth::Concat({head, synth::Frame(kCbr)}), int64_t{1} << 31);
-    EXPECT_FALSE(info.ReadMP3Info(path));
-    ExpectCleared(info, 0);
-    // One byte less is the largest size that fits.
-    synth::WriteSparse(path, synth::Concat({head, synth::Frame(kCbr)}), (int64_t{1} << 31) - 1);
+    const int64_t lngSize = int64_t{3} << 30;
+    synth::WriteSparse(path, synth::Frames(kCbr, 2), lngSize, synth::TrailingTag());
     ASSERT_TRUE(info.ReadMP3Info(path));
-    EXPECT_EQ(info.FileSize(), 2147483647);
+    EXPECT_EQ(info.FileSize(), lngSize);
+    EXPECT_EQ(info.MpegBytes(), lngSize - 128);
+    EXPECT_EQ(info.Frames(), 7724761);  // 3221225344 / 417 rounded
+    EXPECT_DOUBLE_EQ(info.Duration(), 7724761.0 * 1152 / 44100 * 1000);
+    EXPECT_EQ(info.Bitrate(), 128000);
+
+    // Nine tags of 256 MiB back to back: the first frame lies past 2 GiB.
+    const int64_t lngTag = 0x0FFFFFFF + 10;
+    const int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, lngSize), 0);
+    for (int64_t i = 0; i < 9; ++i) {
+        synth::WriteAt(fd, synth::Id3v2Header(3, 0, {0x7F, 0x7F, 0x7F, 0x7F}), i * lngTag);
+    }
+    synth::WriteAt(fd, synth::XingFrame(kCbr, "Xing", 3, 9000, 4000000), 9 * lngTag);
+    synth::WriteAt(fd, synth::Frame(kCbr), 9 * lngTag + 417);
+    close(fd);
+    ASSERT_TRUE(info.ReadMP3Info(path));
+    EXPECT_EQ(info.FirstFrame(), 9 * lngTag);
+    EXPECT_EQ(info.FileSize(), lngSize);
     EXPECT_EQ(info.Frames(), 9000);
+    EXPECT_EQ(info.Bitrate(), 136111);
 }
 
 TEST_F(MP3InfoFile, EachCallStartsFromACleanState) {

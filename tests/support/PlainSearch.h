@@ -35,6 +35,7 @@ class PlainFile {
 
 struct Overflow {};
 
+// Offsets and lengths are 64-bit; a tag's size field is a signed 32-bit number.
 inline int64_t Fits(int64_t value) {
     if (value < INT32_MIN || value > INT32_MAX) throw Overflow{};
     return value;
@@ -56,7 +57,7 @@ inline int64_t TagLength(PlainFile& file, int64_t pos) {
     const bool synchsafe = tag[6] < 128 && tag[7] < 128 && tag[8] < 128 && tag[9] < 128;
     int64_t size = synchsafe ? (tag[6] << 21 | tag[7] << 14 | tag[8] << 7 | tag[9])
                              : Fits(int64_t{tag[6]} << 24) | tag[7] << 16 | tag[8] << 8 | tag[9];
-    return Fits(size + ((tag[3] >= 4 && (tag[5] & 16)) ? 20 : 10));
+    return size + ((tag[3] >= 4 && (tag[5] & 16)) ? 20 : 10);
 }
 
 // IsValidHeader of the decoded bytes. Its first steps test the sync bits of the raw bytes, which
@@ -73,7 +74,7 @@ inline bool IsValidRaw(const std::array<uint8_t, 4>& raw) {
     return valid;
 }
 
-// The search as described: -1 when nothing is found, -2 on an arithmetic error.
+// The search as described: -1 when nothing is found, -2 when a tag's size does not fit.
 inline int64_t ChunkedSearch(const std::vector<uint8_t>& data) {
     PlainFile file(data);
     try {
@@ -95,24 +96,24 @@ inline int64_t ChunkedSearch(const std::vector<uint8_t>& data) {
                            : oldTag == 2 ? (b == '3' ? 3 : 0)
                                          : 0;
                 if (tagState == 3) {
-                    const int64_t start = Fits(chunkPos + i - 2);
+                    const int64_t start = chunkPos + i - 2;
                     tagLen = TagLength(file, start);
                     // Tags back to back are skipped one after the other.
                     for (;;) {
-                        const auto next = ReadAt<3>(file, Fits(start + tagLen));
+                        const auto next = ReadAt<3>(file, start + tagLen);
                         if (next[0] != 'I' || next[1] != 'D' || next[2] != '3') break;
-                        tagLen = Fits(tagLen + TagLength(file, start + tagLen));
+                        tagLen += TagLength(file, start + tagLen);
                     }
-                    file.Seek(Fits(start + tagLen));
-                    chunkPos = Fits(start + tagLen - 2048);
+                    file.Seek(start + tagLen);
+                    chunkPos = start + tagLen - 2048;
                     break;
                 }
                 syncState = syncState == 1 ? (b != 0 ? 2 : 0) : (b == 255 ? 1 : 0);
                 if (syncState == 2) {
-                    const int64_t c = Fits(chunkPos + i - 1);
+                    const int64_t c = chunkPos + i - 1;
                     const auto raw = ReadAt<4>(file, c);
                     if (IsValidRaw(raw)) {
-                        const int64_t next = Fits(c + GetFrameLength(DecodeHeader(raw)));
+                        const int64_t next = c + GetFrameLength(DecodeHeader(raw));
                         if (IsValidRaw(ReadAt<4>(file, next))) {
                             found = true;
                             first = c;
@@ -120,8 +121,8 @@ inline int64_t ChunkedSearch(const std::vector<uint8_t>& data) {
                     }
                 }
             }
-            if (n > 0 && !found && Fits(chunkPos - tagLen) > 10240) return -1;
-            chunkPos = Fits(chunkPos + 2048);
+            if (n > 0 && !found && chunkPos - tagLen > 10240) return -1;
+            chunkPos += 2048;
             if (found) return first;
             if (n <= 0) return -1;
         }
