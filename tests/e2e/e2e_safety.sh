@@ -73,11 +73,12 @@ step "install into a temporary prefix, with a logging stand-in around the encode
   { cat "$shots/install.log" >&2; exit 1; }
 encoder=$(readlink -f "$prefix/lib/kestrelund/lame")
 rm "$prefix/lib/kestrelund/lame"
-# The stand-in notes each input (the second to last argument) and holds the first row's encode
-# until the test says go, so that the row can be removed while its file is being encoded.
+# The stand-in notes each input (the file its input descriptor, argument 6, stands for) and holds
+# the first row's encode until the test says go, so that the row can be removed while its file is
+# being encoded.
 cat >"$prefix/lib/kestrelund/lame" <<EOF
 #!/bin/sh
-for arg; do input=\$output; output=\$arg; done
+input=\$(readlink -f "\$6")
 printf '%s\n' "\$input" >>"$work/encoder.log"
 case "\$input" in */B1.mp3) while [ ! -e "$work/go" ]; do sleep 0.05; done ;; esac
 exec "$encoder" "\$@"
