@@ -146,6 +146,16 @@ void Form1::CreateControls() {
     Combo1->setFont(fntSmall);
     Combo1->setEditable(false);
 
+    // Each control answers to its own name, as tests and inspection tools look it up.
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Check3->setObjectName(QStringLiteral("Check3"));
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+
     // Names and descriptions for screen readers.
     Command1->setAccessibleName(QStringLiteral("Command1"));
     Command1->setAccessibleDescription(
@@ -319,12 +329,10 @@ void Form1::Check1_Click() {
     for (const QString& strPath : strPaths) AdmitFile(ListAdmission(), strPath);
 }
 
-namespace {
-
 // The Reduce run's view of the window: the list's rows, the menu's text, the pointer, the bar.
-class Form1ReduceHost : public ReduceHost {
+class Form1::ReduceHostOfForm : public ReduceHost {
   public:
-    explicit Form1ReduceHost(Form1& form) : form(form) {}
+    explicit ReduceHostOfForm(Form1& form) : form(form) {}
 
     FileListModel& List() override { return *form.fileList; }
     QString MenuText() override { return form.Combo1->currentText(); }
@@ -338,13 +346,11 @@ class Form1ReduceHost : public ReduceHost {
     Form1& form;
 };
 
-}  // namespace
-
 void Form1::Check2_Click() {
     // A check box drawn as a push button: act on the press, then let it spring back.
     if (!Check2->isChecked()) return;
     Check2->setChecked(false);
-    Form1ReduceHost host(*this);
+    ReduceHostOfForm host(*this);
     reduceBatch.Run(host);
 }
 

@@ -35,7 +35,7 @@ class Check2Test : public windowtest::WindowTest {
     QString AddRow(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(WriteBytes(strPath, SyntheticMp3()));
-        form->fileList->AppendAdmitted(strPath, 128);
+        Ui().fileList->AppendAdmitted(strPath, 128);
         return strPath;
     }
 
@@ -45,15 +45,15 @@ class Check2Test : public windowtest::WindowTest {
 
 TEST_F(Check2Test, AnEmptyListSaysSoOncePerPress) {
     form->SetProgressValue(40.0f);
-    form->Check2->click();
+    Ui().Check2->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].strTitle, "Kestrelund");
     EXPECT_EQ(prompts.messages[0].strText, "No files added.");
     EXPECT_EQ(prompts.messages[0].icon, Prompts::Icon::None);
-    EXPECT_FALSE(form->Check2->isChecked());
+    EXPECT_FALSE(Ui().Check2->isChecked());
     EXPECT_EQ(form->ProgressValue(), 40.0f);  // the bar and the pointer keep their state
     EXPECT_EQ(form->MousePointer(), 0);
-    form->Check2->click();
+    Ui().Check2->click();
     EXPECT_EQ(prompts.messages.size(), 2u);
     // A click event while the button is up (as its own reset would raise) does nothing.
     form->Check2_Click();
@@ -64,7 +64,7 @@ TEST_F(Check2Test, ReducesTheListAtTheMenusBitrate) {
     InstallEncoder();
     const QString strA = AddRow("a.mp3");
     const QString strB = AddRow("b c.mp3");
-    form->Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps"
+    Ui().Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps"
     int lngPointerDuringRun = -1;
     float sngProgressDuringRun = -1;
     int lngPressesDuringRun = 0;
@@ -72,17 +72,17 @@ TEST_F(Check2Test, ReducesTheListAtTheMenusBitrate) {
         lngPointerDuringRun = form->MousePointer();
         sngProgressDuringRun = form->ProgressValue();
         // A second press while the encoder runs is ignored.
-        form->Check2->click();
+        Ui().Check2->click();
         ++lngPressesDuringRun;
     });
-    form->Check2->click();
+    Ui().Check2->click();
 
     EXPECT_EQ(lngPressesDuringRun, 1);
     EXPECT_EQ(lngPointerDuringRun, 11);
     EXPECT_EQ(sngProgressDuringRun, 50.0f);
     EXPECT_EQ(form->MousePointer(), 0);
     EXPECT_EQ(form->ProgressValue(), 0.0f);
-    EXPECT_FALSE(form->Check2->isChecked());
+    EXPECT_FALSE(Ui().Check2->isChecked());
     const QList<QStringList> calls = ReadRecord(strRecord, 8);
     ASSERT_EQ(calls.size(), 2);
     // The encoder writes a new file beside each output, which then takes the output's name.
@@ -102,7 +102,7 @@ TEST_F(Check2Test, ReducesTheListAtTheMenusBitrate) {
 TEST_F(Check2Test, AMissingEncoderIsNamedInAWarning) {
     AddRow("a.mp3");
     AddRow("b.mp3");
-    form->Check2->click();
+    Ui().Check2->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].strText, "The encoder could not be started.");
     EXPECT_EQ(prompts.messages[0].icon, Prompts::Icon::Warning);
@@ -118,13 +118,13 @@ TEST_F(Check2Test, ARowRemovedDuringARunEndsItAtTheListsEnd) {
     AddRow("b.mp3");
     AddRow("c.mp3");
     std::vector<float> progress;
-    QTimer::singleShot(0, [&] { form->fileList->RemoveRow(2); });
+    QTimer::singleShot(0, [&] { Ui().fileList->RemoveRow(2); });
     // Samples the bar while each encoder runs.
     QTimer sampler;
     QObject::connect(&sampler, &QTimer::timeout,
                      [&] { progress.push_back(form->ProgressValue()); });
     sampler.start(20);
-    form->Check2->click();
+    Ui().Check2->click();
     sampler.stop();
     EXPECT_EQ(ReadRecord(strRecord, 8).size(), 2);
     for (float sngValue : progress) EXPECT_LE(sngValue, 100.0f);

@@ -33,6 +33,7 @@ using reducetest::ShellQuote;
 using reducetest::SyntheticMp3;
 using reducetest::WriteBytes;
 using reducetest::WriteScript;
+using windowtest::ControlsOf;
 
 namespace {
 
@@ -42,9 +43,9 @@ class CloseTest : public windowtest::WindowTest {
   protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(WindowTest::SetUp());
-        form->EndProgram = [this] {
+        Form1TestAccess::EndProgram(*form) = [this] {
             ++lngEnds;
-            blnReleasedBeforeEnd = form->mp3Info == nullptr;
+            blnReleasedBeforeEnd = !Form1TestAccess::HoldsAnalysis(*form);
         };
         ASSERT_NO_FATAL_FAILURE(ShowForm());
     }
@@ -54,11 +55,11 @@ class CloseTest : public windowtest::WindowTest {
 };
 
 TEST_F(CloseTest, CloseReleasesTheAnalysisObjectThenEndsTheProgram) {
-    ASSERT_NE(form->mp3Info, nullptr);
+    ASSERT_TRUE(Form1TestAccess::HoldsAnalysis(*form));
     EXPECT_TRUE(form->close());
     EXPECT_EQ(lngEnds, 1);
     EXPECT_TRUE(blnReleasedBeforeEnd);
-    EXPECT_EQ(form->mp3Info, nullptr);
+    EXPECT_FALSE(Form1TestAccess::HoldsAnalysis(*form));
     EXPECT_FALSE(form->isVisible());
     EXPECT_TRUE(prompts.messages.empty());
 }
@@ -76,7 +77,7 @@ TEST_F(CloseTest, TheWindowSystemsCloseIsNeverRefused) {
 
 TEST_F(CloseTest, TheHandlersOneByOne) {
     form->Form_QueryUnload();
-    EXPECT_EQ(form->mp3Info, nullptr);
+    EXPECT_FALSE(Form1TestAccess::HoldsAnalysis(*form));
     EXPECT_EQ(lngEnds, 0);
     form->Form_Unload();
     EXPECT_EQ(lngEnds, 1);
@@ -153,9 +154,9 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
 
     if (strMode == "reduce") {
         for (const char* strName : {"a.mp3", "b.mp3"}) {
-            form.fileList->AppendAdmitted(QDir(folder.Music()).filePath(strName), 128);
+            ControlsOf(form).fileList->AppendAdmitted(QDir(folder.Music()).filePath(strName), 128);
         }
-        form.Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps", saved at once
+        ControlsOf(form).Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps", saved at once
         // Closes the window once the first encoder has started and waits.
         auto* watch = new QTimer(&form);
         QObject::connect(watch, &QTimer::timeout, [&] {
@@ -164,7 +165,7 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
             form.close();
         });
         watch->start(10);
-        form.Check2->setChecked(true);
+        ControlsOf(form).Check2->setChecked(true);
         form.Check2_Click();
     } else {
         if (strMode == "collecting") {
@@ -174,7 +175,7 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
             });
         }
         prompts.folderAnswers.push_back(folder.Path("tree"));
-        form.Check3->setChecked(true);
+        ControlsOf(form).Check3->setChecked(true);
         form.Check3_Click();
     }
     AppendLine(folder.Log(), "returned");

@@ -7,13 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "Form1TestAccess.h"
 #include "filelist/FileListModel.h"
 #include "reduce/OutputNaming.h"
 #include "support/FakePrompts.h"
@@ -22,6 +28,32 @@
 #include "ui/Form1.h"
 
 namespace windowtest {
+
+// A window's controls, found as inspection tools find them: by their object names, which are
+// their design names. fileList is the model that ListView1 shows.
+struct Controls {
+    QPushButton* Command1;
+    QToolButton* Check1;
+    QToolButton* Check2;
+    QToolButton* Check3;
+    FileListView* ListView1;
+    QComboBox* Combo1;
+    QProgressBar* ProgressBar1;
+    QLabel* Label1;
+    FileListModel* fileList;
+};
+inline Controls ControlsOf(const Form1& window) {
+    auto* list = window.findChild<FileListView*>(QStringLiteral("ListView1"));
+    return Controls{window.findChild<QPushButton*>(QStringLiteral("Command1")),
+                    window.findChild<QToolButton*>(QStringLiteral("Check1")),
+                    window.findChild<QToolButton*>(QStringLiteral("Check2")),
+                    window.findChild<QToolButton*>(QStringLiteral("Check3")),
+                    list,
+                    window.findChild<QComboBox*>(QStringLiteral("Combo1")),
+                    window.findChild<QProgressBar*>(QStringLiteral("ProgressBar1")),
+                    window.findChild<QLabel*>(QStringLiteral("Label1")),
+                    list ? qobject_cast<FileListModel*>(list->model()) : nullptr};
+}
 
 using Row = std::pair<QString, QString>;  // path, bitrate text
 
@@ -54,9 +86,10 @@ class WindowTest : public ::testing::Test {
 
     // The rows of a window's list, top to bottom.
     static std::vector<Row> RowsOf(const Form1& window) {
+        const FileListModel* list = ControlsOf(window).fileList;
         std::vector<Row> rows;
-        for (int i = 0; i < window.fileList->RowCount(); ++i)
-            rows.emplace_back(window.fileList->PathAt(i), window.fileList->BitrateAt(i));
+        for (int i = 0; i < list->RowCount(); ++i)
+            rows.emplace_back(list->PathAt(i), list->BitrateAt(i));
         return rows;
     }
     std::vector<Row> Rows() const { return RowsOf(*form); }
@@ -70,7 +103,10 @@ class WindowTest : public ::testing::Test {
         }
     }
     // The row lngRow of the list (counted from 0), as its view knows it.
-    QModelIndex RowIndex(int lngRow) const { return form->fileList->index(lngRow, 0); }
+    QModelIndex RowIndex(int lngRow) const { return Ui().fileList->index(lngRow, 0); }
+
+    // The controls of the window the fixture started.
+    Controls Ui() const { return ControlsOf(*form); }
 
     // A stand-in encoder in the program folder: a shell script running strBody.
     bool WriteEncoder(const QString& strBody) const {
