@@ -161,7 +161,10 @@ void Form1::CreateControls() {
     Command1->setAccessibleDescription(
         QStringLiteral("No action. Tab leads on to the buttons, the file list and the menu."));
     ListView1->setAccessibleName(QStringLiteral("MP3 File(s)"));
-    ListView1->setAccessibleDescription(ListView1->toolTip());
+    ListView1->setAccessibleDescription(
+        ListView1->toolTip() +
+        QStringLiteral(" The Delete key removes the selected file from the list; Ctrl+Up and "
+                       "Ctrl+Down move it one place up or down."));
     Label1->setAccessibleName(Label1->text());
     Label1->setBuddy(Combo1);
     Combo1->setAccessibleName(QStringLiteral("Option"));

@@ -41,6 +41,12 @@ void QtPrompts::ShowMessage(QWidget* owner, const QString& strTitle, const QStri
                                                 strTitle, {strText, strInformative},
                                                 MaxTextWidth(owner)));
     }
+    // The breaks are for the eye only: a screen reader or braille display gets the texts as they
+    // are, with the paths as the files have them.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setAccessibleName(strText);
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        label->setAccessibleName(strInformative);
     box.exec();
 }
 
