@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QUrl>
@@ -31,6 +32,7 @@
 #include "ui/ButtonAccessible.h"
 #include "ui/CaptionButton.h"
 #include "ui/FileListView.h"
+#include "ui/MenuTypeAhead.h"
 #include "ui/PointerImage.h"
 #include "ui/RowReorder.h"
 #include "ui/WindowPlacement.h"
@@ -184,6 +186,11 @@ void Form1::ConnectEvents() {
     connect(Check2, &QToolButton::clicked, this, &Form1::Check2_Click);
     connect(Check3, &QToolButton::clicked, this, &Form1::Check3_Click);
     connect(Combo1, &QComboBox::currentIndexChanged, this, &Form1::Combo1_Click);
+    // Digits typed in the menu pick the entry of that bitrate.
+    new MenuTypeAhead(Combo1);
+    // Ctrl+O adds files as a press of "Add MP3 File(s)" does.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, Check1,
+            &QToolButton::click);
 
     connect(ListView1, &FileListView::dragOver, this, &Form1::ListView1_OLEDragOver);
     connect(ListView1, &FileListView::dragDrop, this, &Form1::ListView1_OLEDragDrop);
@@ -442,12 +449,41 @@ void Form1::ListView1_DblClick() {
 }
 
 void Form1::ListView1_KeyDown(int intKeyCode, Qt::KeyboardModifiers shift) {
-    // The Delete of the keypad counts as well.
-    if (intKeyCode != Qt::Key_Delete || (shift & ~Qt::KeypadModifier) != Qt::NoModifier) return;
-    // The selected row goes as with a double-click; the row selected after it is brought into
-    // view, so that the next Delete removes a row the user can see.
+    // The keys of the keypad count as well.
+    const Qt::KeyboardModifiers keys = shift & ~Qt::KeypadModifier;
+    if ((intKeyCode == Qt::Key_Up || intKeyCode == Qt::Key_Down) && keys == Qt::ControlModifier) {
+        MoveSelectedRow(intKeyCode == Qt::Key_Up ? -1 : 1);
+        return;
+    }
+    if (intKeyCode != Qt::Key_Delete || keys != Qt::NoModifier) return;
+    // The selected row goes as with a double-click; a row that the keyboard made current but did
+    // not select goes too. The row selected after it is brought into view, so that the next
+    // Delete removes a row the user can see.
+    const QModelIndex current = ListView1->currentIndex();
+    if (ListView1->selectionModel()->selectedRows().isEmpty() && current.isValid()) {
+        ListView1->selectionModel()->select(
+            current, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
     ListView1_DblClick();
     if (ListView1->currentIndex().isValid()) ListView1->scrollTo(ListView1->currentIndex());
+}
+
+void Form1::MoveSelectedRow(int lngStep) {
+    const QModelIndexList selected = ListView1->selectionModel()->selectedRows();
+    const QModelIndex from = selected.isEmpty() ? ListView1->currentIndex() : selected.first();
+    if (!from.isValid()) return;
+    const int lngTo = from.row() + lngStep;
+    if (lngTo < 0 || lngTo >= fileList->RowCount()) return;
+    // The two rows' files trade places, as in a drag's exchange; the selection goes with the moved
+    // file, and the list follows it as it does in a drag, keeping it in view.
+    fileList->ExchangeRows(from.row(), lngTo);
+    const QModelIndex moved = fileList->index(lngTo, 0);
+    ListView1->selectionModel()->setCurrentIndex(
+        moved, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const int lngScrollRow =
+        AutoScrollRow(lngTo + 1, fileList->RowCount(), VisibleRowsOf(*ListView1));
+    if (lngScrollRow > 0) ListView1->scrollTo(fileList->index(lngScrollRow - 1, 0));
+    ListView1->scrollTo(moved);
 }
 
 void Form1::ListView1_ItemClick(const QModelIndex& item) {

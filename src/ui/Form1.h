@@ -99,6 +99,8 @@ class Form1 : public QWidget {
     void CentreOnScreen();
     // Sets the window's pointer to pointer unless it shows the hourglass (11).
     void ApplyPointerRule(Pointer::Value pointer);
+    // Ctrl+Up (-1) and Ctrl+Down (1): the selected row's file trades places with its neighbour's.
+    void MoveSelectedRow(int lngStep);
     // What admitting a file into this window's list needs.
     Admission ListAdmission();
 
