@@ -1,13 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Keys with no visible change of their own: Delete on the current row, Ctrl+Up and Ctrl+Down
-// moving the selected row, digits typed in the bitrate menu, Ctrl+O.
+// moving the selected row, digits typed in the bitrate menu, Ctrl+O; and where the file dialogs
+// open.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
 
 #include "WindowFixture.h"
 #include "ui/BitrateMenu.h"
 #include "ui/MenuTypeAhead.h"
+#include "ui/QtPrompts.h"
 #include "ui/RowReorder.h"
 
 namespace {
@@ -100,6 +106,45 @@ TEST_F(KeysTest, CtrlOAddsFilesAsTheButtonDoes) {
     EXPECT_EQ(prompts.openFileTitles,
               QStringList{"Add File(s) - Hold Ctrl or Shift to select multiple files"});
     EXPECT_FALSE(Ui().Check1->isChecked());
+}
+
+TEST(DialogFolder, TheLastFolderUsedElseMusicElseHome) {
+    QTemporaryDir dir;
+    const QString strHome = dir.filePath("home"), strMusic = dir.filePath("home/Music");
+    const QString strOther = dir.filePath("other"), strThird = dir.filePath("third");
+    for (const QString& strFolder : {strOther, strThird}) ASSERT_TRUE(QDir().mkpath(strFolder));
+    EXPECT_EQ(DialogStartFolder("", strMusic, strHome), strHome);  // no Music folder yet
+    ASSERT_TRUE(QDir().mkpath(strMusic));
+    EXPECT_EQ(DialogStartFolder("", strMusic, strHome), strMusic);
+    EXPECT_EQ(DialogStartFolder(dir.filePath("gone"), strMusic, strHome), strMusic);
+
+    // The real dialogs, one after the other: each opens where the one before was used.
+    const QByteArray btHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(strHome));
+    QFile(strOther + "/a.mp3").open(QIODevice::WriteOnly);
+    QStringList strOpenedIn;
+    const auto answer = [&](const QString& strChoice) {
+        QTimer::singleShot(0, [&, strChoice] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            strOpenedIn << dialog->directory().absolutePath();
+            if (strChoice.isEmpty()) return dialog->reject();
+            dialog->selectFile(strChoice);
+            static_cast<QDialog*>(dialog)->accept();
+        });
+    };
+    QtPrompts prompts;
+    answer("");
+    EXPECT_EQ(prompts.GetExistingDirectory(nullptr, "Please select folder to add:"), "");
+    answer(strOther + "/a.mp3");
+    EXPECT_EQ(prompts.GetOpenFileNames(nullptr, "Add", "Mp3 Files (*.mp3)"),
+              QStringList{strOther + "/a.mp3"});
+    answer(strThird);
+    EXPECT_EQ(prompts.GetExistingDirectory(nullptr, "Please select folder to add:"), strThird);
+    answer("");
+    prompts.GetOpenFileNames(nullptr, "Add", "Mp3 Files (*.mp3)");
+    qputenv("HOME", btHome);
+    EXPECT_EQ(strOpenedIn, (QStringList{strMusic, strMusic, strOther, strThird}));
 }
 
 }  // namespace
