@@ -74,7 +74,10 @@ void Whiten(QWidget* widget) {
 }  // namespace
 
 Form1::Form1(Prompts& prompts, const QString& strProgramFolder, QWidget* parent)
-    : QWidget(parent), prompts(prompts), strProgramFolder(strProgramFolder) {
+    : QWidget(parent),
+      prompts(prompts),
+      strProgramFolder(strProgramFolder),
+      launcher(ProgramNames::kDesktopFileId) {
     CreateControls();
     ConnectEvents();
     Form_Load();
@@ -251,6 +254,14 @@ void Form1::SetProgressValue(float sngValue) {
     sngProgressValue = sngValue;
     const float sngShown = qBound(0.0f, sngValue, 100.0f);
     ProgressBar1->setValue(qRound(sngShown * kProgressSteps));
+    // During a run the icon shows what the bar shows; the bar back at 0 ends the run.
+    if (reduceBatch.IsRunning()) {
+        if (sngShown > 0) {
+            launcher.Show(sngShown / 100.0);
+        } else {
+            launcher.Clear();
+        }
+    }
 }
 
 Admission Form1::ListAdmission() {
@@ -317,6 +328,7 @@ void Form1::Form_QueryUnload() {
 }
 
 void Form1::Form_Unload() {
+    launcher.Clear(true);
     // The menu choice was written at each change; whatever of the store is not on disk yet goes
     // there now. Then the program ends where it stands: a folder add or a Reduce run waiting in
     // its event loop goes no further (no more rows, no "Done."), and an encoder already started
@@ -361,7 +373,9 @@ void Form1::Check2_Click() {
     if (!Check2->isChecked()) return;
     Check2->setChecked(false);
     ReduceHostOfForm host(*this);
+    const bool blnNested = reduceBatch.IsRunning();  // a press during a run, which it ignores
     reduceBatch.Run(host);
+    if (!blnNested) launcher.Clear();
 }
 
 void Form1::Check3_Click() {

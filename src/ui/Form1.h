@@ -18,6 +18,7 @@
 #include "common/Prompts.h"
 #include "filelist/AdmitFile.h"
 #include "reduce/ReduceBatch.h"
+#include "ui/LauncherProgress.h"
 
 class FileListModel;
 class FileListView;
@@ -138,5 +139,6 @@ class Form1 : public QWidget {
     bool blnHasMouseIcon = false;
     float sngProgressValue = 0;
     ReduceBatch reduceBatch;       // the Reduce run; one at a time
+    LauncherProgress launcher;     // the run's progress on the program's icon
     bool blnAddingFolder = false;  // a folder add is running
 };
