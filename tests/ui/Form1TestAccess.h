@@ -5,6 +5,7 @@
 // - whether the window still holds its analysis object, which the close releases before the end;
 // - the reorder state (blnDragging, itmDrag, itmUnder), which says which file a held move will
 //   take along before any row has moved.
+// - the admission into the window's list, which the benchmarks time without a dialog.
 // Everything else a test reaches as a user does: the controls through ControlsOf (found by their
 // object names), the rows through the list's model, messages and dialogs through FakePrompts.
 
@@ -15,6 +16,7 @@
 
 struct Form1TestAccess {
     static std::function<void()>& EndProgram(Form1& form) { return form.EndProgram; }
+    static Admission ListAdmission(Form1& form) { return form.ListAdmission(); }
     static bool HoldsAnalysis(const Form1& form) { return form.mp3Info != nullptr; }
     static bool Dragging(const Form1& form) { return form.blnDragging; }
     static const QPersistentModelIndex& DragRow(const Form1& form) { return form.itmDrag; }
