@@ -21,6 +21,8 @@ packages=(
   librsvg2-bin
   # the manual pages (scdoc renders them, man checks them)
   scdoc man-db
+  # a private session bus for the test of the run's progress on the program's icon
+  dbus-daemon
   # desktop integration checks and the Debian package
   desktop-file-utils appstream dpkg-dev file lintian
 )

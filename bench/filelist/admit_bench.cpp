@@ -34,7 +34,9 @@
 #include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
+#include "ui/Form1TestAccess.h"
 #include "ui/PathDelegate.h"
+#include "ui/WindowControls.h"
 
 namespace {
 
@@ -90,7 +92,7 @@ double ResidentMegabytes() {
 // Lays out and paints the list now, as the screen would show it.
 void Repaint(Form1& form) {
     QCoreApplication::processEvents();
-    form.ListView1->viewport()->repaint();
+    windowtest::ControlsOf(form).ListView1->viewport()->repaint();
 }
 
 void BM_HundredThousandRows(benchmark::State& state) {
@@ -105,22 +107,23 @@ void BM_HundredThousandRows(benchmark::State& state) {
         // Each file ten times: duplicates are rows like any other.
         const auto t0 = Clock::now();
         for (int i = 0; i < kRows; ++i) {
-            AdmitFile(form.ListAdmission(), collection.paths[i % kFiles]);
+            AdmitFile(Form1TestAccess::ListAdmission(form), collection.paths[i % kFiles]);
         }
         Repaint(form);
         const auto t1 = Clock::now();
-        form.ListView1->scrollToBottom();
+        windowtest::ControlsOf(form).ListView1->scrollToBottom();
         Repaint(form);
         const auto t2 = Clock::now();
-        form.ListView1->scrollToTop();
+        windowtest::ControlsOf(form).ListView1->scrollToTop();
         Repaint(form);
         const auto t3 = Clock::now();
-        AdmitFile(form.ListAdmission(), collection.paths[0]);
-        form.ListView1->scrollTo(form.fileList->index(kRows, 0));
+        AdmitFile(Form1TestAccess::ListAdmission(form), collection.paths[0]);
+        windowtest::ControlsOf(form).ListView1->scrollTo(
+            windowtest::ControlsOf(form).fileList->index(kRows, 0));
         Repaint(form);
         const auto t4 = Clock::now();
         // A page of scrolling as the wheel or the scroll bar does it, in the middle of the list.
-        QScrollBar* bar = form.ListView1->verticalScrollBar();
+        QScrollBar* bar = windowtest::ControlsOf(form).ListView1->verticalScrollBar();
         bar->setValue(bar->maximum() / 2);
         Repaint(form);
         const auto t5 = Clock::now();
@@ -128,7 +131,8 @@ void BM_HundredThousandRows(benchmark::State& state) {
         Repaint(form);
         const auto t6 = Clock::now();
 
-        if (form.fileList->RowCount() != kRows + 1 || !window.prompts.messages.empty()) {
+        if (windowtest::ControlsOf(form).fileList->RowCount() != kRows + 1 ||
+            !window.prompts.messages.empty()) {
             state.SkipWithError("not every row was added");
             return;
         }
@@ -216,12 +220,13 @@ void BM_AppendAnalysedRows(benchmark::State& state) {
             const auto t0 = Clock::now();
             {
                 // As the folder add appends its rows.
-                const FileListModel::Batch batch(*form.fileList);
-                for (const QString& strPath : strPaths) form.fileList->AppendAdmitted(strPath, 128);
+                const FileListModel::Batch batch(*windowtest::ControlsOf(form).fileList);
+                for (const QString& strPath : strPaths)
+                    windowtest::ControlsOf(form).fileList->AppendAdmitted(strPath, 128);
             }
             Repaint(form);
             now.push_back(Seconds(t0, Clock::now()));
-            return form.fileList->RowCount();
+            return windowtest::ControlsOf(form).fileList->RowCount();
         };
         // Alternating which goes first, so that neither always meets the heap the other left.
         int lngBefore = 0, lngNow = 0;
@@ -256,16 +261,18 @@ void BM_AdmitFilesAgainstProbe(benchmark::State& state) {
 
     double dblAdmit = 0, dblProbe = 0;
     for (auto _ : state) {
-        form.fileList->Clear();
+        windowtest::ControlsOf(form).fileList->Clear();
         Repaint(form);
         const auto t0 = Clock::now();
-        for (const QString& strPath : collection.paths) AdmitFile(form.ListAdmission(), strPath);
+        for (const QString& strPath : collection.paths)
+            AdmitFile(Form1TestAccess::ListAdmission(form), strPath);
         Repaint(form);
         const auto t1 = Clock::now();
         const int lngProbeStatus = RunProbe(strProbe, collection.files);
         const auto t2 = Clock::now();
 
-        if (form.fileList->RowCount() != kFiles || !prompts.messages.empty()) {
+        if (windowtest::ControlsOf(form).fileList->RowCount() != kFiles ||
+            !prompts.messages.empty()) {
             state.SkipWithError("not every file was admitted without a warning");
             return;
         }

@@ -30,6 +30,8 @@
 #include "support/Mp3Bytes.h"
 #include "ui/FileListView.h"
 #include "ui/Form1.h"
+#include "ui/Form1TestAccess.h"
+#include "ui/WindowControls.h"
 
 namespace {
 
@@ -99,11 +101,11 @@ void BM_AddFolderTreeAgainstProbe(benchmark::State& state) {
     using Clock = std::chrono::steady_clock;
     double dblButton = 0, dblProbe = 0, dblButtonCpu = 0, dblProbeCpu = 0;
     for (auto _ : state) {
-        form.fileList->Clear();
+        windowtest::ControlsOf(form).fileList->Clear();
         prompts.folderAnswers.push_back(tree.strRoot);
         const double dblCpu0 = OwnCpu();
         const auto t0 = Clock::now();
-        form.Check3->setChecked(true);
+        windowtest::ControlsOf(form).Check3->setChecked(true);
         form.Check3_Click();
         const auto t1 = Clock::now();
         const double dblCpu1 = OwnCpu(), dblChildren0 = ChildrenCpu();
@@ -112,7 +114,8 @@ void BM_AddFolderTreeAgainstProbe(benchmark::State& state) {
         dblButtonCpu += dblCpu1 - dblCpu0;
         dblProbeCpu += ChildrenCpu() - dblChildren0;
 
-        if (form.fileList->RowCount() != int(tree.files.size()) || !prompts.messages.empty()) {
+        if (windowtest::ControlsOf(form).fileList->RowCount() != int(tree.files.size()) ||
+            !prompts.messages.empty()) {
             state.SkipWithError("the folder add did not admit every file without a warning");
             return;
         }

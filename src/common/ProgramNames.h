@@ -15,4 +15,8 @@ inline const QString kOrganisation = QStringLiteral("Venmarrow");
 inline const QString kApplication = QStringLiteral("Kestrelund");
 inline const QString kSettingsGroup = QStringLiteral("Kestrelund");
 
+// The desktop entry's id (its file name without ".desktop"), by which desktops match the window
+// and its progress to the installed program.
+inline const QString kDesktopFileId = QStringLiteral("org.venmarrow.kestrelund");
+
 }  // namespace ProgramNames

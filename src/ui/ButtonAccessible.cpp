@@ -38,9 +38,11 @@ class ButtonAccessible : public QAccessibleWidget {
     }
 
     void doAction(const QString& strAction) override {
-        // A click, as the mouse gives it: the button's handler acts and lets it spring back.
+        // A click, as the mouse gives it: the button's handler acts and lets it spring back. The
+        // click is queued, as Qt's own buttons do, so the press returns to the screen reader at
+        // once rather than after a dialog or a whole Reduce run.
         if (strAction == pressAction()) {
-            if (Button()->isEnabled()) Button()->click();
+            if (Button()->isEnabled()) Button()->animateClick();
             return;
         }
         QAccessibleWidget::doAction(strAction);
@@ -54,6 +56,10 @@ class ButtonAccessible : public QAccessibleWidget {
 
 QAccessibleInterface* ButtonAccessibleFactory(const QString&, QObject* object) {
     if (auto* button = qobject_cast<CaptionButton*>(object)) return new ButtonAccessible(button);
+    // The main window is announced as the window (frame) it is, not as a plain filler.
+    if (auto* widget = qobject_cast<QWidget*>(object);
+        widget != nullptr && widget->isWindow() && widget->inherits("Form1"))
+        return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;
 }
 

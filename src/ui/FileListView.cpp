@@ -123,7 +123,10 @@ void FileListView::dropEvent(QDropEvent* event) { emit dragDrop(event); }
 
 void FileListView::keyPressEvent(QKeyEvent* event) {
     emit keyDown(event->key(), event->modifiers());
-    if (event->key() == Qt::Key_Delete) {
+    // Delete and Ctrl+Up/Down are the window's: they remove and move rows.
+    const bool blnRowMove = (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) &&
+                            (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
+    if (event->key() == Qt::Key_Delete || blnRowMove) {
         event->accept();
         return;
     }

@@ -51,7 +51,7 @@ class FileListView : public QTreeView {
     void mouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, int x, int y);
     void doubleClick();
     // A key pressed while the list has the keyboard focus, before the list moves its selection.
-    // The Delete key goes no further than this.
+    // Delete, Ctrl+Up and Ctrl+Down go no further than this.
     void keyDown(int intKeyCode, Qt::KeyboardModifiers shift);
     // Delivered synchronously: the receiver accepts or ignores the event itself.
     void dragOver(QDragMoveEvent* event);

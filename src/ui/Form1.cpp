@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <QUrl>
@@ -31,6 +32,7 @@
 #include "ui/ButtonAccessible.h"
 #include "ui/CaptionButton.h"
 #include "ui/FileListView.h"
+#include "ui/MenuTypeAhead.h"
 #include "ui/PointerImage.h"
 #include "ui/RowReorder.h"
 #include "ui/WindowPlacement.h"
@@ -72,7 +74,10 @@ void Whiten(QWidget* widget) {
 }  // namespace
 
 Form1::Form1(Prompts& prompts, const QString& strProgramFolder, QWidget* parent)
-    : QWidget(parent), prompts(prompts), strProgramFolder(strProgramFolder) {
+    : QWidget(parent),
+      prompts(prompts),
+      strProgramFolder(strProgramFolder),
+      launcher(ProgramNames::kDesktopFileId) {
     CreateControls();
     ConnectEvents();
     Form_Load();
@@ -146,12 +151,25 @@ void Form1::CreateControls() {
     Combo1->setFont(fntSmall);
     Combo1->setEditable(false);
 
+    // Each control answers to its own name, as tests and inspection tools look it up.
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Check1->setObjectName(QStringLiteral("Check1"));
+    Check2->setObjectName(QStringLiteral("Check2"));
+    Check3->setObjectName(QStringLiteral("Check3"));
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+
     // Names and descriptions for screen readers.
     Command1->setAccessibleName(QStringLiteral("Command1"));
     Command1->setAccessibleDescription(
         QStringLiteral("No action. Tab leads on to the buttons, the file list and the menu."));
     ListView1->setAccessibleName(QStringLiteral("MP3 File(s)"));
-    ListView1->setAccessibleDescription(ListView1->toolTip());
+    ListView1->setAccessibleDescription(
+        ListView1->toolTip() +
+        QStringLiteral(" The Delete key removes the selected file from the list; Ctrl+Up and "
+                       "Ctrl+Down move it one place up or down."));
     Label1->setAccessibleName(Label1->text());
     Label1->setBuddy(Combo1);
     Combo1->setAccessibleName(QStringLiteral("Option"));
@@ -171,6 +189,11 @@ void Form1::ConnectEvents() {
     connect(Check2, &QToolButton::clicked, this, &Form1::Check2_Click);
     connect(Check3, &QToolButton::clicked, this, &Form1::Check3_Click);
     connect(Combo1, &QComboBox::currentIndexChanged, this, &Form1::Combo1_Click);
+    // Digits typed in the menu pick the entry of that bitrate.
+    new MenuTypeAhead(Combo1);
+    // Ctrl+O adds files as a press of "Add MP3 File(s)" does.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, Check1,
+            &QToolButton::click);
 
     connect(ListView1, &FileListView::dragOver, this, &Form1::ListView1_OLEDragOver);
     connect(ListView1, &FileListView::dragDrop, this, &Form1::ListView1_OLEDragDrop);
@@ -231,6 +254,14 @@ void Form1::SetProgressValue(float sngValue) {
     sngProgressValue = sngValue;
     const float sngShown = qBound(0.0f, sngValue, 100.0f);
     ProgressBar1->setValue(qRound(sngShown * kProgressSteps));
+    // During a run the icon shows what the bar shows; the bar back at 0 ends the run.
+    if (reduceBatch.IsRunning()) {
+        if (sngShown > 0) {
+            launcher.Show(sngShown / 100.0);
+        } else {
+            launcher.Clear();
+        }
+    }
 }
 
 Admission Form1::ListAdmission() {
@@ -297,6 +328,7 @@ void Form1::Form_QueryUnload() {
 }
 
 void Form1::Form_Unload() {
+    launcher.Clear(true);
     // The menu choice was written at each change; whatever of the store is not on disk yet goes
     // there now. The window goes at once, and from here on no handler and no event loop runs: a
     // folder add or a Reduce run waiting in its event loop goes no further (no more rows, no
@@ -321,12 +353,10 @@ void Form1::Check1_Click() {
     for (const QString& strPath : strPaths) AdmitFile(ListAdmission(), strPath);
 }
 
-namespace {
-
 // The Reduce run's view of the window: the list's rows, the menu's text, the pointer, the bar.
-class Form1ReduceHost : public ReduceHost {
+class Form1::ReduceHostOfForm : public ReduceHost {
   public:
-    explicit Form1ReduceHost(Form1& form) : form(form) {}
+    explicit ReduceHostOfForm(Form1& form) : form(form) {}
 
     FileListModel& List() override { return *form.fileList; }
     QString MenuText() override { return form.Combo1->currentText(); }
@@ -340,14 +370,14 @@ class Form1ReduceHost : public ReduceHost {
     Form1& form;
 };
 
-}  // namespace
-
 void Form1::Check2_Click() {
     // A check box drawn as a push button: act on the press, then let it spring back.
     if (!Check2->isChecked()) return;
     Check2->setChecked(false);
-    Form1ReduceHost host(*this);
+    ReduceHostOfForm host(*this);
+    const bool blnNested = reduceBatch.IsRunning();  // a press during a run, which it ignores
     reduceBatch.Run(host);
+    if (!blnNested) launcher.Clear();
 }
 
 void Form1::Check3_Click() {
@@ -435,12 +465,41 @@ void Form1::ListView1_DblClick() {
 }
 
 void Form1::ListView1_KeyDown(int intKeyCode, Qt::KeyboardModifiers shift) {
-    // The Delete of the keypad counts as well.
-    if (intKeyCode != Qt::Key_Delete || (shift & ~Qt::KeypadModifier) != Qt::NoModifier) return;
-    // The selected row goes as with a double-click; the row selected after it is brought into
-    // view, so that the next Delete removes a row the user can see.
+    // The keys of the keypad count as well.
+    const Qt::KeyboardModifiers keys = shift & ~Qt::KeypadModifier;
+    if ((intKeyCode == Qt::Key_Up || intKeyCode == Qt::Key_Down) && keys == Qt::ControlModifier) {
+        MoveSelectedRow(intKeyCode == Qt::Key_Up ? -1 : 1);
+        return;
+    }
+    if (intKeyCode != Qt::Key_Delete || keys != Qt::NoModifier) return;
+    // The selected row goes as with a double-click; a row that the keyboard made current but did
+    // not select goes too. The row selected after it is brought into view, so that the next
+    // Delete removes a row the user can see.
+    const QModelIndex current = ListView1->currentIndex();
+    if (ListView1->selectionModel()->selectedRows().isEmpty() && current.isValid()) {
+        ListView1->selectionModel()->select(
+            current, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
     ListView1_DblClick();
     if (ListView1->currentIndex().isValid()) ListView1->scrollTo(ListView1->currentIndex());
+}
+
+void Form1::MoveSelectedRow(int lngStep) {
+    const QModelIndexList selected = ListView1->selectionModel()->selectedRows();
+    const QModelIndex from = selected.isEmpty() ? ListView1->currentIndex() : selected.first();
+    if (!from.isValid()) return;
+    const int lngTo = from.row() + lngStep;
+    if (lngTo < 0 || lngTo >= fileList->RowCount()) return;
+    // The two rows' files trade places, as in a drag's exchange; the selection goes with the moved
+    // file, and the list follows it as it does in a drag, keeping it in view.
+    fileList->ExchangeRows(from.row(), lngTo);
+    const QModelIndex moved = fileList->index(lngTo, 0);
+    ListView1->selectionModel()->setCurrentIndex(
+        moved, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const int lngScrollRow =
+        AutoScrollRow(lngTo + 1, fileList->RowCount(), VisibleRowsOf(*ListView1));
+    if (lngScrollRow > 0) ListView1->scrollTo(fileList->index(lngScrollRow - 1, 0));
+    ListView1->scrollTo(moved);
 }
 
 void Form1::ListView1_ItemClick(const QModelIndex& item) {

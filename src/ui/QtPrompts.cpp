@@ -2,11 +2,14 @@
 #include "ui/QtPrompts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include "ui/MessageFit.h"
 
@@ -41,26 +44,50 @@ void QtPrompts::ShowMessage(QWidget* owner, const QString& strTitle, const QStri
                                                 strTitle, {strText, strInformative},
                                                 MaxTextWidth(owner)));
     }
+    // The breaks are for the eye only: a screen reader or braille display gets the texts as they
+    // are, with the paths as the files have them.
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setAccessibleName(strText);
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        label->setAccessibleName(strInformative);
     box.exec();
+}
+
+QString DialogStartFolder(const QString& strLastFolder, const QString& strMusicFolder,
+                          const QString& strHomeFolder) {
+    for (const QString& strFolder : {strLastFolder, strMusicFolder}) {
+        if (!strFolder.isEmpty() && QFileInfo(strFolder).isDir()) return strFolder;
+    }
+    return strHomeFolder;
+}
+
+QString QtPrompts::StartFolder() const {
+    return DialogStartFolder(strLastFolder,
+                             QStandardPaths::writableLocation(QStandardPaths::MusicLocation),
+                             QDir::homePath());
 }
 
 QStringList QtPrompts::GetOpenFileNames(QWidget* owner, const QString& strTitle,
                                         const QString& strFilter) {
-    // A fresh dialog on every press: no initial file name, no remembered folder.
-    QFileDialog dialog(owner, strTitle);
+    // A fresh dialog on every press, with no initial file name.
+    QFileDialog dialog(owner, strTitle, StartFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setNameFilter(strFilter);
     dialog.selectFile(QString());
     if (dialog.exec() != QDialog::Accepted) return {};
-    return dialog.selectedFiles();
+    const QStringList strPaths = dialog.selectedFiles();
+    if (!strPaths.isEmpty()) strLastFolder = QFileInfo(strPaths.first()).absolutePath();
+    return strPaths;
 }
 
 QString QtPrompts::GetExistingDirectory(QWidget* owner, const QString& strPrompt) {
-    QFileDialog dialog(owner, strPrompt);
+    QFileDialog dialog(owner, strPrompt, StartFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     if (dialog.exec() != QDialog::Accepted) return {};
-    return dialog.selectedFiles().value(0);
+    const QString strFolder = dialog.selectedFiles().value(0);
+    if (!strFolder.isEmpty()) strLastFolder = strFolder;
+    return strFolder;
 }

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(ProgramNames::kApplication);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kestrelund.png")));
     // Lets desktops match the window to its installed desktop entry.
-    QGuiApplication::setDesktopFileName(QStringLiteral("org.venmarrow.kestrelund"));
+    QGuiApplication::setDesktopFileName(ProgramNames::kDesktopFileId);
 
     QtPrompts prompts;
     Form1 form(prompts, QCoreApplication::applicationDirPath());

@@ -51,14 +51,6 @@ QStringList Folders(const QString& strParent, const QStringList& names) {
 
 }  // namespace
 
-TEST(AddFolderWalk, BrowseAsksWithThePromptAndPassesTheAnswerOn) {
-    FakePrompts prompts;
-    prompts.folderAnswers.push_back("/music/Jazz");
-    EXPECT_EQ(BrowseForFolder(prompts, nullptr, "Please select folder to add:"), "/music/Jazz");
-    EXPECT_EQ(BrowseForFolder(prompts, nullptr, "Please select folder to add:"), "");  // cancel
-    EXPECT_EQ(prompts.folderPrompts, QStringList(2, "Please select folder to add:"));
-}
-
 TEST(AddFolderWalk, FolderWithFilesAndOneSubfolder) {
     Tree tree;
     tree.File("a.mp3");

@@ -101,11 +101,6 @@ TEST(BitrateFromMenuText, ReadsTheLeadingNumberOfTheThirdPiece) {
     }
 }
 
-TEST(EncoderPath, AppendsTheEncoderNameToTheProgramFolder) {
-    EXPECT_EQ(EncoderPath("/opt/kestrelund/bin"), "/opt/kestrelund/bin/lame");
-    EXPECT_EQ(EncoderPath("/home/u/my tools"), "/home/u/my tools/lame");
-}
-
 TEST(EncoderArguments, AreTheEightItemsWithEachPathWholeThenTheInputsLayer) {
     const QString strInput = QString::fromUtf8("/m/-x \"quoted\" Ünï 'one'.mp3");
     const QString strOutput = OutputPath(strInput, kMenu64);

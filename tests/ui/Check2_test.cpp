@@ -6,11 +6,11 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 
 #include "WindowFixture.h"
-#include "reduce/OutputNaming.h"
 #include "support/ReduceTestFiles.h"
 
 using namespace reducetest;
@@ -35,7 +35,7 @@ class Check2Test : public windowtest::WindowTest {
     QString AddRow(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(WriteBytes(strPath, SyntheticMp3()));
-        form->fileList->AppendAdmitted(strPath, 128);
+        Ui().fileList->AppendAdmitted(strPath, 128);
         return strPath;
     }
 
@@ -43,20 +43,20 @@ class Check2Test : public windowtest::WindowTest {
     QString strRecord;
 };
 
-TEST_F(Check2Test, AnEmptyListSaysSoOncePerPress) {
+// What the window adds to the run: the press and the button springing back, the window's own
+// list, menu, program folder, pointer and bar, and removals made on the list during the run.
+TEST_F(Check2Test, AnEmptyListSaysSoOncePerPressAndLeavesTheBarAlone) {
     form->SetProgressValue(40.0f);
-    form->Check2->click();
+    Ui().Check2->click();
     ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].strTitle, "Kestrelund");
     EXPECT_EQ(prompts.messages[0].strText, "No files added.");
-    EXPECT_EQ(prompts.messages[0].icon, Prompts::Icon::None);
-    EXPECT_FALSE(form->Check2->isChecked());
-    EXPECT_EQ(form->ProgressValue(), 40.0f);  // the bar and the pointer keep their state
+    EXPECT_FALSE(Ui().Check2->isChecked());
+    EXPECT_EQ(form->ProgressValue(), 40.0f);
     EXPECT_EQ(form->MousePointer(), 0);
-    form->Check2->click();
+    Ui().Check2->click();
     EXPECT_EQ(prompts.messages.size(), 2u);
     // A click event while the button is up (as its own reset would raise) does nothing.
-    form->Check2_Click();
+    emit Ui().Check2->clicked(false);
     EXPECT_EQ(prompts.messages.size(), 2u);
 }
 
@@ -64,7 +64,7 @@ TEST_F(Check2Test, ReducesTheListAtTheMenusBitrate) {
     InstallEncoder();
     const QString strA = AddRow("a.mp3");
     const QString strB = AddRow("b c.mp3");
-    form->Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps"
+    Ui().Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps"
     int lngPointerDuringRun = -1;
     float sngProgressDuringRun = -1;
     int lngPressesDuringRun = 0;
@@ -72,24 +72,24 @@ TEST_F(Check2Test, ReducesTheListAtTheMenusBitrate) {
         lngPointerDuringRun = form->MousePointer();
         sngProgressDuringRun = form->ProgressValue();
         // A second press while the encoder runs is ignored.
-        form->Check2->click();
+        Ui().Check2->click();
         ++lngPressesDuringRun;
     });
-    form->Check2->click();
+    Ui().Check2->click();
 
     EXPECT_EQ(lngPressesDuringRun, 1);
     EXPECT_EQ(lngPointerDuringRun, 11);
     EXPECT_EQ(sngProgressDuringRun, 50.0f);
     EXPECT_EQ(form->MousePointer(), 0);
     EXPECT_EQ(form->ProgressValue(), 0.0f);
-    EXPECT_FALSE(form->Check2->isChecked());
+    EXPECT_FALSE(Ui().Check2->isChecked());
     const QList<QStringList> calls = ReadRecord(strRecord, kEncoderCallItems);
     ASSERT_EQ(calls.size(), 2);
-    // The encoder is handed each source and its new file open, which then takes the output's
-    // name.
+    // The encoder is "lame" in the program folder; it is handed each source and its new file
+    // open, and the new file then takes the output's name.
     EXPECT_EQ(calls[0].mid(0, 9),
-              (QStringList{EncoderPath(programFolder.path()), "-h", "-m", "s", "-b", "32",
-                           "/dev/fd/3", "/dev/fd/4", "--mp3input"}));
+              (QStringList{programFolder.filePath("lame"), "-h", "-m", "s", "-b", "32", "/dev/fd/3",
+                           "/dev/fd/4", "--mp3input"}));
     EXPECT_EQ(calls[0][kCallSource], strA);
     EXPECT_EQ(calls[1][kCallSource], strB);
     EXPECT_TRUE(QFileInfo::exists(music.filePath("b c_32KBIT_REDUCED.mp3")));
@@ -100,35 +100,36 @@ TEST_F(Check2Test, ReducesTheListAtTheMenusBitrate) {
     EXPECT_EQ(Rows(), (std::vector<windowtest::Row>{{strA, "128 kbps"}, {strB, "128 kbps"}}));
 }
 
-TEST_F(Check2Test, AMissingEncoderIsNamedInAWarning) {
-    AddRow("a.mp3");
-    AddRow("b.mp3");
-    form->Check2->click();
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].strText, "The encoder could not be started.");
-    EXPECT_EQ(prompts.messages[0].icon, Prompts::Icon::Warning);
-    EXPECT_TRUE(
-        prompts.messages[0].strInformative.startsWith(EncoderPath(programFolder.path()) + "\n"));
-    EXPECT_EQ(form->MousePointer(), 0);
-    EXPECT_EQ(form->ProgressValue(), 0.0f);
-}
-
-TEST_F(Check2Test, ARowRemovedDuringARunEndsItAtTheListsEnd) {
+// The row being encoded is double-clicked away: the rows after it move up, and each is still
+// encoded once, the bar reaching 100 with the last and never beyond.
+TEST_F(Check2Test, ARowRemovedDuringARunLeavesTheOthersToBeEncoded) {
     InstallEncoder();
-    AddRow("a.mp3");
-    AddRow("b.mp3");
-    AddRow("c.mp3");
+    ASSERT_NO_FATAL_FAILURE(ShowForm());
+    const QString strA = AddRow("a.mp3");
+    const QString strB = AddRow("b.mp3");
+    const QString strC = AddRow("c.mp3");
+    QTimer::singleShot(0, [&] {
+        QWidget* viewport = Ui().ListView1->viewport();
+        const QPoint pntRow = Ui().ListView1->visualRect(RowIndex(0)).center();
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, pntRow);
+        QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, pntRow);
+    });
     std::vector<float> progress;
-    QTimer::singleShot(0, [&] { form->fileList->RemoveRow(2); });
-    // Samples the bar while each encoder runs.
     QTimer sampler;
-    QObject::connect(&sampler, &QTimer::timeout,
-                     [&] { progress.push_back(form->ProgressValue()); });
-    sampler.start(20);
-    form->Check2->click();
+    QObject::connect(&sampler, &QTimer::timeout, [&] {
+        if (progress.empty() || progress.back() != form->ProgressValue())
+            progress.push_back(form->ProgressValue());
+    });
+    sampler.start(10);
+    Ui().Check2->click();
     sampler.stop();
-    EXPECT_EQ(ReadRecord(strRecord, kEncoderCallItems).size(), 2);
-    for (float sngValue : progress) EXPECT_LE(sngValue, 100.0f);
+    QStringList encoded;
+    for (const QStringList& call : ReadRecord(strRecord, kEncoderCallItems)) {
+        encoded << call[kCallSource];
+    }
+    EXPECT_EQ(encoded, (QStringList{strA, strB, strC}));
+    EXPECT_EQ(Rows(), (std::vector<windowtest::Row>{{strB, "128 kbps"}, {strC, "128 kbps"}}));
+    EXPECT_EQ(progress, (std::vector<float>{static_cast<float>(100.0 / 3), 50.0f, 100.0f}));
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].strText, "Done.");
 }

@@ -18,6 +18,8 @@ using foldertree::Tree;
 
 namespace {
 
+using windowtest::ControlsOf;
+
 using windowtest::Row;
 
 class Check3Test : public windowtest::WindowTest {
@@ -28,7 +30,7 @@ class Check3Test : public windowtest::WindowTest {
         Press();
     }
     void Press() {
-        form->Check3->setChecked(true);
+        Ui().Check3->setChecked(true);
         form->Check3_Click();
     }
 
@@ -67,7 +69,7 @@ TEST_F(Check3Test, AddsTheFolderThenItsSubfolderSkippingTildeNamesAndOtherFiles)
     EXPECT_EQ(prompts.folderPrompts, QStringList{"Please select folder to add:"});
     EXPECT_EQ(lngPointerDuringWalk, 11);
     EXPECT_EQ(form->MousePointer(), 0);
-    EXPECT_FALSE(form->Check3->isChecked());
+    EXPECT_FALSE(Ui().Check3->isChecked());
 }
 
 TEST_F(Check3Test, ChosenFolderEndingInSlashGetsNoSecondOne) {
@@ -181,7 +183,8 @@ TEST_F(Check3Test, FolderGoneBeforeItsTurnIsPassedOverWithoutMessages) {
 TEST_F(Check3Test, CancelChangesNothing) {
     Tree tree;
     tree.File("a.mp3");
-    AdmitFile(form->ListAdmission(), tree.Path("a.mp3"));
+    prompts.openFileAnswers.push_back({tree.Path("a.mp3")});
+    Ui().Check1->click();  // added by the dialog
     const std::vector<Row> before = Rows();
     form->SetMousePointer(Pointer::Arrow);
 
@@ -190,12 +193,12 @@ TEST_F(Check3Test, CancelChangesNothing) {
     EXPECT_EQ(Rows(), before);
     EXPECT_EQ(form->MousePointer(), 1);
     EXPECT_TRUE(prompts.messages.empty());
-    EXPECT_FALSE(form->Check3->isChecked());
+    EXPECT_FALSE(Ui().Check3->isChecked());
 }
 
 TEST_F(Check3Test, ActsOnlyWhenTheButtonIsChecked) {
     prompts.folderAnswers.push_back("/");
-    form->Check3->setChecked(false);
+    Ui().Check3->setChecked(false);
     form->Check3_Click();  // the click raised by clearing the button
     EXPECT_TRUE(prompts.folderPrompts.isEmpty());
     EXPECT_EQ(Rows().size(), 0u);
@@ -211,7 +214,7 @@ TEST_F(Check3Test, SecondPressDuringTheWalkIsIgnored) {
 
     bool blnPressed = false;
     QTimer::singleShot(0, [&] {
-        form->Check3->click();  // the user presses the button again while folders are collected
+        Ui().Check3->click();  // the user presses the button again while folders are collected
         blnPressed = true;
     });
     Press();
@@ -219,7 +222,7 @@ TEST_F(Check3Test, SecondPressDuringTheWalkIsIgnored) {
     EXPECT_TRUE(blnPressed);
     EXPECT_EQ(prompts.folderPrompts.size(), 1);
     EXPECT_EQ(Rows(), (std::vector<Row>{{first.Path("a.mp3"), "128 kbps"}}));
-    EXPECT_FALSE(form->Check3->isChecked());
+    EXPECT_FALSE(Ui().Check3->isChecked());
     EXPECT_EQ(form->MousePointer(), 0);
 
     AddFolder(second.Root());  // once the walk has ended the button works again
@@ -233,10 +236,11 @@ namespace {
 void ExpectLockedPassedOver(Form1& form, FakePrompts& prompts, const QString& strRoot) {
     ASSERT_EQ(access(QFile::encodeName(strRoot + "/Locked"), R_OK), -1) << "Locked is readable";
     prompts.folderAnswers.push_back(strRoot);
-    form.Check3->setChecked(true);
+    ControlsOf(form).Check3->setChecked(true);
     form.Check3_Click();
     QStringList paths;
-    for (int i = 0; i < form.fileList->RowCount(); ++i) paths << form.fileList->PathAt(i);
+    for (int i = 0; i < ControlsOf(form).fileList->RowCount(); ++i)
+        paths << ControlsOf(form).fileList->PathAt(i);
     EXPECT_EQ(paths, QStringList({strRoot + "/a.mp3", strRoot + "/Open/b.mp3"}));
     EXPECT_TRUE(prompts.messages.empty());
     EXPECT_EQ(form.MousePointer(), 0);

@@ -43,7 +43,7 @@ class DropTest : public windowtest::WindowTest {
     // Sends drag enter, drag move and (when the move was accepted) drop to the list, as the
     // platform does when something is dragged onto it and let go; true when it was taken.
     bool DragAndDrop(const QMimeData& data) {
-        QWidget* viewport = form->ListView1->viewport();
+        QWidget* viewport = Ui().ListView1->viewport();
         const QPointF pos(10, 10);
         const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
         QDragEnterEvent enter(pos.toPoint(), actions, &data, Qt::LeftButton, Qt::NoModifier);
@@ -67,7 +67,8 @@ class DropTest : public windowtest::WindowTest {
 }  // namespace
 
 TEST_F(DropTest, DroppedFilesAndFoldersAreAppendedInOrderWithoutAdmission) {
-    AdmitFile(form->ListAdmission(), tree.Path("one.mp3"));
+    prompts.openFileAnswers.push_back({tree.Path("one.mp3")});
+    Ui().Check1->click();  // added by the dialog
     const QStringList paths{tree.Path("two words #2 100%.mp3"), tree.Path("~three.MP3"),
                             tree.Path("one.mp3"),  // already listed
                             tree.Path("notes.txt"), tree.Path("Folder")};
@@ -143,8 +144,8 @@ class RemovalTest : public DropTest {
 
     // A double-click on the row as the user gives it: press, release, double-click, release.
     void DoubleClick(int lngRow) {
-        const QPointF pos = form->ListView1->visualRect(RowIndex(lngRow)).center();
-        QWidget* viewport = form->ListView1->viewport();
+        const QPointF pos = Ui().ListView1->visualRect(RowIndex(lngRow)).center();
+        QWidget* viewport = Ui().ListView1->viewport();
         const QPointF global = viewport->mapToGlobal(pos);
         for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
                                         QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
@@ -168,7 +169,7 @@ TEST_F(RemovalTest, DoubleClickRemovesTheSecondOfThreeRowsAndLeavesTheFile) {
 }
 
 TEST_F(RemovalTest, SelectedRowIsRemovedByTheHandler) {
-    form->ListView1->selectionModel()->select(
+    Ui().ListView1->selectionModel()->select(
         RowIndex(2), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     form->ListView1_DblClick();
     EXPECT_EQ(Rows(), (std::vector<Row>{{paths[0], ""}, {paths[1], ""}}));
@@ -176,12 +177,12 @@ TEST_F(RemovalTest, SelectedRowIsRemovedByTheHandler) {
 }
 
 TEST_F(RemovalTest, NothingSelectedRemovesNothing) {
-    form->ListView1->setCurrentIndex(RowIndex(1));
-    form->ListView1->clearSelection();  // a current row that is not selected does not count
+    Ui().ListView1->setCurrentIndex(RowIndex(1));
+    Ui().ListView1->clearSelection();  // a current row that is not selected does not count
     form->ListView1_DblClick();
     EXPECT_EQ(Rows().size(), 3u);
 
-    form->fileList->Clear();
+    Ui().fileList->Clear();
     form->ListView1_DblClick();  // an empty list
     EXPECT_TRUE(Rows().empty());
     EXPECT_TRUE(prompts.messages.empty());

@@ -45,7 +45,7 @@ class PointerTest : public windowtest::WindowTest {
     QString AddMp3Row(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(reducetest::WriteBytes(strPath, reducetest::SyntheticMp3()));
-        form->fileList->AppendAdmitted(strPath, 128);
+        Ui().fileList->AppendAdmitted(strPath, 128);
         return strPath;
     }
 
@@ -94,7 +94,7 @@ TEST_F(PointerTest, EachHandlerSetsItsValueUnlessTheHourglassShows) {
 
 TEST_F(PointerTest, MovesShowTheHandOverTheButtonsAndTheDefaultElsewhere) {
     ShowForm();
-    for (QToolButton* button : {form->Check1, form->Check2, form->Check3}) {
+    for (QToolButton* button : {Ui().Check1, Ui().Check2, Ui().Check3}) {
         MoveOverBackground();
         EXPECT_EQ(form->MousePointer(), 0);
         EXPECT_EQ(Shown(), Qt::ArrowCursor);
@@ -104,23 +104,23 @@ TEST_F(PointerTest, MovesShowTheHandOverTheButtonsAndTheDefaultElsewhere) {
         EXPECT_EQ(button->cursor().shape(), Qt::PointingHandCursor);
     }
 
-    MoveOver(form->Label1, QPoint(5, 5));
+    MoveOver(Ui().Label1, QPoint(5, 5));
     EXPECT_EQ(form->MousePointer(), 0);
     EXPECT_EQ(Shown(), Qt::ArrowCursor);
 
     // The menu and the progress bar leave the hand alone; a press on the bar does not.
-    MoveOver(form->Check2);
-    MoveOver(form->Combo1);
+    MoveOver(Ui().Check2);
+    MoveOver(Ui().Combo1);
     EXPECT_EQ(form->MousePointer(), 99);
-    MoveOver(form->ProgressBar1);
+    MoveOver(Ui().ProgressBar1);
     EXPECT_EQ(form->MousePointer(), 99);
     EXPECT_EQ(Shown(), Qt::PointingHandCursor);
-    QTest::mousePress(form->ProgressBar1, Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
-    QTest::mouseRelease(form->ProgressBar1, Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
+    QTest::mousePress(Ui().ProgressBar1, Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
+    QTest::mouseRelease(Ui().ProgressBar1, Qt::LeftButton, Qt::NoModifier, QPoint(20, 5));
     EXPECT_EQ(form->MousePointer(), 0);
 
-    MoveOver(form->Check3);
-    MoveOver(form->ListView1->viewport());
+    MoveOver(Ui().Check3);
+    MoveOver(Ui().ListView1->viewport());
     EXPECT_EQ(form->MousePointer(), 0);
     EXPECT_EQ(Shown(), Qt::ArrowCursor);
 }
@@ -142,7 +142,7 @@ TEST_F(PointerTest, TheHandFromTheProgramFolderShowsOverTheButtons) {
     form = std::make_unique<Form1>(prompts, programFolder.path());
     ASSERT_TRUE(form->HasMouseIcon());
     ShowForm();
-    MoveOver(form->Check1);
+    MoveOver(Ui().Check1);
     EXPECT_EQ(form->MousePointer(), 99);
     EXPECT_EQ(Shown(), Qt::BitmapCursor);
     EXPECT_EQ(form->windowHandle()->cursor().hotSpot(), QPoint(3, 1));
@@ -152,7 +152,7 @@ TEST_F(PointerTest, WithoutTheHandFileTheButtonsStillSetTheHandValue) {
     ASSERT_FALSE(QFile::exists(programFolder.filePath("HAND-M.CUR")));
     EXPECT_FALSE(form->HasMouseIcon());
     ShowForm();
-    MoveOver(form->Check2);
+    MoveOver(Ui().Check2);
     EXPECT_EQ(form->MousePointer(), 99);
     EXPECT_EQ(Shown(), Qt::PointingHandCursor);
 }
@@ -163,9 +163,9 @@ TEST_F(PointerTest, TheHourglassStaysEverywhereWhileAReduceRunWaits) {
     AddMp3Row("b.mp3");
     ShowForm();
     // A row clicked before the run leaves the list with its own arrow.
-    const QPoint pntRow = form->ListView1->visualRect(RowIndex(0)).center();
-    QTest::mouseClick(form->ListView1->viewport(), Qt::LeftButton, Qt::NoModifier, pntRow);
-    ASSERT_EQ(form->ListView1->MousePointer(), 1);
+    const QPoint pntRow = Ui().ListView1->visualRect(RowIndex(0)).center();
+    QTest::mouseClick(Ui().ListView1->viewport(), Qt::LeftButton, Qt::NoModifier, pntRow);
+    ASSERT_EQ(Ui().ListView1->MousePointer(), 1);
 
     struct Seen {
         const char* strWhere;
@@ -177,23 +177,23 @@ TEST_F(PointerTest, TheHourglassStaysEverywhereWhileAReduceRunWaits) {
         seen.push_back({strWhere, form->MousePointer(), Shown()});
     };
     QTimer::singleShot(0, [&] {
-        MoveOver(form->Check1);
+        MoveOver(Ui().Check1);
         look("Add MP3 File(s)");
-        MoveOver(form->Check2);
+        MoveOver(Ui().Check2);
         look("Reduce");
-        MoveOver(form->Check3);
+        MoveOver(Ui().Check3);
         look("Add All MP3 File(s) In Folder");
         MoveOverBackground();
         look("background");
-        MoveOver(form->Label1, QPoint(4, 4));
+        MoveOver(Ui().Label1, QPoint(4, 4));
         look("Option:");
-        MoveOver(form->ListView1->viewport(), pntRow);
+        MoveOver(Ui().ListView1->viewport(), pntRow);
         look("list");
-        QTest::mousePress(form->ProgressBar1, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
-        QTest::mouseRelease(form->ProgressBar1, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
+        QTest::mousePress(Ui().ProgressBar1, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
+        QTest::mouseRelease(Ui().ProgressBar1, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
         look("press on the progress bar");
     });
-    form->Check2->setChecked(true);
+    Ui().Check2->setChecked(true);
     form->Check2_Click();
 
     ASSERT_EQ(seen.size(), 7u);
@@ -204,11 +204,11 @@ TEST_F(PointerTest, TheHourglassStaysEverywhereWhileAReduceRunWaits) {
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].strText, "Done.");
     EXPECT_EQ(form->MousePointer(), 0);
-    EXPECT_EQ(form->ListView1->MousePointer(), 1);  // the list keeps its own value
-    MoveOver(form->Check2);
+    EXPECT_EQ(Ui().ListView1->MousePointer(), 1);  // the list keeps its own value
+    MoveOver(Ui().Check2);
     EXPECT_EQ(form->MousePointer(), 99);
     EXPECT_EQ(Shown(), Qt::PointingHandCursor);
-    MoveOver(form->ListView1->viewport(), pntRow);
+    MoveOver(Ui().ListView1->viewport(), pntRow);
     EXPECT_EQ(Shown(), Qt::ArrowCursor);
 }
 
@@ -221,13 +221,13 @@ TEST_F(PointerTest, TheHourglassStaysWhileAFolderIsAdded) {
 
     std::vector<std::pair<QString, int>> seen;  // where, the pointer value seen there
     auto hoverEverywhere = [&](const QString& strWhen) {
-        MoveOver(form->Check1);
+        MoveOver(Ui().Check1);
         seen.emplace_back(strWhen + ", Add MP3 File(s)", form->MousePointer());
-        MoveOver(form->Check3);
+        MoveOver(Ui().Check3);
         seen.emplace_back(strWhen + ", Add All MP3 File(s) In Folder", form->MousePointer());
         MoveOverBackground();
         seen.emplace_back(strWhen + ", background", form->MousePointer());
-        MoveOver(form->ListView1->viewport());
+        MoveOver(Ui().ListView1->viewport());
         seen.emplace_back(strWhen + ", list", form->MousePointer());
         EXPECT_EQ(Shown(), Qt::WaitCursor) << strWhen.toStdString();
     };
@@ -236,13 +236,13 @@ TEST_F(PointerTest, TheHourglassStaysWhileAFolderIsAdded) {
     // Runs while the warning about broken.mp3 is up, in the middle of admitting files.
     prompts.onMessage = [&](const FakePrompts::Message&) { hoverEverywhere("admitting files"); };
     prompts.folderAnswers.push_back(tree.Root());
-    form->Check3->setChecked(true);
+    Ui().Check3->setChecked(true);
     form->Check3_Click();
 
     ASSERT_EQ(seen.size(), 8u);
     for (const auto& [strWhere, lngValue] : seen) EXPECT_EQ(lngValue, 11) << strWhere.toStdString();
-    EXPECT_EQ(form->fileList->RowCount(), 2);
+    EXPECT_EQ(Ui().fileList->RowCount(), 2);
     EXPECT_EQ(form->MousePointer(), 0);
-    MoveOver(form->Check3);
+    MoveOver(Ui().Check3);
     EXPECT_EQ(form->MousePointer(), 99);
 }

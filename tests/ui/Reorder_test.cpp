@@ -32,26 +32,26 @@ class ReorderTest : public windowtest::WindowTest {
         ASSERT_NO_FATAL_FAILURE(ShowForm());
     }
 
-    FileListView* List() const { return form->ListView1; }
-    QWidget* Viewport() const { return form->ListView1->viewport(); }
+    FileListView* List() const { return Ui().ListView1; }
+    QWidget* Viewport() const { return Ui().ListView1->viewport(); }
     QModelIndex Item(int lngRow) const { return RowIndex(lngRow - 1); }
 
     void SetRows(const std::vector<Row>& rows) {
-        form->fileList->Clear();
+        Ui().fileList->Clear();
         for (const auto& [strPath, strBitrate] : rows)
-            AppendRow(*form->fileList, strPath, strBitrate);
+            AppendRow(*Ui().fileList, strPath, strBitrate);
     }
     // The selected rows, counted from 1.
     std::vector<int> Selected() const {
         std::vector<int> rows;
-        for (int i = 1; i <= form->fileList->RowCount(); ++i)
+        for (int i = 1; i <= Ui().fileList->RowCount(); ++i)
             if (List()->selectionModel()->isRowSelected(i - 1)) rows.push_back(i);
         return rows;
     }
 
     QPoint Centre(int lngRow) const { return List()->visualRect(Item(lngRow)).center(); }
     QPoint BelowTheRows() const {
-        const QRect rctLast = List()->visualRect(Item(form->fileList->RowCount()));
+        const QRect rctLast = List()->visualRect(Item(Ui().fileList->RowCount()));
         return QPoint(rctLast.center().x(), rctLast.bottom() + 20);
     }
 
@@ -120,8 +120,8 @@ QByteArray IconFile(int lngSize) {
 TEST_F(ReorderTest, DraggingTheFirstOfThreeDownMakesItTheLast) {
     SetRows({{"/m/one.mp3", "128 kbps"}, {"/m/two.mp3", "160 kbps"}, {"/m/three.mp3", "96 kbps"}});
     Press(Centre(1));
-    EXPECT_TRUE(form->blnDragging);
-    EXPECT_EQ(form->itmDrag, Item(1));
+    EXPECT_TRUE(Form1TestAccess::Dragging(*form));
+    EXPECT_EQ(Form1TestAccess::DragRow(*form), Item(1));
     EXPECT_EQ(List()->MousePointer(), 99);
     EXPECT_FALSE(List()->DropTarget());
     EXPECT_FALSE(List()->DragSource());
@@ -131,8 +131,8 @@ TEST_F(ReorderTest, DraggingTheFirstOfThreeDownMakesItTheLast) {
                                         {"/m/one.mp3", "128 kbps"},
                                         {"/m/three.mp3", "96 kbps"}}));
     EXPECT_EQ(Selected(), std::vector<int>{2});
-    EXPECT_EQ(form->itmDrag, Item(2));
-    EXPECT_FALSE(form->itmUnder.isValid());
+    EXPECT_EQ(Form1TestAccess::DragRow(*form), Item(2));
+    EXPECT_FALSE(Form1TestAccess::UnderRow(*form).isValid());
 
     HeldMove(Centre(3));
     Release(Centre(3));
@@ -142,9 +142,9 @@ TEST_F(ReorderTest, DraggingTheFirstOfThreeDownMakesItTheLast) {
     EXPECT_EQ(Selected(), std::vector<int>{3});
     EXPECT_EQ(List()->currentIndex(), Item(3));
     // The release ends the drag but leaves itmDrag on the dragged file.
-    EXPECT_FALSE(form->blnDragging);
-    EXPECT_EQ(form->itmDrag, Item(3));
-    EXPECT_FALSE(form->itmUnder.isValid());
+    EXPECT_FALSE(Form1TestAccess::Dragging(*form));
+    EXPECT_EQ(Form1TestAccess::DragRow(*form), Item(3));
+    EXPECT_FALSE(Form1TestAccess::UnderRow(*form).isValid());
     EXPECT_EQ(List()->MousePointer(), 1);
     EXPECT_EQ(Viewport()->cursor().shape(), Qt::ArrowCursor);
     // The move handler also applies the pointer rule.
@@ -185,7 +185,7 @@ TEST_F(ReorderTest, RowsNamingTheSameFileNeverTrade) {
               (std::vector<Row>{
                   {"/m/same.mp3", "128 kbps"}, {"/m/same.mp3", ""}, {"/m/other.mp3", "64 kbps"}}));
     EXPECT_EQ(Selected(), std::vector<int>{1});
-    EXPECT_EQ(form->itmDrag, Item(1));
+    EXPECT_EQ(Form1TestAccess::DragRow(*form), Item(1));
     // Further on, the dragged row trades with the next file directly; the row in between stays.
     HeldMove(Centre(3));
     Release(Centre(3));
@@ -220,10 +220,10 @@ TEST_F(ReorderTest, ADroppedRowsEmptyBitrateTravelsWithIt) {
 TEST_F(ReorderTest, APressOnEmptySpaceDragsTheRowClickedBefore) {
     SetRows({{"/m/a.mp3", "8 kbps"}, {"/m/b.mp3", "16 kbps"}, {"/m/c.mp3", "24 kbps"}});
     QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, Centre(1));
-    ASSERT_EQ(form->itmDrag, Item(1));
+    ASSERT_EQ(Form1TestAccess::DragRow(*form), Item(1));
 
     Press(BelowTheRows());
-    EXPECT_TRUE(form->blnDragging);
+    EXPECT_TRUE(Form1TestAccess::Dragging(*form));
     HeldMove(BelowTheRows() + QPoint(0, -3));  // still empty space: nothing happens
     EXPECT_EQ(Rows()[0].first, "/m/a.mp3");
     HeldMove(Centre(3));
@@ -245,7 +245,7 @@ TEST_F(ReorderTest, AfterTheReleaseMovesChangeNothing) {
     form->ListView1_MouseMove(Qt::LeftButton, Qt::NoModifier, Centre(3).x(), Centre(3).y());
     EXPECT_EQ(Rows(), after);
     EXPECT_EQ(Selected(), std::vector<int>{2});
-    EXPECT_EQ(form->itmDrag, Item(2));
+    EXPECT_EQ(Form1TestAccess::DragRow(*form), Item(2));
 }
 
 TEST_F(ReorderTest, MovesOutsideTheListTradeNothing) {
@@ -405,10 +405,10 @@ TEST_F(ReorderTest, FilesAreDroppedAgainOnceTheButtonIsReleased) {
 TEST_F(ReorderTest, ARemovedDraggedRowIsForgotten) {
     SetRows({{"/m/a.mp3", "8 kbps"}, {"/m/b.mp3", "16 kbps"}, {"/m/c.mp3", "24 kbps"}});
     QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, Centre(2));
-    ASSERT_EQ(form->itmDrag, Item(2));
+    ASSERT_EQ(Form1TestAccess::DragRow(*form), Item(2));
     form->ListView1_DblClick();  // removes the selected row, the dragged one
-    ASSERT_EQ(form->fileList->RowCount(), 2);
-    EXPECT_FALSE(form->itmDrag.isValid());
+    ASSERT_EQ(Ui().fileList->RowCount(), 2);
+    EXPECT_FALSE(Form1TestAccess::DragRow(*form).isValid());
 
     // A press on empty space and a move over a row now have no dragged file to trade.
     Press(BelowTheRows());
@@ -418,9 +418,9 @@ TEST_F(ReorderTest, ARemovedDraggedRowIsForgotten) {
 
     // Removing another row keeps the dragged one.
     QTest::mouseClick(Viewport(), Qt::LeftButton, Qt::NoModifier, Centre(2));
-    form->fileList->RemoveRow(0);
-    EXPECT_EQ(form->itmDrag, Item(1));
-    EXPECT_EQ(form->itmDrag.data().toString(), "/m/c.mp3");
-    form->fileList->Clear();
-    EXPECT_FALSE(form->itmDrag.isValid());
+    Ui().fileList->RemoveRow(0);
+    EXPECT_EQ(Form1TestAccess::DragRow(*form), Item(1));
+    EXPECT_EQ(Form1TestAccess::DragRow(*form).data().toString(), "/m/c.mp3");
+    Ui().fileList->Clear();
+    EXPECT_FALSE(Form1TestAccess::DragRow(*form).isValid());
 }

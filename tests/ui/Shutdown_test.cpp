@@ -34,6 +34,7 @@ using reducetest::ShellQuote;
 using reducetest::SyntheticMp3;
 using reducetest::WriteBytes;
 using reducetest::WriteScript;
+using windowtest::ControlsOf;
 
 namespace {
 
@@ -43,44 +44,36 @@ class CloseTest : public windowtest::WindowTest {
   protected:
     void SetUp() override {
         ASSERT_NO_FATAL_FAILURE(WindowTest::SetUp());
-        form->EndProgram = [this] {
-            ++lngEnds;
-            blnReleasedBeforeEnd = form->mp3Info == nullptr;
-        };
+        Form1TestAccess::EndProgram(*form) = [this] { ++lngEnds; };
         ASSERT_NO_FATAL_FAILURE(ShowForm());
     }
 
     int lngEnds = 0;
-    bool blnReleasedBeforeEnd = false;
 };
 
-TEST_F(CloseTest, CloseReleasesTheAnalysisObjectThenEndsTheProgram) {
-    ASSERT_NE(form->mp3Info, nullptr);
-    EXPECT_TRUE(form->close());
-    EXPECT_EQ(lngEnds, 1);
-    EXPECT_TRUE(blnReleasedBeforeEnd);
-    EXPECT_EQ(form->mp3Info, nullptr);
-    EXPECT_FALSE(form->isVisible());
-    EXPECT_TRUE(prompts.messages.empty());
-}
-
-TEST_F(CloseTest, TheWindowSystemsCloseIsNeverRefused) {
-    // As when the close button of the frame is pressed.
-    QCloseEvent event;
-    event.ignore();
-    QApplication::sendEvent(form->windowHandle(), &event);
-    EXPECT_TRUE(event.isAccepted());
-    EXPECT_EQ(lngEnds, 1);
-    EXPECT_TRUE(blnReleasedBeforeEnd);
-    EXPECT_FALSE(form->isVisible());
-}
-
-TEST_F(CloseTest, TheHandlersOneByOne) {
-    form->Form_QueryUnload();
-    EXPECT_EQ(form->mp3Info, nullptr);
-    EXPECT_EQ(lngEnds, 0);
-    form->Form_Unload();
-    EXPECT_EQ(lngEnds, 1);
+// The close button of the frame, or any other close: never refused; the window goes, the menu
+// choice is in the store, and the program ends once, without a message.
+TEST_F(CloseTest, AnyCloseIsTakenAndEndsTheProgramOnce) {
+    for (const bool blnFrameButton : {false, true}) {
+        form = Start();
+        Form1TestAccess::EndProgram(*form) = [this] { ++lngEnds; };
+        ASSERT_NO_FATAL_FAILURE(ShowForm());
+        lngEnds = 0;
+        Ui().Combo1->setCurrentIndex(blnFrameButton ? 4 : 5);
+        if (blnFrameButton) {
+            QCloseEvent event;
+            event.ignore();
+            QApplication::sendEvent(form->windowHandle(), &event);
+            EXPECT_TRUE(event.isAccepted());
+        } else {
+            EXPECT_TRUE(form->close());
+        }
+        EXPECT_EQ(lngEnds, 1);
+        EXPECT_FALSE(form->isVisible());
+        EXPECT_TRUE(prompts.messages.empty());
+        EXPECT_EQ(QSettings("Venmarrow", "Kestrelund").value("Kestrelund/Combo1").toInt(),
+                  blnFrameButton ? 4 : 5);
+    }
 }
 
 // --- The real ending, in a child process ----------------------------------------------------
@@ -164,16 +157,16 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
 
     if (strMode == "reduce") {
         for (const char* strName : {"a.mp3", "b.mp3"}) {
-            form.fileList->AppendAdmitted(QDir(folder.Music()).filePath(strName), 128);
+            ControlsOf(form).fileList->AppendAdmitted(QDir(folder.Music()).filePath(strName), 128);
         }
-        form.Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps", saved at once
+        ControlsOf(form).Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps", saved at once
         // Closes the window as soon as events run inside the run: the encoder has just been
         // started and has not yet opened anything.
         QTimer::singleShot(0, &form, [&] {
             AppendLine(folder.Log(), "closing");
             form.close();
         });
-        form.Check2->setChecked(true);
+        ControlsOf(form).Check2->setChecked(true);
         form.Check2_Click();
     } else {
         if (strMode == "collecting") {
@@ -183,7 +176,7 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
             });
         }
         prompts.folderAnswers.push_back(folder.Path("tree"));
-        form.Check3->setChecked(true);
+        ControlsOf(form).Check3->setChecked(true);
         form.Check3_Click();
     }
     AppendLine(folder.Log(), "returned");

@@ -7,13 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 #include <utility>
 #include <vector>
 
+#include "Form1TestAccess.h"
+#include "WindowControls.h"
 #include "filelist/FileListModel.h"
 #include "reduce/OutputNaming.h"
 #include "support/FakePrompts.h"
@@ -54,9 +61,10 @@ class WindowTest : public ::testing::Test {
 
     // The rows of a window's list, top to bottom.
     static std::vector<Row> RowsOf(const Form1& window) {
+        const FileListModel* list = ControlsOf(window).fileList;
         std::vector<Row> rows;
-        for (int i = 0; i < window.fileList->RowCount(); ++i)
-            rows.emplace_back(window.fileList->PathAt(i), window.fileList->BitrateAt(i));
+        for (int i = 0; i < list->RowCount(); ++i)
+            rows.emplace_back(list->PathAt(i), list->BitrateAt(i));
         return rows;
     }
     std::vector<Row> Rows() const { return RowsOf(*form); }
@@ -70,7 +78,10 @@ class WindowTest : public ::testing::Test {
         }
     }
     // The row lngRow of the list (counted from 0), as its view knows it.
-    QModelIndex RowIndex(int lngRow) const { return form->fileList->index(lngRow, 0); }
+    QModelIndex RowIndex(int lngRow) const { return Ui().fileList->index(lngRow, 0); }
+
+    // The controls of the window the fixture started.
+    Controls Ui() const { return ControlsOf(*form); }
 
     // A stand-in encoder in the program folder: a shell script running strBody.
     bool WriteEncoder(const QString& strBody) const {
