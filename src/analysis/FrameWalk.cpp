@@ -181,17 +181,22 @@ class Walker {
     // From lngPos on, the first confirmed frame or end_ (an ID3v2 tag on the way is passed over
     // whole).
     bool Resync(int64_t lngPos, int64_t& lngFound);
-    // Counts the frame at lngPos; blnCut: the last frame, cut short.
-    void Count(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
-               bool blnCut, FrameWalkResult& result);
+    // Counts the frame at lngPos in the format lngHere (FormatOf); blnCut: the last frame, cut
+    // short.
+    [[gnu::always_inline]] void Count(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader,
+                                      uint32_t lngHere, const FrameShape& shape, bool blnCut,
+                                      FrameWalkResult& result);
+    // The part of Count for a whole frame in another format than the first.
+    [[gnu::noinline]] void CountOther(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader,
+                                      const FrameShape& shape, FrameWalkResult& result);
 
     ChunkReader reader_;
     ShapeTable shapes_;
     SampleClock clock_;       // every frame
-    SampleClock mainClock_;   // the whole frames in the first audio frame's format
     SampleClock otherClock_;  // the whole frames in another
     int64_t end_;
     uint32_t lngMainFormat = 0;  // the first audio frame's
+    int64_t lngMainSamples = 0;  // of the whole frames in that format
     bool blnLastMain = false;    // the last whole frame counted was in that format
 };
 
@@ -289,9 +294,8 @@ bool Walker::Resync(int64_t lngPos, int64_t& lngFound) {
     return true;
 }
 
-void Walker::Count(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader, const FrameShape& shape,
-                   bool blnCut, FrameWalkResult& result) {
-    const uint32_t lngHere = FormatOf(bytHeader);
+inline void Walker::Count(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader, uint32_t lngHere,
+                          const FrameShape& shape, bool blnCut, FrameWalkResult& result) {
     if (result.lngFrames == 0) {
         result.lngSamplerate = shape.lngSamplerate;
         result.lngChannels = GetChannels(DecodeHeader(bytHeader));
@@ -303,21 +307,26 @@ void Walker::Count(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader, cons
         const bool blnMain = lngHere == lngMainFormat;
         if (blnMain) {
             ++result.lngMainFrames;
-            mainClock_.Add(shape.lngSamplerate, shape.lngSamples);
+            lngMainSamples += shape.lngSamples;  // all at the first frame's sample rate
         } else {
-            if (!result.firstForeign) {
-                result.firstForeign = ChangeTo(bytHeader, shape.lngSamplerate, lngMainFormat,
-                                               result.lngSamplerate, lngPos, clock_.Milliseconds());
-            }
-            ++result.lngOtherFrames;
-            otherClock_.Add(shape.lngSamplerate, shape.lngSamples);
+            CountOther(lngPos, bytHeader, shape, result);
         }
-        if (blnMain != blnLastMain) ++result.lngSeams;
+        result.lngSeams += blnMain != blnLastMain ? 1 : 0;
         blnLastMain = blnMain;
     }
     ++result.lngFrames;
     result.lngSamples += shape.lngSamples;
     clock_.Add(shape.lngSamplerate, shape.lngSamples);
+}
+
+void Walker::CountOther(int64_t lngPos, const std::array<uint8_t, 4>& bytHeader,
+                        const FrameShape& shape, FrameWalkResult& result) {
+    if (!result.firstForeign) {
+        result.firstForeign = ChangeTo(bytHeader, shape.lngSamplerate, lngMainFormat,
+                                       result.lngSamplerate, lngPos, clock_.Milliseconds());
+    }
+    ++result.lngOtherFrames;
+    otherClock_.Add(shape.lngSamplerate, shape.lngSamples);
 }
 
 bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
@@ -393,7 +402,7 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
         if (lngNext > end_) {
             // Cut short by the end of the file or a trailing tag: a decoder still decodes it.
             result.lngTruncatedBytes = end_ - lngPos;
-            Count(lngPos, bytHeader, shape, true, result);
+            Count(lngPos, bytHeader, FormatOf(bytHeader), shape, true, result);
             lngPos = end_;
             break;
         }
@@ -425,11 +434,13 @@ bool Walker::Run(int64_t lngFirst, FrameWalkResult& result) {
                 lngFormatRate = shape.lngSamplerate;
             }
         }
-        Count(lngPos, bytHeader, shape, false, result);
+        Count(lngPos, bytHeader, lngHere, shape, false, result);
         lngPos = lngNext;
     }
     result.dblMilliseconds = clock_.Milliseconds();
-    result.dblMainMilliseconds = mainClock_.Milliseconds();
+    SampleClock mainClock;
+    mainClock.Add(result.lngSamplerate, lngMainSamples);
+    result.dblMainMilliseconds = mainClock.Milliseconds();
     result.dblOtherMilliseconds = otherClock_.Milliseconds();
     return true;
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <new>
 #include <span>
+#include <utility>
 
 #include "analysis/AnalysisError.h"
 #include "analysis/HeaderBytes.h"
@@ -128,9 +129,9 @@ void MP3Info::AnalyseFirstFrame(int64_t lngFirst, int32_t lngLength, int64_t lng
     lngMpegBytes = lngFileSize - lngFirst;
     if (blnTrailingTag) lngMpegBytes -= kTrailingTagLength;
 
-    const FirstFrameVbrHeader vbrHeader = ReadVbrHeader(btFrame, header);
+    FirstFrameVbrHeader vbrHeader = ReadVbrHeader(btFrame, header);
     if (vbrHeader.malformed) throw *vbrHeader.malformed;
-    vbr = vbrHeader.found;
+    vbr = std::move(vbrHeader.found);
     const StatedCounts& stated = vbrHeader.stated;
     if (stated.lngBytes) lngMpegBytes = *stated.lngBytes;
     lngFrames =

@@ -57,12 +57,13 @@ int64_t TagEndingAt(std::span<const uint8_t> btTail, int64_t lngEnd) {
 }  // namespace
 
 bool ReadTrailingId3v1(ByteSource& source, std::array<uint8_t, kTrailingTagLength>& btBlock) {
-    btBlock.fill(0);
     const int64_t lngSize = source.Size();
-    return lngSize >= kTrailingTagLength &&
-           source.ReadAt(lngSize - kTrailingTagLength, btBlock.data(), btBlock.size()) ==
-               btBlock.size() &&
-           IsTrailingTag(btBlock);
+    if (lngSize < kTrailingTagLength || source.ReadAt(lngSize - kTrailingTagLength, btBlock.data(),
+                                                      btBlock.size()) != btBlock.size()) {
+        btBlock.fill(0);
+        return false;
+    }
+    return IsTrailingTag(btBlock);
 }
 
 bool FindTrailingTags(ByteSource& source, int64_t lngAudioStart, int64_t& lngTagsStart) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "ErrorOf.h"
@@ -58,24 +59,41 @@ TEST(Bitstream, ReadMayEndExactlyAtTheEndOfTheData) {
     EXPECT_EQ(bits.BitsLeft(), 8);
 }
 
-TEST(Bitstream, OffsetAndLowerBoundUseTheArraysOwnIndices) {
+// SetData takes lngLen bytes from lngOffset, an index in the array's own index space (its first
+// index being lngLowerBound), and nothing outside the array.
+TEST(Bitstream, SetDataTakesTheBytesAtTheArraysOwnIndices) {
     const Bytes data = {0x00, 0x11, 0x22, 0x33};
-    Bitstream bits;
-    bits.SetData(data, 1, 2);
-    EXPECT_EQ(bits.ReadBits(16), 4386);
-    // The same bytes as an array whose first index is 5: index 6 is the byte 11.
-    bits.SetData(data, 6, 2, 5);
-    EXPECT_EQ(bits.ReadBits(16), 4386);
-    EXPECT_EQ(ErrorOf([&] { bits.ReadBits(1); }), AnalysisError::Kind::IndexOutOfRange);
-}
-
-TEST(Bitstream, SetDataOutsideTheArrayIsRefused) {
-    const Bytes data = {1, 2, 3, 4};
-    Bitstream bits;
-    EXPECT_EQ(ErrorOf([&] { bits.SetData(data, 3, 2); }), AnalysisError::Kind::IndexOutOfRange);
-    EXPECT_EQ(ErrorOf([&] { bits.SetData(data, -1, 2); }), AnalysisError::Kind::IndexOutOfRange);
-    EXPECT_EQ(ErrorOf([&] { bits.SetData(data, 4, 1, 5); }), AnalysisError::Kind::IndexOutOfRange);
-    EXPECT_EQ(ErrorOf([&] { bits.SetData(data, 0, 0); }), AnalysisError::Kind::IndexOutOfRange);
+    const struct {
+        int32_t offset;
+        int32_t len;
+        int32_t lowerBound;
+        int32_t value;  // the lngLen bytes read as one number; -1: refused
+    } cases[] = {
+        {1, 2, 0, 0x1122}, {3, 1, 0, 0x33},
+        {6, 2, 5, 0x1122},  // the same bytes as an array whose first index is 5
+        {8, 1, 5, 0x33},    // its last index
+        {3, 1, 5, -1},      // before its first index, though inside the bytes counted from 0
+        {9, 1, 5, -1},     {3, 2, 0, -1},  // runs past the end
+        {-1, 2, 0, -1},    {0, 0, 0, -1},
+    };
+    for (const auto& c : cases) {
+        Bitstream bits;
+        std::optional<AnalysisError::Kind> refused;
+        try {
+            bits.SetData(data, c.offset, c.len, c.lowerBound);
+        } catch (const AnalysisError& error) {
+            refused = error.kind();
+        }
+        if (c.value < 0 || refused) {
+            EXPECT_EQ(refused, c.value < 0 ? std::optional(AnalysisError::Kind::IndexOutOfRange)
+                                           : std::nullopt)
+                << "offset " << c.offset << ", lower bound " << c.lowerBound;
+            continue;
+        }
+        EXPECT_EQ(bits.ReadBits(8 * c.len), c.value) << c.offset;
+        // Only those bytes were taken.
+        EXPECT_EQ(ErrorOf([&] { bits.ReadBits(1); }), AnalysisError::Kind::IndexOutOfRange);
+    }
 }
 
 TEST(Bitstream, SetDataStartsOverOnACopy) {
