@@ -8,10 +8,12 @@
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 
+#include "analysis/ByteSource.h"
 #include "analysis/TrailingTag.h"
 #include "filelist/Mp3Names.h"
 
@@ -173,10 +175,10 @@ int64_t OutputFile::Size() const {
 
 bool OutputFile::HasTrailingTag() const {
     const int64_t lngSize = Size();
-    if (lngSize < kTrailingTagLength) return false;
-    uint8_t bytTag[kTrailingTagLength] = {};
-    return ::pread(lngFd, bytTag, sizeof bytTag, lngSize - kTrailingTagLength) == sizeof bytTag &&
-           IsTrailingTag(bytTag);
+    if (lngSize < 0) return false;
+    FileSource source(lngFd, lngSize);
+    std::array<uint8_t, kTrailingTagLength> bytTag{};
+    return ReadTrailingId3v1(source, bytTag);
 }
 
 bool OutputFile::AppendTrailingTag(const QByteArray& tag) {

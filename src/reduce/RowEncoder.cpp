@@ -62,7 +62,8 @@ Failure CheckOutput(const OutputFile& output, MP3Info& mp3Info, const FrameWalkR
     if (walk.lngTruncatedBytes > 0 || walk.lngSkippedBytes > 0 || walk.change) {
         return QStringLiteral("the output's frames are not whole");
     }
-    if (walk.lngVbrHeaderFrames >= 0 && walk.lngVbrHeaderFrames != walk.lngFrames) {
+    // The encoder's Info or Xing frame states the frames that follow it.
+    if (walk.blnHasVbrHeader && walk.lngVbrHeaderFrames != walk.lngFrames) {
         return QStringLiteral("the output holds fewer frames than its header counts");
     }
     return JudgeOutputLength(source, walk);

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 
+#include "analysis/ByteSource.h"
 #include "analysis/Refusal.h"
 #include "analysis/TrailingTag.h"
 
