@@ -1,13 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// How long an output must last, judged from what the encoder keeps of its source. The encoder
-// decodes the source as the frames in its first audio frame's format; it drops a last frame cut
-// short, and frames in another format (or stops at them); where it resyncs it may lose a frame or
-// two. The expected length is therefore the frames in the first format, a cut last frame not
-// counted, and each seam between formats and each resync allows its own shortfall; the encoder's
-// own delay and padding make an output somewhat longer. A source with more audio in other formats
-// than kOtherFormatLimit is refused before its encode, since the encoder would drop it; an output
-// that came out far shorter than expected means the encoder stopped at another format.
+// How long an output must last, judged from what the encoder keeps of its source, as measured
+// against the encoder's own decoder (bench/reduce/lame_model.sh). The encoder keeps the frames in
+// its source's first audio frame's format: it drops frames in another format (a frame more or
+// less at each seam) or, depending on their bytes, stops at them; where it loses the frames and
+// finds them again it may lose up to two; a last frame cut short it drops, or decodes when little
+// of it is missing. The expected length is therefore the frames in the first format, a cut last
+// frame not counted; each seam, each resync and a cut last frame widen the bound by the frames
+// they may take or add; the encoder's own delay and padding make an output somewhat longer. A
+// source with more audio in other formats than OtherFormatLimit() is refused before its encode,
+// since the encoder would drop it; an output far shorter than expected from a source with audio
+// in another format means the encoder stopped there.
 
 #include <optional>
 
@@ -21,6 +24,14 @@ struct LengthBound {
     double dblAbove;  // or this much longer
 };
 LengthBound OutputLengthBound();
+
+// The most audio in other formats than the first, in milliseconds, that a source may hold.
+double OtherFormatLimit();
+
+// The bound for an output of source: OutputLengthBound(), below widened by one frame of the first
+// format for each seam between formats and two for each resync, above by one for each seam and
+// for a last frame cut short.
+LengthBound OutputLengthBound(const FrameWalkResult& source);
 
 // The reason a source is refused before its encode (audio the encoder would drop), or none.
 Failure RefuseBeforeEncoding(const FrameWalkResult& source);

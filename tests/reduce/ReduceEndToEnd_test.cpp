@@ -139,6 +139,8 @@ class ReduceHazardTest : public ::testing::Test {
         // 384 bytes a frame at 48 kHz and 128 kbps: the stand-in below empties the first one.
         tone("hollow48.mp3", "440", {"-b", "128"}, "48000");
         tone("plain128.mp3", "440", {"-b", "128", "-t"});
+        // 72 ms frames, whose last one, cut short, the encoder drops.
+        tone("abr8k.mp3", "440", {"--abr", "48"}, "8000");
         // Frames without a frame count in the first one: their length is told by their size.
         ASSERT_TRUE(WriteBytes(made->filePath("plain.mp3"), SyntheticMp3(200)));
     }
@@ -156,6 +158,16 @@ class ReduceHazardTest : public ::testing::Test {
             bytes += ReadBytes(made->filePath(szMade)).left(lngLength);
         }
         ASSERT_TRUE(WriteBytes(Music(strName), bytes));
+    }
+    // The bytes of the made file szMade.
+    static QByteArray Made(const char* szMade) { return ReadBytes(made->filePath(szMade)); }
+    // lngCount synthesised frames of 128 kbps at 48 kHz (384 bytes each).
+    static QByteArray Frames48(int lngCount) {
+        synth::Header header;
+        header.samplerate = 1;
+        const synth::Bytes bytes = synth::Frames(header, lngCount);
+        return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                          static_cast<qsizetype>(bytes.size()));
     }
 
     // Every entry under the temporary folder: a link's target, "folder", "fifo" or the bytes.
@@ -204,18 +216,27 @@ class ReduceHazardTest : public ::testing::Test {
         if (c.blnStandIn) {
             host.strFolder = dir->filePath("prog");
             ASSERT_TRUE(QDir().mkpath(host.strFolder));
-            ASSERT_TRUE(WriteScript(EncoderPath(host.strFolder),
-                                    "case \"$(readlink -f \"$6\")\" in\n"
-                                    "  *fail*) head -c 500 \"$6\" > \"$7\"; exit 1 ;;\n"
-                                    "  *nooutput*) exit 0 ;;\n"
-                                    "  *cut*) head -c 1000 \"$6\" > \"$7\"; exit 0 ;;\n"
-                                    "  *short*) head -c 4170 \"$6\" > \"$7\"; exit 0 ;;\n"
-                                    // The encoder's last write refused by a full disk.
-                                    "  *hollow*) cp \"$6\" \"$7\"; dd if=/dev/zero of=\"$7\" "
-                                    "bs=1 seek=4 count=380 conv=notrunc 2>/dev/null; "
-                                    "truncate -s -4096 \"$7\"; exit 0 ;;\n"
-                                    "  *slow*) sleep 0.5 ;;\n"
-                                    "esac\ncp \"$6\" \"$7\""));
+            ASSERT_TRUE(
+                WriteScript(EncoderPath(host.strFolder),
+                            "size=$(wc -c < \"$6\")\n"
+                            "case \"$(basename \"$(readlink -f \"$6\")\")\" in\n"
+                            "  *fail*) head -c 500 \"$6\" > \"$7\"; exit 1 ;;\n"
+                            "  *nooutput*) exit 0 ;;\n"
+                            "  *cut*) head -c 1000 \"$6\" > \"$7\"; exit 0 ;;\n"
+                            "  *short*) head -c 4170 \"$6\" > \"$7\"; exit 0 ;;\n"
+                            // The encoder's last write refused by a full disk.
+                            "  *hollow*) cp \"$6\" \"$7\"; dd if=/dev/zero of=\"$7\" "
+                            "bs=1 seek=4 count=380 conv=notrunc 2>/dev/null; "
+                            "truncate -s -4096 \"$7\"; exit 0 ;;\n"
+                            "  *slow*) sleep 0.5 ;;\n"
+                            // Whole frames of 417 bytes fewer or more than the source.
+                            "  *minus1*) head -c $((size - 417)) \"$6\" > \"$7\"; exit 0 ;;\n"
+                            "  *minus2*) head -c $((size - 834)) \"$6\" > \"$7\"; exit 0 ;;\n"
+                            "  *plus11*) { cat \"$6\"; head -c 4587 \"$6\"; } > \"$7\"; exit 0 ;;\n"
+                            "  *plus12*) { cat \"$6\"; head -c 5004 \"$6\"; } > \"$7\"; exit 0 ;;\n"
+                            // An encoder that stopped after 40 frames.
+                            "  *stopped*) head -c 16680 \"$6\" > \"$7\"; exit 0 ;;\n"
+                            "esac\ncp \"$6\" \"$7\""));
         }
         c.make(*this);
         QStringList rows, details;
@@ -382,12 +403,51 @@ TEST_F(ReduceHazardTest, NoRunLosesAByteOrCountsAFailure) {
          },
          {{"locked.mp3", ::geteuid() == 0 ? "" : "permission denied"}},
          {}},
-        {"a file joined from two parts in two formats",
+        {"a file joined from parts in two formats, more than a second in the second",
          false,
          [](ReduceHazardTest& t) {
-             t.Join("joined.mp3", {{"song1.mp3", kWhole}, {"hollow48.mp3", kWhole}});
+             t.Join("joined.mp3",
+                    {{"song1.mp3", kWhole}, {"hollow48.mp3", kWhole}, {"hollow48.mp3", kWhole}});
          },
-         {{"joined.mp3", "the sample rate changes at 0:01; the encoder would stop there"}},
+         {{"joined.mp3",
+           "the sample rate changes at 0:01; 0:02 of the audio is in another format"}},
+         {}},
+        {"what the encoder drops: a last frame cut short at 8 kHz, three frames of another "
+         "sample rate, an ID3v2 tag and zeros between frames",
+         false,
+         [](ReduceHazardTest& t) {
+             const QByteArray abr = Made("abr8k.mp3");
+             ASSERT_TRUE(WriteBytes(t.Music("cut8k.mp3"), abr.left(abr.size() - 100)));
+             // The frames after the 48 kHz file's Info frame.
+             ASSERT_TRUE(WriteBytes(
+                 t.Music("splice.mp3"),
+                 Made("song1.mp3") + Made("hollow48.mp3").mid(384, 1152) + Made("song2.mp3")));
+             synth::Bytes tag = synth::Id3v2Tag(3000);
+             ASSERT_TRUE(WriteBytes(t.Music("between.mp3"),
+                                    Made("song1.mp3") +
+                                        QByteArray(reinterpret_cast<const char*>(tag.data()),
+                                                   static_cast<qsizetype>(tag.size())) +
+                                        Made("song2.mp3") + QByteArray(2000, '\0') +
+                                        Made("song1.mp3")));
+         },
+         {{"cut8k.mp3", ""}, {"splice.mp3", ""}, {"between.mp3", ""}},
+         {}},
+        {"outputs one frame inside and one outside each edge of the length bound; an encoder "
+         "that stopped at another format",
+         true,
+         [](ReduceHazardTest& t) {
+             for (const char* szName :
+                  {"edge-minus1.mp3", "edge-minus2.mp3", "edge-plus11.mp3", "edge-plus12.mp3"}) {
+                 ASSERT_TRUE(WriteBytes(t.Music(szName), SyntheticMp3(100)));
+             }
+             ASSERT_TRUE(WriteBytes(t.Music("stopped.mp3"),
+                                    SyntheticMp3(40) + Frames48(3) + SyntheticMp3(40)));
+         },
+         {{"edge-minus1.mp3", ""},
+          {"edge-minus2.mp3", "the output does not match the source's length"},
+          {"edge-plus11.mp3", ""},
+          {"edge-plus12.mp3", "the output does not match the source's length"},
+          {"stopped.mp3", "the sample rate changes at 0:01; the encoder kept only 0:01 of 0:02"}},
          {}},
         {"headers that lie: VBR without Xing, a cut download, an APE tag without an Info frame",
          false,
