@@ -23,6 +23,9 @@ packages=(
   scdoc man-db
   # a private session bus for the test of the run's progress on the program's icon
   dbus-daemon
+  # reading the window from outside as a screen reader does: the accessibility bus, the reader's
+  # client library, and dbus-run-session for a session bus of the test's own
+  at-spi2-core python3-pyatspi dbus
   # desktop integration checks and the Debian package
   desktop-file-utils appstream dpkg-dev file lintian
 )
