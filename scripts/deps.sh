@@ -13,6 +13,8 @@ packages=(
   # the encoder and test audio; ffmpeg's ffprobe counts frames as a decoder does, its encoders
   # write Layer II
   lame sox ffmpeg
+  # bench/reduce/lame_model.sh cuts and splices frames and reads WAV files with a Python helper
+  python3
   # fonts the window asks for (Arial resolves to Liberation Sans)
   fonts-liberation2 fontconfig
   # a virtual X server, driving it, screenshots
