@@ -328,7 +328,6 @@ void Form1::Form_QueryUnload() {
 }
 
 void Form1::Form_Unload() {
-    launcher.Clear(true);
     // The menu choice was written at each change; whatever of the store is not on disk yet goes
     // there now. The window goes at once, and from here on no handler and no event loop runs: a
     // folder add or a Reduce run waiting in its event loop goes no further (no more rows, no
@@ -337,6 +336,8 @@ void Form1::Form_Unload() {
     // long after its window.
     QSettings(ProgramNames::kOrganisation, ProgramNames::kApplication).sync();
     TakeOffScreenNow(*this);
+    // The program's icon shows no progress once its window has gone.
+    launcher.Clear(true);
     reduceBatch.FinishAtEnd();
     std::fflush(nullptr);
     EndProgram();
