@@ -222,7 +222,8 @@ void BM_AppendAnalysedRows(benchmark::State& state) {
                 // As the folder add appends its rows.
                 const FileListModel::Batch batch(*windowtest::ControlsOf(form).fileList);
                 for (const QString& strPath : strPaths)
-                    windowtest::ControlsOf(form).fileList->AppendAdmitted(strPath, 128);
+                    windowtest::ControlsOf(form).fileList->AppendAdmitted(
+                        QFile::encodeName(strPath), 128);
             }
             Repaint(form);
             now.push_back(Seconds(t0, Clock::now()));

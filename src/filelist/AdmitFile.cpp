@@ -20,7 +20,8 @@ void Admit(const Admission& admission, const QString& strPath, int folderFd,
     // The analysis takes the path as the bytes the file system uses.
     if (admission.mp3Info->ReadMP3Info(folderFd, QFile::encodeName(strOpen).toStdString())) {
         // Path and bitrate text arrive together, as one new row at the end.
-        admission.fileList->AppendAdmitted(strPath, KbpsOf(admission.mp3Info->Bitrate()));
+        admission.fileList->AppendAdmitted(QFile::encodeName(strPath),
+                                           KbpsOf(admission.mp3Info->Bitrate()));
     } else {
         RefuseFile(admission, strPath);
     }

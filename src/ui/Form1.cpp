@@ -442,7 +442,7 @@ void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
     // Appended as they come: no check, no bitrate.
     {
         const FileListModel::Batch batch(*fileList);
-        for (const QString& strPath : strPaths) fileList->AppendDropped(strPath);
+        for (const QString& strPath : strPaths) fileList->AppendDropped(QFile::encodeName(strPath));
     }
     event->accept();
     // A name whose text would stand for another file is refused with the usual warning, once the

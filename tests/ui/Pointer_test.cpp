@@ -45,7 +45,7 @@ class PointerTest : public windowtest::WindowTest {
     QString AddMp3Row(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(reducetest::WriteBytes(strPath, reducetest::SyntheticMp3()));
-        Ui().fileList->AppendAdmitted(strPath, 128);
+        Ui().fileList->AppendAdmitted(QFile::encodeName(strPath), 128);
         return strPath;
     }
 

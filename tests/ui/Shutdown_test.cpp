@@ -157,7 +157,8 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
 
     if (strMode == "reduce") {
         for (const char* strName : {"a.mp3", "b.mp3"}) {
-            ControlsOf(form).fileList->AppendAdmitted(QDir(folder.Music()).filePath(strName), 128);
+            ControlsOf(form).fileList->AppendAdmitted(
+                QFile::encodeName(QDir(folder.Music()).filePath(strName)), 128);
         }
         ControlsOf(form).Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps", saved at once
         // Closes the window as soon as events run inside the run: the encoder has just been
