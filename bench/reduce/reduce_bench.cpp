@@ -49,8 +49,10 @@ class QuietPrompts : public Prompts {
         strLastText = strText;
         strLastInformative = strInformative;
     }
-    QStringList GetOpenFileNames(QWidget*, const QString&, const QString&) override { return {}; }
-    QString GetExistingDirectory(QWidget*, const QString&) override { return {}; }
+    QByteArrayList GetOpenFileNames(QWidget*, const QString&, const QString&) override {
+        return {};
+    }
+    QByteArray GetExistingDirectory(QWidget*, const QString&) override { return {}; }
 };
 
 class BenchHost : public ReduceHost {

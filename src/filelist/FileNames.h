@@ -11,7 +11,9 @@
 #include <QByteArrayList>
 #include <QList>
 #include <QString>
+#include <cstddef>
 #include <optional>
+#include <string_view>
 
 class QUrl;
 
@@ -28,6 +30,11 @@ bool IsUtf8Path(const QByteArray& btPath);
 // ("/m/Caf\xE9 del Mar.mp3").
 QString EscapedPath(const QByteArray& btPath);
 
+// The bytes of btPath as a view, for the name rules of Mp3Names.h.
+inline std::string_view BytesOf(const QByteArray& btPath) {
+    return std::string_view(btPath.constData(), static_cast<std::size_t>(btPath.size()));
+}
+
 // True when url names a file of this machine: "file:" with no host or the host "localhost".
 bool IsLocalFileUrl(const QUrl& url);
 
@@ -39,15 +46,3 @@ std::optional<QByteArray> LocalPathOf(const QUrl& url);
 
 // The paths of those of urls that name files of this machine, in the order given.
 QByteArrayList LocalFilePaths(const QList<QUrl>& urls);
-
-// True when the text of bytes turns back into the same bytes.
-bool SurvivesRoundTrip(const QByteArray& bytes);
-
-// True when the text strPath (a full path from the file dialog, which hands over text only)
-// names exactly the file it was made from: each part holding U+FFFD, the one mark of bytes that
-// did not decode, must be the only entry of its folder with that text, and its own bytes.
-bool PathStandsForItself(const QString& strPath);
-
-// The local path of a dropped file, or nothing when it is not a local file or its bytes (as the
-// drag source percent-encoded them) do not survive the round trip.
-std::optional<QString> DroppedLocalPath(const QUrl& url);

@@ -235,7 +235,7 @@ TEST_F(PointerTest, TheHourglassStaysWhileAFolderIsAdded) {
     QTimer::singleShot(0, [&] { hoverEverywhere("collecting folders"); });
     // Runs while the warning about broken.mp3 is up, in the middle of admitting files.
     prompts.onMessage = [&](const FakePrompts::Message&) { hoverEverywhere("admitting files"); };
-    prompts.folderAnswers.push_back(tree.Root());
+    prompts.folderAnswers.push_back(QFile::encodeName(tree.Root()));
     Ui().Check3->setChecked(true);
     form->Check3_Click();
 

@@ -176,7 +176,7 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
                 form.close();
             });
         }
-        prompts.folderAnswers.push_back(folder.Path("tree"));
+        prompts.folderAnswers.push_back(QFile::encodeName(folder.Path("tree")));
         ControlsOf(form).Check3->setChecked(true);
         form.Check3_Click();
     }
