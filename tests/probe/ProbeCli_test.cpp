@@ -65,7 +65,7 @@ TEST_F(ProbeCli, HelpAndManualNameEveryReasonAndTheEscape) {
     for (const std::string& text : {help, manual}) {
         for (const char* reason : kReasons)
             EXPECT_NE(text.find(reason), std::string::npos) << reason;
-        // A name that is not UTF-8 will be followed as bytes: its interim reason is not promised.
+        // A name that is not UTF-8 is followed by its bytes: it has no reason of its own.
         EXPECT_EQ(text.find("not valid UTF-8"), std::string::npos);
         EXPECT_NE(text.find("udcXX"), std::string::npos);  // how stray bytes are written
         EXPECT_EQ(text.find("u00XX"), std::string::npos);
