@@ -54,8 +54,8 @@ double Seconds(Clock::time_point t0, Clock::time_point t1) {
 // 10,000 files in 100 album folders, named as a music collection names them.
 struct Collection {
     QTemporaryDir dir;
-    QStringList paths;
-    std::vector<std::string> files;  // the same paths as bytes, for the probe
+    QByteArrayList paths;            // as the file system's bytes, as the list takes them
+    std::vector<std::string> files;  // the same paths, for the probe
 
     Collection() {
         const QByteArray mp3 = testsupport::Mp3Frames(10);  // ten frames, 128 kbps
@@ -68,8 +68,8 @@ struct Collection {
                                         .arg(strAlbum)
                                         .arg(i % 100, 2, 10, QChar('0'));
             WriteFile(strPath, mp3);
-            paths << strPath;
-            files.push_back(QFile::encodeName(strPath).toStdString());
+            paths << QFile::encodeName(strPath);
+            files.push_back(paths.back().toStdString());
         }
     }
 };
@@ -200,6 +200,8 @@ void BM_AppendAnalysedRows(benchmark::State& state) {
         strPaths << QStringLiteral("/home/ana/Music/Album %1/%2 Song.mp3")
                         .arg(i / 100, 4, 10, QChar('0'))
                         .arg(i % 100, 2, 10, QChar('0'));
+    QByteArrayList btPaths;  // the same as the list takes them
+    for (const QString& strPath : std::as_const(strPaths)) btPaths << QFile::encodeName(strPath);
     std::vector<double> before, now;
     int lngRound = 0;
     for (auto _ : state) {
@@ -221,8 +223,8 @@ void BM_AppendAnalysedRows(benchmark::State& state) {
             {
                 // As the folder add appends its rows.
                 const FileListModel::Batch batch(*windowtest::ControlsOf(form).fileList);
-                for (const QString& strPath : strPaths)
-                    windowtest::ControlsOf(form).fileList->AppendAdmitted(strPath, 128);
+                for (const QByteArray& btPath : std::as_const(btPaths))
+                    windowtest::ControlsOf(form).fileList->AppendAdmitted(btPath, 128);
             }
             Repaint(form);
             now.push_back(Seconds(t0, Clock::now()));
@@ -264,8 +266,8 @@ void BM_AdmitFilesAgainstProbe(benchmark::State& state) {
         windowtest::ControlsOf(form).fileList->Clear();
         Repaint(form);
         const auto t0 = Clock::now();
-        for (const QString& strPath : collection.paths)
-            AdmitFile(Form1TestAccess::ListAdmission(form), strPath);
+        for (const QByteArray& btPath : collection.paths)
+            AdmitFile(Form1TestAccess::ListAdmission(form), btPath);
         Repaint(form);
         const auto t1 = Clock::now();
         const int lngProbeStatus = RunProbe(strProbe, collection.files);

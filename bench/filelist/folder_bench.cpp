@@ -102,7 +102,7 @@ void BM_AddFolderTreeAgainstProbe(benchmark::State& state) {
     double dblButton = 0, dblProbe = 0, dblButtonCpu = 0, dblProbeCpu = 0;
     for (auto _ : state) {
         windowtest::ControlsOf(form).fileList->Clear();
-        prompts.folderAnswers.push_back(tree.strRoot);
+        prompts.folderAnswers.push_back(QFile::encodeName(tree.strRoot));
         const double dblCpu0 = OwnCpu();
         const auto t0 = Clock::now();
         windowtest::ControlsOf(form).Check3->setChecked(true);

@@ -49,8 +49,10 @@ class QuietPrompts : public Prompts {
         strLastText = strText;
         strLastInformative = strInformative;
     }
-    QStringList GetOpenFileNames(QWidget*, const QString&, const QString&) override { return {}; }
-    QString GetExistingDirectory(QWidget*, const QString&) override { return {}; }
+    QByteArrayList GetOpenFileNames(QWidget*, const QString&, const QString&) override {
+        return {};
+    }
+    QByteArray GetExistingDirectory(QWidget*, const QString&) override { return {}; }
 };
 
 class BenchHost : public ReduceHost {
@@ -142,7 +144,7 @@ bool Rerun(const QString& strSource, const QTemporaryDir& dir, int lngRows, int 
         const QString strPath = strFolder + QStringLiteral("/song %1.mp3").arg(i);
         QFile file(strPath);
         if (!file.open(QIODevice::WriteOnly) || file.write(source) != source.size()) return false;
-        host.list.AppendDropped(strPath);
+        host.list.AppendDropped(QFile::encodeName(strPath));
     }
     // Rounds alternate: the outputs removed and a first run, then the run again over them.
     ReduceBatch batch;
@@ -197,7 +199,7 @@ int main(int argc, char** argv) {
                              qPrintable(strEncoder));
                 return 2;
             }
-            host.list.AppendDropped(strSource);
+            host.list.AppendDropped(QFile::encodeName(strSource));
         }
 
         ReduceBatch batch;

@@ -6,9 +6,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
-#include <QFile>
+#include <QByteArray>
 #include <QHashFunctions>
-#include <QString>
 #include <compare>
 #include <optional>
 
@@ -26,10 +25,10 @@ inline size_t qHash(const FileIdentity& identity, size_t lngSeed = 0) {
     return qHashMulti(lngSeed, identity.lngDevice, identity.lngInode);
 }
 
-// The identity of the file strPath names, following symbolic links; none when it cannot be had
-// (missing, unreadable folder). The path is turned into bytes by QFile::encodeName.
-inline std::optional<FileIdentity> IdentityOf(const QString& strPath) {
+// The identity of the file btPath (the file system's bytes) names, following symbolic links; none
+// when it cannot be had (missing, unreadable folder).
+inline std::optional<FileIdentity> IdentityOf(const QByteArray& btPath) {
     struct stat st {};
-    if (::stat(QFile::encodeName(strPath).constData(), &st) != 0) return std::nullopt;
+    if (::stat(btPath.constData(), &st) != 0) return std::nullopt;
     return FileIdentity::Of(st);
 }

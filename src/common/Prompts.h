@@ -4,8 +4,9 @@
 // folder dialog. The program uses QtPrompts, which shows the real Qt dialogs; tests install a fake
 // that records what was asked and answers at once.
 
+#include <QByteArray>
+#include <QByteArrayList>
 #include <QString>
-#include <QStringList>
 
 class QWidget;
 
@@ -22,11 +23,12 @@ class Prompts {
                              Icon icon, const QString& strInformative,
                              const QString& strDetails) = 0;
 
-    // The multi-select open-file dialog: the chosen files' full paths in the order the dialog gives
-    // them; empty when the user cancelled.
-    virtual QStringList GetOpenFileNames(QWidget* owner, const QString& strTitle,
-                                         const QString& strFilter) = 0;
+    // The multi-select open-file dialog: the chosen files' full paths as the file system's bytes,
+    // in the order the dialog gives them; empty when the user cancelled.
+    virtual QByteArrayList GetOpenFileNames(QWidget* owner, const QString& strTitle,
+                                            const QString& strFilter) = 0;
 
-    // The folders-only dialog showing strPrompt: the chosen folder's path, or "" on cancel.
-    virtual QString GetExistingDirectory(QWidget* owner, const QString& strPrompt) = 0;
+    // The folders-only dialog showing strPrompt: the chosen folder's path as the file system's
+    // bytes, or empty on cancel.
+    virtual QByteArray GetExistingDirectory(QWidget* owner, const QString& strPrompt) = 0;
 };

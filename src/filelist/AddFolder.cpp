@@ -3,53 +3,50 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <QFile>
 #include <optional>
 
 #include "common/Prompts.h"
 #include "filelist/AdmitFile.h"
 #include "filelist/FileListModel.h"
+#include "filelist/FileNames.h"
 #include "filelist/Mp3Names.h"
 
 namespace {
 
-QString WithSlash(const QString& folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }
+QByteArray WithSlash(const QByteArray& btFolder) {
+    return btFolder.endsWith('/') ? btFolder : btFolder + '/';
+}
 
 }  // namespace
 
-QString BrowseForFolder(Prompts& prompts, QWidget* owner, const QString& strPrompt) {
+QByteArray BrowseForFolder(Prompts& prompts, QWidget* owner, const QString& strPrompt) {
     return prompts.GetExistingDirectory(owner, strPrompt);
 }
 
-void AddFolderFiles(const Admission& admission, const QString& strFolder) {
-    QStringList strFolders{WithSlash(strFolder)};
-    // The walk reads each folder once: strFileNames[i] is ListFolderFiles(strFolders[i],
+void AddFolderFiles(const Admission& admission, const QByteArray& btFolder) {
+    QByteArrayList btFolders{WithSlash(btFolder)};
+    // The walk reads each folder once: btFileNames[i] is ListFolderFiles(btFolders[i],
     // kMp3Pattern).
-    QList<QStringList> strFileNames;
-    QStringList strRefused;
-    CollectSubfolders(strFolders, true, QString::fromLatin1(kMp3Pattern), strFileNames,
-                      &strRefused);
+    QList<QByteArrayList> btFileNames;
+    CollectSubfolders(btFolders, true, kMp3Pattern, btFileNames);
     // The rows reach the window's view in one step, once all are in.
     std::optional<FileListModel::Batch> batch;
     if (admission.fileList != nullptr) batch.emplace(*admission.fileList);
-    for (qsizetype i = 0; i < strFolders.size(); ++i) {
-        const QString& strQueued = strFolders.at(i);
+    for (qsizetype i = 0; i < btFolders.size(); ++i) {
+        const QByteArray& btQueued = btFolders.at(i);
         // The folder's files are opened relative to it, not each by its full path. A folder that
         // has gone since the walk read it is passed over, like one that cannot be read.
-        const OpenFolder folder(strQueued);
+        const OpenFolder folder(btQueued);
         if (folder.Descriptor() < 0) continue;
-        for (const QString& strName : strFileNames.at(i)) {
-            if (IsLeftOutName(strName.front().unicode())) continue;
-            AdmitFile(admission, JoinPath(strQueued, strName), folder.Descriptor(), strName);
+        for (const QByteArray& btName : btFileNames.at(i)) {
+            if (IsLeftOutName(BytesOf(btName))) continue;
+            AdmitFile(admission, JoinPath(btQueued, btName), folder.Descriptor(), btName);
         }
     }
-    // Files and folders whose names have no text that leads back to them get the warning of a
-    // refused file, once the files that could be named are in.
-    for (const QString& strPath : std::as_const(strRefused)) RefuseFile(admission, strPath);
 }
 
-OpenFolder::OpenFolder(const QString& strFolder)
-    : fd(open(QFile::encodeName(strFolder), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+OpenFolder::OpenFolder(const QByteArray& btFolder)
+    : fd(open(btFolder.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
 
 OpenFolder::~OpenFolder() {
     if (fd >= 0) close(fd);

@@ -2,7 +2,6 @@
 #include "filelist/AdmitFile.h"
 
 #include <fcntl.h>
-#include <QFile>
 
 #include "analysis/MP3Info.h"
 #include "analysis/Rounding.h"
@@ -10,54 +9,54 @@
 #include "common/Prompts.h"
 #include "filelist/FileListModel.h"
 #include "filelist/FileNames.h"
+#include "filelist/Mp3Names.h"
 
 namespace {
 
-// Admits strPath; the analysis opens strOpen relative to folderFd (AT_FDCWD: strPath itself).
-void Admit(const Admission& admission, const QString& strPath, int folderFd,
-           const QString& strOpen) {
+// Admits btPath; the analysis opens btOpen relative to folderFd (AT_FDCWD: btPath itself).
+void Admit(const Admission& admission, const QByteArray& btPath, int folderFd,
+           const QByteArray& btOpen) {
     if (admission.mp3Info == nullptr || admission.fileList == nullptr) return;
-    // The analysis takes the path as the bytes the file system uses.
-    if (admission.mp3Info->ReadMP3Info(folderFd, QFile::encodeName(strOpen).toStdString())) {
+    // A Reduce run's new file is never listed, whatever it holds.
+    if (IsNewFilePath(BytesOf(btPath))) {
+        RefuseFile(admission, btPath);
+        return;
+    }
+    if (admission.mp3Info->ReadMP3Info(folderFd, btOpen.toStdString())) {
         // Path and bitrate text arrive together, as one new row at the end.
-        admission.fileList->AppendAdmitted(strPath, KbpsOf(admission.mp3Info->Bitrate()));
+        admission.fileList->AppendAdmitted(btPath, KbpsOf(admission.mp3Info->Bitrate()));
     } else {
-        RefuseFile(admission, strPath);
+        RefuseFile(admission, btPath);
     }
 }
 
 }  // namespace
 
-void AdmitFile(const Admission& admission, const QString& strPath) {
-    // Text whose bytes could be another file's (or no file's) is refused before it is opened.
-    if (!PathStandsForItself(strPath)) {
-        RefuseFile(admission, strPath);
-        return;
-    }
-    Admit(admission, strPath, AT_FDCWD, strPath);
+void AdmitFile(const Admission& admission, const QByteArray& btPath) {
+    Admit(admission, btPath, AT_FDCWD, btPath);
 }
 
-void RefuseFile(const Admission& admission, const QString& strPath) {
+void RefuseFile(const Admission& admission, const QByteArray& btPath) {
     if (admission.prompts == nullptr) return;
     // The box lets the window paint: the rows admitted before it show.
     if (admission.fileList != nullptr) admission.fileList->ShowNewRows();
     admission.prompts->ShowMessage(admission.owner, ProgramNames::kWindowTitle,
                                    QStringLiteral("Not a valid MP3 file!"), Prompts::Icon::Warning,
-                                   strPath, QString());
+                                   PathText(btPath), QString());
 }
 
-void AdmitFile(const Admission& admission, const QString& strPath, int folderFd,
-               const QString& strName) {
+void AdmitFile(const Admission& admission, const QByteArray& btPath, int folderFd,
+               const QByteArray& btName) {
     if (folderFd < 0) {
-        Admit(admission, strPath, AT_FDCWD, strPath);
+        Admit(admission, btPath, AT_FDCWD, btPath);
     } else {
-        Admit(admission, strPath, folderFd, strName);
+        Admit(admission, btPath, folderFd, btName);
     }
 }
 
-QString JoinPath(const QString& strFolder, const QString& strName) {
-    if (strFolder.endsWith(QLatin1Char('/'))) return strFolder + strName;
-    return strFolder + QLatin1Char('/') + strName;
+QByteArray JoinPath(const QByteArray& btFolder, const QByteArray& btName) {
+    if (btFolder.endsWith('/')) return btFolder + btName;
+    return btFolder + '/' + btName;
 }
 
 int32_t KbpsOf(int32_t lngBitrate) {

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Admission of candidate files into the file list, shared by the dialog add and the folder add.
+// Paths are the file system's bytes, whatever their encoding; messages show them as text.
 
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -18,21 +20,21 @@ struct Admission {
     QWidget* owner;  // owner of the warning box
 };
 
-// Analyses strPath; on success appends a row (path exactly as given, bitrate text), otherwise shows
-// "Not a valid MP3 file!" (warning, titled "Kestrelund", the path as informative text). A path
-// whose text does not name exactly one file (see PathStandsForItself) is refused the same way.
-void AdmitFile(const Admission& admission, const QString& strPath);
-// The same, with the file opened as strName relative to the folder open as the descriptor
-// folderFd, which spares the lookup of the folder's path; strPath (the folder's path joined with
-// strName) is still the row's text. A negative folderFd opens strPath instead.
-void AdmitFile(const Admission& admission, const QString& strPath, int folderFd,
-               const QString& strName);
+// Analyses the file at btPath; on success appends a row (the path's bytes exactly as given, the
+// bitrate text), otherwise shows "Not a valid MP3 file!" (warning, titled "Kestrelund", the path
+// as text below it). A Reduce run's new file (IsNewFilePath) is refused the same way unread.
+void AdmitFile(const Admission& admission, const QByteArray& btPath);
+// The same, with the file opened as btName relative to the folder open as the descriptor
+// folderFd, which spares the lookup of the folder's path; btPath (the folder's path joined with
+// btName) is still the row's path. A negative folderFd opens btPath instead.
+void AdmitFile(const Admission& admission, const QByteArray& btPath, int folderFd,
+               const QByteArray& btName);
 
-// The warning every refused file gets: "Not a valid MP3 file!", with strPath below it.
-void RefuseFile(const Admission& admission, const QString& strPath);
+// The warning every refused file gets: "Not a valid MP3 file!", with the path below it as text.
+void RefuseFile(const Admission& admission, const QByteArray& btPath);
 
 // The folder, one "/", the name; no second separator when the folder already ends in "/".
-QString JoinPath(const QString& strFolder, const QString& strName);
+QByteArray JoinPath(const QByteArray& btFolder, const QByteArray& btName);
 
 // Bits per second as whole kbps, an exact half going to the even neighbour.
 int32_t KbpsOf(int32_t lngBitrate);

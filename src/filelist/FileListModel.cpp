@@ -5,26 +5,18 @@
 #include <cstring>
 #include <utility>
 
+#include "filelist/FileNames.h"
+
 static_assert(sizeof(FileListModel::RowId) == 8);
 
 FileListModel::FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
 FileListModel::~FileListModel() = default;
 
-FileListModel::RowId FileListModel::Append(const QString& strPath, int32_t lngKbps) {
-    Row row{lngNextId++, arena.size(), 0, lngKbps};
-    // A path is kept as UTF-8, which gives back exactly the same text, unless it holds a lone
-    // surrogate; such a path keeps its UTF-16 units as they are.
-    if (QStringView(strPath).isValidUtf16()) {
-        const QByteArray utf8 = strPath.toUtf8();
-        arena.insert(arena.end(), utf8.cbegin(), utf8.cend());
-        row.lngBytes = static_cast<std::uint32_t>(utf8.size());
-    } else {
-        const auto* bytes = reinterpret_cast<const char*>(strPath.utf16());
-        const auto lngBytes = static_cast<std::size_t>(strPath.size()) * sizeof(char16_t);
-        arena.insert(arena.end(), bytes, bytes + lngBytes);
-        row.lngBytes = static_cast<std::uint32_t>(lngBytes) | kUtf16;
-    }
+FileListModel::RowId FileListModel::Append(const QByteArray& btPath, int32_t lngKbps) {
+    // The path's bytes as the file system gave them, whatever their encoding.
+    const Row row{lngNextId++, arena.size(), static_cast<std::uint32_t>(btPath.size()), lngKbps};
+    arena.insert(arena.end(), btPath.cbegin(), btPath.cend());
     rows.push_back(row);
     if (lngBatches == 0) ShowNewRows();
     return row.lngId;
@@ -37,28 +29,23 @@ void FileListModel::ShowNewRows() {
     endInsertRows();
 }
 
-FileListModel::RowId FileListModel::AppendAdmitted(const QString& strPath, int32_t lngKbps) {
-    return Append(strPath, lngKbps);
+FileListModel::RowId FileListModel::AppendAdmitted(const QByteArray& btPath, int32_t lngKbps) {
+    return Append(btPath, lngKbps);
 }
 
-FileListModel::RowId FileListModel::AppendDropped(const QString& strPath) {
-    return Append(strPath, kNoKbps);
+FileListModel::RowId FileListModel::AppendDropped(const QByteArray& btPath) {
+    return Append(btPath, kNoKbps);
 }
 
-QString FileListModel::PathOfRow(const Row& row) const {
-    const char* bytes = arena.data() + row.lngStart;
-    const std::uint32_t lngBytes = row.lngBytes & ~kUtf16;
-    if (row.lngBytes & kUtf16) {
-        QString strPath(static_cast<qsizetype>(lngBytes / sizeof(char16_t)), Qt::Uninitialized);
-        std::memcpy(strPath.data(), bytes, lngBytes);
-        return strPath;
-    }
-    return QString::fromUtf8(bytes, static_cast<qsizetype>(lngBytes));
+QByteArray FileListModel::PathOfRow(const Row& row) const {
+    return QByteArray(arena.data() + row.lngStart, static_cast<qsizetype>(row.lngBytes));
 }
 
-QString FileListModel::PathAt(int lngRow) const {
-    return ValidRow(lngRow) ? PathOfRow(rows[static_cast<std::size_t>(lngRow)]) : QString();
+QByteArray FileListModel::PathBytesAt(int lngRow) const {
+    return ValidRow(lngRow) ? PathOfRow(rows[static_cast<std::size_t>(lngRow)]) : QByteArray();
 }
+
+QString FileListModel::PathAt(int lngRow) const { return PathText(PathBytesAt(lngRow)); }
 
 std::optional<int32_t> FileListModel::KbpsAt(int lngRow) const {
     if (!ValidRow(lngRow)) return std::nullopt;
@@ -80,10 +67,10 @@ bool FileListModel::SamePath(int lngRowA, int lngRowB) const {
     if (!ValidRow(lngRowA) || !ValidRow(lngRowB)) return false;
     const Row& rowA = rows[static_cast<std::size_t>(lngRowA)];
     const Row& rowB = rows[static_cast<std::size_t>(lngRowB)];
-    // The same text is always kept as the same bytes.
+    // By the bytes: two names that show as the same text can be two files.
     return rowA.lngBytes == rowB.lngBytes &&
-           std::memcmp(arena.data() + rowA.lngStart, arena.data() + rowB.lngStart,
-                       rowA.lngBytes & ~kUtf16) == 0;
+           std::memcmp(arena.data() + rowA.lngStart, arena.data() + rowB.lngStart, rowA.lngBytes) ==
+               0;
 }
 
 FileListModel::RowId FileListModel::IdAt(int lngRow) const {
@@ -109,7 +96,7 @@ QList<FileListModel::RowId> FileListModel::RowIds() const {
 QStringList FileListModel::Paths() const {
     QStringList strPaths;
     strPaths.reserve(static_cast<qsizetype>(rows.size()));
-    for (const Row& row : rows) strPaths << PathOfRow(row);
+    for (const Row& row : rows) strPaths << PathText(PathOfRow(row));
     return strPaths;
 }
 
@@ -126,7 +113,7 @@ void FileListModel::RemoveRow(int lngRow) {
     ShowNewRows();
     beginRemoveRows(QModelIndex(), lngRow, lngRow);
     const auto at = rows.begin() + lngRow;
-    lngUnusedBytes += at->lngBytes & ~kUtf16;
+    lngUnusedBytes += at->lngBytes;
     rows.erase(at);
     --lngShown;
     if (lngUnusedBytes > 4096 && lngUnusedBytes > arena.size() / 2) CompactArena();
@@ -148,7 +135,7 @@ void FileListModel::CompactArena() {
     for (Row& row : rows) {
         const auto* bytes = arena.data() + row.lngStart;
         row.lngStart = packed.size();
-        packed.insert(packed.end(), bytes, bytes + (row.lngBytes & ~kUtf16));
+        packed.insert(packed.end(), bytes, bytes + row.lngBytes);
     }
     arena = std::move(packed);
     lngUnusedBytes = 0;
@@ -166,10 +153,18 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         case Qt::DisplayRole:
             return index.column() == kPathColumn ? PathAt(index.row()) : BitrateAt(index.row());
         case Qt::ToolTipRole:
-            return PathAt(index.row());  // the full path, however the view shortens it
+            return ToolTipAt(index.row());
         default:
             return {};
     }
+}
+
+QString FileListModel::ToolTipAt(int lngRow) const {
+    // The full path, however the view shortens it; for a name that is not UTF-8 also its bytes,
+    // which tell it from the names that show as the same text.
+    const QByteArray btPath = PathBytesAt(lngRow);
+    if (IsUtf8Path(btPath)) return PathText(btPath);
+    return PathText(btPath) + u'\n' + EscapedPath(btPath);
 }
 
 QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The file list itself: its rows, in order, and the item model through which the window shows
-// them. A row holds a stable id, the file's full path and its bitrate in kbps (none for a dropped
-// row). The paths lie packed as bytes in one arena; the texts a view shows ("128 kbps", the path)
-// are formed when it asks for them. Rows are counted from 0 here. Every reader and writer of the
-// list goes through this class: admission, the folder add, drops, removal, reordering and the
-// Reduce run.
+// them. A row holds a stable id, the file's full path as the bytes the file system gave, whatever
+// their encoding, and its bitrate in kbps (none for a dropped row). The paths lie packed in one
+// arena; the texts a view shows ("128 kbps", the path decoded) are formed when it asks for them.
+// Rows are counted from 0 here. Every reader and writer of the list goes through this class:
+// admission, the folder add, drops, removal, reordering and the Reduce run.
 
 #include <QAbstractTableModel>
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -29,11 +30,11 @@ class FileListModel : public QAbstractTableModel {
     explicit FileListModel(QObject* parent = nullptr);
     ~FileListModel() override;
 
-    // A file that passed admission, with its bitrate in whole kbps (never INT32_MIN), as a new
-    // last row; its id.
-    RowId AppendAdmitted(const QString& strPath, int32_t lngKbps);
-    // A dropped path, taken unchecked and without a bitrate, as a new last row; its id.
-    RowId AppendDropped(const QString& strPath);
+    // A file that passed admission, its path as the file system's bytes, with its bitrate in
+    // whole kbps (never INT32_MIN), as a new last row; its id.
+    RowId AppendAdmitted(const QByteArray& btPath, int32_t lngKbps);
+    // A dropped path (bytes), taken unchecked and without a bitrate, as a new last row; its id.
+    RowId AppendDropped(const QByteArray& btPath);
 
     // Appends made while a Batch lives reach the list at once but are announced to views in one
     // step when the last Batch ends (or before anything else changes the list, or on
@@ -54,8 +55,15 @@ class FileListModel : public QAbstractTableModel {
     void ShowNewRows();
 
     int RowCount() const { return static_cast<int>(rows.size()); }
-    // The full path in lngRow ("" when there is no such row).
+    // The full path in lngRow as the file system's bytes, which is what names the file (empty
+    // when there is no such row).
+    QByteArray PathBytesAt(int lngRow) const;
+    // The same path as text, for people: decoded as UTF-8, U+FFFD for bytes that are not
+    // (PathText); "" when there is no such row.
     QString PathAt(int lngRow) const;
+    // The row's tooltip: its path as text, and for a name that is not UTF-8 a second line with
+    // the bytes written out (EscapedPath), "/m/Caf\xE9 del Mar.mp3".
+    QString ToolTipAt(int lngRow) const;
     // The bitrate in lngRow, none for a dropped row or no such row.
     std::optional<int32_t> KbpsAt(int lngRow) const;
     // The bitrate text in lngRow: "128 kbps", "" for a dropped row or no such row.
@@ -70,7 +78,7 @@ class FileListModel : public QAbstractTableModel {
     RowId IdAt(int lngRow) const;
     int RowOf(RowId lngId) const;
 
-    // The ids of all rows, and all paths, top to bottom.
+    // The ids of all rows, and all paths as text, top to bottom.
     QList<RowId> RowIds() const;
     QStringList Paths() const;
 
@@ -94,14 +102,13 @@ class FileListModel : public QAbstractTableModel {
     struct Row {
         RowId lngId;
         std::uint64_t lngStart;  // where the path begins in the arena
-        std::uint32_t lngBytes;  // its length, kUtf16 set when its bytes are UTF-16
+        std::uint32_t lngBytes;  // its length
         int32_t lngKbps;         // kNoKbps for a dropped row
     };
-    static constexpr std::uint32_t kUtf16 = 0x80000000u;
     static constexpr int32_t kNoKbps = INT32_MIN;
 
-    RowId Append(const QString& strPath, int32_t lngKbps);
-    QString PathOfRow(const Row& row) const;
+    RowId Append(const QByteArray& btPath, int32_t lngKbps);
+    QByteArray PathOfRow(const Row& row) const;
     bool ValidRow(int lngRow) const { return lngRow >= 0 && lngRow < RowCount(); }
     // Packs the arena anew in row order once removed paths make up most of it.
     void CompactArena();

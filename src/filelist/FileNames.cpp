@@ -1,63 +1,83 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "filelist/FileNames.h"
 
-#include <dirent.h>
-#include <QFile>
+#include <QStringDecoder>
 #include <QUrl>
-#include <memory>
 
 namespace {
 
-constexpr QChar kReplacement(0xFFFD);
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
-// How many entries of the folder at folderBytes have the text strName, and whether one of them has
-// exactly the bytes that strName encodes to.
-struct Matches {
-    int lngCount = 0;
-    bool blnExact = false;
-};
-
-Matches EntriesNamed(const QByteArray& folderBytes, const QString& strName) {
-    Matches matches;
-    const std::unique_ptr<DIR, int (*)(DIR*)> folder(opendir(folderBytes.constData()), closedir);
-    if (!folder) return matches;
-    const QByteArray nameBytes = QFile::encodeName(strName);
-    while (const dirent* entry = readdir(folder.get())) {
-        const QByteArray entryBytes(entry->d_name);
-        if (QFile::decodeName(entryBytes) != strName) continue;
-        ++matches.lngCount;
-        matches.blnExact = matches.blnExact || entryBytes == nameBytes;
+// Length of the valid UTF-8 sequence at bytes[i] (1 to 4), or 0 when the bytes there do not form
+// one: overlong forms, surrogates and values past U+10FFFF are not valid.
+qsizetype Utf8SequenceLength(const QByteArray& bytes, qsizetype i) {
+    const auto at = [&](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char b0 = at(i);
+    if (b0 < 0x80) return 1;
+    qsizetype length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        if (b0 == 0xE0) low = 0xA0;   // overlong
+        if (b0 == 0xED) high = 0x9F;  // surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        if (b0 == 0xF0) low = 0x90;   // overlong
+        if (b0 == 0xF4) high = 0x8F;  // past U+10FFFF
+    } else {
+        return 0;
     }
-    return matches;
+    if (bytes.size() - i < length) return 0;
+    if (at(i + 1) < low || at(i + 1) > high) return 0;
+    for (qsizetype k = 2; k < length; ++k) {
+        if (!IsContinuation(at(i + k))) return 0;
+    }
+    return length;
 }
 
 }  // namespace
 
-bool SurvivesRoundTrip(const QByteArray& bytes) {
-    return QFile::encodeName(QFile::decodeName(bytes)) == bytes;
+QString PathText(const QByteArray& btPath) {
+    // QString::fromUtf8 and QFile::decodeName drop a leading byte order mark, which would show
+    // "\xEF\xBB\xBFa.mp3" as the name of "a.mp3"; this decoder keeps it.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(btPath);
 }
 
-bool PathStandsForItself(const QString& strPath) {
-    // Text without U+FFFD comes from bytes that decoded cleanly: the usual case costs one search.
-    if (!strPath.contains(kReplacement)) return true;
-    qsizetype lngStart = 0;
-    while (lngStart < strPath.size()) {
-        qsizetype lngEnd = strPath.indexOf(u'/', lngStart);
-        if (lngEnd < 0) lngEnd = strPath.size();
-        const QString strPart = strPath.mid(lngStart, lngEnd - lngStart);
-        if (strPart.contains(kReplacement)) {
-            // The folder holding this part: "." before a relative path's first part, "/" before
-            // an absolute path's.
-            const QByteArray folderBytes = lngStart == 0 ? QByteArray(".")
-                                           : lngStart == 1
-                                               ? QByteArray("/")
-                                               : QFile::encodeName(strPath.left(lngStart - 1));
-            const Matches matches = EntriesNamed(folderBytes, strPart);
-            if (matches.lngCount != 1 || !matches.blnExact) return false;
-        }
-        lngStart = lngEnd + 1;
+bool IsUtf8Path(const QByteArray& btPath) {
+    for (qsizetype i = 0; i < btPath.size();) {
+        const qsizetype length = Utf8SequenceLength(btPath, i);
+        if (length == 0) return false;
+        i += length;
     }
     return true;
+}
+
+QString EscapedPath(const QByteArray& btPath) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QByteArray escaped;
+    escaped.reserve(btPath.size() + 16);
+    for (qsizetype i = 0; i < btPath.size();) {
+        const qsizetype length = Utf8SequenceLength(btPath, i);
+        if (length == 0) {
+            const auto byte = static_cast<unsigned char>(btPath[i]);
+            escaped += "\\x";
+            escaped += kHex[byte >> 4];
+            escaped += kHex[byte & 15];
+            ++i;
+        } else if (btPath[i] == '\\') {
+            escaped += "\\\\";
+            ++i;
+        } else {
+            escaped += btPath.mid(i, length);
+            i += length;
+        }
+    }
+    return PathText(escaped);
 }
 
 bool IsLocalFileUrl(const QUrl& url) {
@@ -65,15 +85,20 @@ bool IsLocalFileUrl(const QUrl& url) {
            (url.host().isEmpty() || url.host().compare(u"localhost", Qt::CaseInsensitive) == 0);
 }
 
-std::optional<QString> DroppedLocalPath(const QUrl& url) {
+std::optional<QByteArray> LocalPathOf(const QUrl& url) {
     if (!IsLocalFileUrl(url)) return std::nullopt;
-    // "file://localhost/x" is "/x" of this machine.
-    QUrl local = url;
-    local.setHost(QString());
-    const QString strPath = local.toLocalFile();
-    // The bytes the drag source meant: the path as it came, percent escapes undone.
-    const QByteArray sentBytes =
+    // The bytes the URL stands for: its path as it came, percent escapes undone. (toLocalFile
+    // would give text, with U+FFFD for bytes that are not UTF-8, which can name another file.)
+    const QByteArray btPath =
         QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
-    if (QFile::encodeName(strPath) != sentBytes) return std::nullopt;
-    return strPath;
+    if (btPath.isEmpty()) return std::nullopt;
+    return btPath;
+}
+
+QByteArrayList LocalFilePaths(const QList<QUrl>& urls) {
+    QByteArrayList btPaths;
+    for (const QUrl& url : urls) {
+        if (std::optional<QByteArray> btPath = LocalPathOf(url)) btPaths << std::move(*btPath);
+    }
+    return btPaths;
 }

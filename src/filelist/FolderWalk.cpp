@@ -7,13 +7,11 @@
 #include <unistd.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <cstring>
 #include <set>
 #include <utility>
 
 #include "common/FileIdentity.h"
-#include "filelist/FileNames.h"
 #include "filelist/NameOrder.h"
 
 namespace {
@@ -21,12 +19,9 @@ namespace {
 // A real folder, whatever path or link reached it.
 using FolderKey = FileIdentity;
 
-QString WithSlash(const QString& folder) { return folder.endsWith(u'/') ? folder : folder + u'/'; }
-
-// A name from a listing as text. Qt takes file names on this platform as UTF-8 (what
-// QFile::decodeName does with them); fromUtf8 decodes them the same way without setting up the
-// locale's decoder for every name.
-QString NameText(const char* name) { return QString::fromUtf8(name); }
+QByteArray WithSlash(const QByteArray& folder) {
+    return folder.endsWith('/') ? folder : folder + '/';
+}
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
@@ -37,7 +32,7 @@ char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
 // from outside ASCII fold to those two (the Turkish dotted capital I, the Kelvin sign).
 class NameMatcher {
   public:
-    explicit NameMatcher(const QString& patternText) : pattern(QFile::encodeName(patternText)) {
+    explicit NameMatcher(const QByteArray& patternBytes) : pattern(patternBytes) {
         tailOnly = pattern.startsWith('*');
         for (qsizetype i = 1; i < pattern.size() && tailOnly; ++i) {
             const char c = AsciiLower(pattern[i]);
@@ -73,7 +68,7 @@ class NameMatcher {
 // and the reads of its entries.
 class Listing {
   public:
-    explicit Listing(const QString& folder) : dir(opendir(QFile::encodeName(folder))) {}
+    explicit Listing(const QByteArray& folder) : dir(opendir(folder.constData())) {}
     ~Listing() {
         if (dir) closedir(dir);
     }
@@ -100,9 +95,9 @@ class Listing {
 };
 
 // The real folder at the path folder, links followed; false when it is not a folder (any more).
-bool FolderKeyOf(const QString& folder, FolderKey& key) {
+bool FolderKeyOf(const QByteArray& folder, FolderKey& key) {
     struct stat st;
-    if (stat(QFile::encodeName(folder), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    if (stat(folder.constData(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     key = FileIdentity::Of(st);
     return true;
 }
@@ -113,7 +108,6 @@ struct Walk {
     QElapsedTimer sinceEvents;
     const NameMatcher* matcher = nullptr;  // set when the walk also lists each folder's files
     NameOrder order;                       // of each folder's names
-    QStringList* refused = nullptr;        // when set, paths the walk could not name go here
 
     // Lets pending window events run. A large tree reaches this point tens of thousands of times
     // a second, and each run polls the window system, so runs closer together than a millisecond
@@ -130,10 +124,10 @@ struct Walk {
 // when it was entered before (reached by another road, such as a link), it is not read and the
 // result is false. With found: its subfolders that are not hidden go there, links to folders
 // included. With a matcher: the names of its files that match go to names. Both come in name
-// order, not in the order of the listing. A folder that cannot be read stays (true) but gives
-// nothing.
-bool ReadFolder(const QString& folder, Walk* walk, bool given, QStringList* found,
-                const NameMatcher* matcher, QStringList* names, const NameOrder& order) {
+// order, not in the order of the listing, and as the bytes the listing gives, whatever their
+// encoding. A folder that cannot be read stays (true) but gives nothing.
+bool ReadFolder(const QByteArray& folder, Walk* walk, bool given, QByteArrayList* found,
+                const NameMatcher* matcher, QByteArrayList* names, const NameOrder& order) {
     Listing listing(folder);
     if (walk) {
         walk->LetEventsRun();
@@ -145,9 +139,8 @@ bool ReadFolder(const QString& folder, Walk* walk, bool given, QStringList* foun
     }
     if (!listing.IsOpen()) return true;  // unreadable: nothing below it is entered
     if (!found && !matcher) return true;
-    QStringList files;
-    QStringList subfolders;
-    QStringList unnamed;
+    QByteArrayList files;
+    QByteArrayList subfolders;
     while (const dirent64* entry = listing.Next()) {
         // Hidden folders (and so "." and "..") are not entered; hidden files are listed.
         const bool mayBeFolder = found != nullptr && entry->d_name[0] != '.';
@@ -167,18 +160,7 @@ bool ReadFolder(const QString& folder, Walk* walk, bool given, QStringList* foun
         const bool isFile = type == DT_REG && mayBeFile;
         const bool isFolder = type == DT_DIR && mayBeFolder;
         if (!isFile && !isFolder) continue;
-        const QString name = NameText(entry->d_name);
-        // Bytes that are not UTF-8 decode to U+FFFD, and no text leads back to them: listed, the
-        // name would stand for another file or for none. It is passed over and reported.
-        if (name.contains(QChar(0xFFFD)) && !SurvivesRoundTrip(QByteArray(entry->d_name))) {
-            unnamed << (isFolder ? name + u'/' : name);
-            continue;
-        }
-        (isFile ? files : subfolders) << name;
-    }
-    if (walk && walk->refused && !unnamed.isEmpty()) {
-        order.Sort(unnamed);
-        for (const QString& name : std::as_const(unnamed)) *walk->refused << folder + name;
+        (isFile ? files : subfolders) << QByteArray(entry->d_name);
     }
     if (names) {
         order.Sort(files);
@@ -188,7 +170,7 @@ bool ReadFolder(const QString& folder, Walk* walk, bool given, QStringList* foun
         // Whether a folder was entered before is found out when it is read, in queue order, so
         // the first road to a folder is the one kept.
         order.Sort(subfolders);
-        for (const QString& name : std::as_const(subfolders)) *found << folder + name + u'/';
+        for (const QByteArray& name : std::as_const(subfolders)) *found << folder + name + '/';
     }
     return true;
 }
@@ -197,13 +179,13 @@ bool ReadFolder(const QString& folder, Walk* walk, bool given, QStringList* foun
 // level's folders, less those entered before by another road (never the given ones), followed by
 // every folder below them, level by level; names (when wanted) one name list for each of them.
 // Below the given level, folders are only read for their subfolders when recurse is true.
-void CollectLevel(QStringList& folders, QList<QStringList>* names, bool given, bool recurse,
+void CollectLevel(QByteArrayList& folders, QList<QByteArrayList>* names, bool given, bool recurse,
                   Walk& walk) {
-    QStringList kept, found;
-    QList<QStringList> keptNames, foundNames;
+    QByteArrayList kept, found;
+    QList<QByteArrayList> keptNames, foundNames;
     kept.reserve(folders.size());
-    for (const QString& folder : std::as_const(folders)) {
-        QStringList folderNames;
+    for (const QByteArray& folder : std::as_const(folders)) {
+        QByteArrayList folderNames;
         if (!ReadFolder(WithSlash(folder), &walk, given, given || recurse ? &found : nullptr,
                         walk.matcher, names ? &folderNames : nullptr, walk.order))
             continue;
@@ -221,35 +203,34 @@ void CollectLevel(QStringList& folders, QList<QStringList>* names, bool given, b
 }
 
 // The folders given count as entered, so a link back to one of them is not followed.
-void MarkGiven(const QStringList& folders, Walk& walk) {
-    for (const QString& folder : folders) {
+void MarkGiven(const QByteArrayList& folders, Walk& walk) {
+    for (const QByteArray& folder : folders) {
         struct stat st;
-        if (stat(QFile::encodeName(folder), &st) == 0) walk.visited.insert(FileIdentity::Of(st));
+        if (stat(folder.constData(), &st) == 0) walk.visited.insert(FileIdentity::Of(st));
     }
 }
 
 }  // namespace
 
-void CollectSubfolders(QStringList& folders, bool recurse) {
+void CollectSubfolders(QByteArrayList& folders, bool recurse) {
     Walk walk;
     MarkGiven(folders, walk);
     CollectLevel(folders, nullptr, true, recurse, walk);
 }
 
-void CollectSubfolders(QStringList& folders, bool recurse, const QString& strPattern,
-                       QList<QStringList>& strFileNames, QStringList* strRefused) {
-    const NameMatcher matcher(strPattern);
+void CollectSubfolders(QByteArrayList& folders, bool recurse, const QByteArray& pattern,
+                       QList<QByteArrayList>& fileNames) {
+    const NameMatcher matcher(pattern);
     Walk walk;
     walk.matcher = &matcher;
-    walk.refused = strRefused;
     MarkGiven(folders, walk);
-    CollectLevel(folders, &strFileNames, true, recurse, walk);
+    CollectLevel(folders, &fileNames, true, recurse, walk);
 }
 
-QStringList ListFolderFiles(const QString& strFolder, const QString& strPattern) {
-    QStringList names;
+QByteArrayList ListFolderFiles(const QByteArray& folder, const QByteArray& pattern) {
+    QByteArrayList names;
     names.reserve(100);
-    const NameMatcher matcher(strPattern);
-    ReadFolder(WithSlash(strFolder), nullptr, false, nullptr, &matcher, &names, NameOrder());
+    const NameMatcher matcher(pattern);
+    ReadFolder(WithSlash(folder), nullptr, false, nullptr, &matcher, &names, NameOrder());
     return names;
 }

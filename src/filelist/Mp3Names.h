@@ -4,7 +4,8 @@
 // File(s) In Folder", drops) and for kestrelund-info -r: the folder add lists names matching
 // "*.mp3", letter case ignored, except those beginning with "~" (the temporary copies that editors
 // and office programs leave beside a file); and no add path takes the new files a Reduce run
-// writes before they are verified. Plain C++, no Qt.
+// writes before they are verified: the folder add passes over them, the dialog and a drop refuse
+// them with the usual warning. Names are the file system's bytes. Plain C++, no Qt.
 
 #include <cstddef>
 #include <string>
@@ -12,9 +13,6 @@
 
 // The pattern the folder walk lists a folder's files by.
 inline constexpr char kMp3Pattern[] = "*.mp3";
-
-// Whether a name that matched kMp3Pattern is still left out, by its first character.
-inline bool IsLeftOutName(char32_t chFirst) { return chFirst == U'~'; }
 
 // The new file a Reduce run writes for the output named strOutputName (no folder), with
 // strRandom (six letters or digits) to make it unique: ".NAME.XXXXXX.part", or
@@ -43,4 +41,17 @@ inline bool IsNewFileName(std::string_view strName) {
         if (!blnAlnum) return false;
     }
     return strName[strName.size() - kSuffix.size() - kRandom - 1] == '.';
+}
+
+// Whether the folder add passes over a name (no folder) that matched kMp3Pattern: one beginning
+// with "~", or a Reduce run's new file (which the pattern already leaves out).
+inline bool IsLeftOutName(std::string_view strName) {
+    return strName.starts_with('~') || IsNewFileName(strName);
+}
+
+// Whether strPath (a full path) names a Reduce run's new file, by the name after its last "/".
+inline bool IsNewFilePath(std::string_view strPath) {
+    const size_t lngSlash = strPath.rfind('/');
+    return IsNewFileName(lngSlash == std::string_view::npos ? strPath
+                                                            : strPath.substr(lngSlash + 1));
 }

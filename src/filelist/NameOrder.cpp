@@ -2,6 +2,11 @@
 #include "filelist/NameOrder.h"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "filelist/FileNames.h"
 
 namespace {
 
@@ -49,17 +54,14 @@ int CompareFolded(QStringView strA, QStringView strB) {
     return j < strB.size() ? -1 : 0;
 }
 
-// Code point order, which is the order of the names' UTF-8 bytes.
-int CompareBytes(QStringView strA, QStringView strB) {
-    qsizetype i = 0;
-    qsizetype j = 0;
-    while (i < strA.size() && j < strB.size()) {
-        const char32_t a = NextCodePoint(strA, i);
-        const char32_t b = NextCodePoint(strB, j);
-        if (a != b) return a < b ? -1 : 1;
-    }
-    if (i < strA.size()) return 1;
-    return j < strB.size() ? -1 : 0;
+// The order of the bytes themselves, each taken as unsigned; for names that are UTF-8 this is
+// the order of their code points.
+int CompareBytes(const QByteArray& btA, const QByteArray& btB) {
+    const auto lngCommon = static_cast<std::size_t>(std::min(btA.size(), btB.size()));
+    if (const int lngOrder = std::memcmp(btA.constData(), btB.constData(), lngCommon))
+        return lngOrder < 0 ? -1 : 1;
+    if (btA.size() == btB.size()) return 0;
+    return btA.size() < btB.size() ? -1 : 1;
 }
 
 }  // namespace
@@ -71,13 +73,29 @@ NameOrder::NameOrder(const QLocale& locale)
     collator.setIgnorePunctuation(false);
 }
 
-int NameOrder::Compare(QStringView strA, QStringView strB) const {
-    const int lngOrder = blnCollate ? collator.compare(strA, strB) : CompareFolded(strA, strB);
-    if (lngOrder != 0) return lngOrder;
-    return CompareBytes(strA, strB);
+int NameOrder::CompareText(QStringView strA, QStringView strB) const {
+    return blnCollate ? collator.compare(strA, strB) : CompareFolded(strA, strB);
 }
 
-void NameOrder::Sort(QStringList& strNames) const {
-    if (strNames.size() < 2) return;
-    std::sort(strNames.begin(), strNames.end(), *this);
+int NameOrder::Compare(const QByteArray& btA, const QByteArray& btB) const {
+    if (const int lngOrder = CompareText(PathText(btA), PathText(btB)); lngOrder != 0)
+        return lngOrder < 0 ? -1 : 1;
+    return CompareBytes(btA, btB);
+}
+
+void NameOrder::Sort(QByteArrayList& btNames) const {
+    if (btNames.size() < 2) return;
+    struct Name {
+        QString strText;
+        QByteArray btName;
+    };
+    std::vector<Name> names;
+    names.reserve(static_cast<std::size_t>(btNames.size()));
+    for (QByteArray& btName : btNames) names.push_back({PathText(btName), std::move(btName)});
+    std::sort(names.begin(), names.end(), [this](const Name& a, const Name& b) {
+        const int lngOrder = CompareText(a.strText, b.strText);
+        return lngOrder != 0 ? lngOrder < 0 : CompareBytes(a.btName, b.btName) < 0;
+    });
+    for (std::size_t i = 0; i < names.size(); ++i)
+        btNames[static_cast<qsizetype>(i)] = std::move(names[i].btName);
 }

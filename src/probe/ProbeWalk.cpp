@@ -52,16 +52,16 @@ bool RunWalk(const std::string& folder, std::string& output) {
 
 }  // namespace
 
-std::vector<std::string> Mp3FilesBelow(const std::string& folder, std::vector<std::string>& unnamed,
-                                       bool& walked) {
+std::vector<std::string> Mp3FilesBelow(const std::string& folder, bool& walked) {
     std::string output;
     walked = RunWalk(folder, output);
     std::vector<std::string> paths;
     if (!walked) return paths;
+    // One path a record, each ended by a NUL byte.
     for (size_t at = 0; at < output.size();) {
         const size_t end = output.find('\0', at);
         if (end == std::string::npos) break;
-        (output[at] == 'F' ? paths : unnamed).push_back(output.substr(at + 1, end - at - 1));
+        paths.push_back(output.substr(at, end - at));
         at = end + 1;
     }
     return paths;

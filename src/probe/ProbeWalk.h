@@ -10,9 +10,6 @@
 // The paths of the files below folder (at any depth) that the folder button would admit, in its
 // order: folder by folder, level by level, each folder's names in name order; names matching
 // "*.mp3" in any letter case, those beginning with "~" left out, hidden folders not entered. Each
-// path is folder, one "/", and the path below it. Files and folders whose names are not UTF-8
-// cannot be followed by text and go to unnamed instead (the folder itself when its own name is
-// not; the path below it as text, U+FFFD for the bytes that did not decode). walked is false when
-// the walk could not be run.
-std::vector<std::string> Mp3FilesBelow(const std::string& folder, std::vector<std::string>& unnamed,
-                                       bool& walked);
+// path is folder, one "/", and the path below it, as the file system's bytes whatever their
+// encoding. walked is false when the walk could not be run.
+std::vector<std::string> Mp3FilesBelow(const std::string& folder, bool& walked);

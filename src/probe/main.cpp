@@ -128,16 +128,13 @@ class Probe {
             return;
         }
         close(fd);
-        std::vector<std::string> unnamed;
         bool walked = false;
-        const std::vector<std::string> files = Mp3FilesBelow(path, unnamed, walked);
+        const std::vector<std::string> files = Mp3FilesBelow(path, walked);
         if (!walked) {
             Line(path, "cannot be searched (kestrelund-walk did not run)", MP3Info());
             return;
         }
         for (const std::string& file : files) File(file);
-        walk = FrameWalkResult();
-        for (const std::string& file : unnamed) Line(file, "name is not valid UTF-8", MP3Info());
     }
 
     bool AllValid() const { return allValid; }

@@ -46,7 +46,7 @@ Failure NameHazard(const QByteArray& path, const OutputFile::Guard& guard, NameH
     if (guard.writtenOutputs && guard.writtenOutputs->contains(existing)) {
         return QStringLiteral("the output would replace an output of this run");
     }
-    if (guard.isListed && guard.isListed(existing, QFile::decodeName(path))) {
+    if (guard.isListed && guard.isListed(existing, path)) {
         return QStringLiteral("the output would replace a file in the list");
     }
     holds = NameHolds::OlderOutput;

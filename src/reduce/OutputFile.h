@@ -27,7 +27,7 @@ class OutputFile {
         FileIdentity source;                       // the row's input file
         const QSet<FileIdentity>* writtenOutputs;  // outputs this run has already written
         // Whether the file of this identity, or this path, is in the list now.
-        std::function<bool(const FileIdentity&, const QString&)> isListed;
+        std::function<bool(const FileIdentity&, const QByteArray&)> isListed;
     };
 
     // How a new file is made: unnamed where the file system allows (else named), or named.

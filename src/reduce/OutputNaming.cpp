@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "analysis/Rounding.h"
+#include "filelist/FileNames.h"
 
 namespace {
 
@@ -54,17 +55,21 @@ int16_t BitrateFromMenuText(const QString& strMenuText) {
     return static_cast<int16_t>(dblRounded);
 }
 
-QString PathBeforeLastDot(const QString& strPath) {
-    const qsizetype lngNameStart = strPath.lastIndexOf(u'/') + 1;
-    const qsizetype lngDot = strPath.lastIndexOf(u'.');
-    if (lngDot < lngNameStart) return strPath;
-    return strPath.left(lngDot);
+QByteArray PathBeforeLastDot(const QByteArray& btPath) {
+    // "/" and "." are single bytes in every name, whatever encoding its other bytes are in.
+    const qsizetype lngNameStart = btPath.lastIndexOf('/') + 1;
+    const qsizetype lngDot = btPath.lastIndexOf('.');
+    if (lngDot < lngNameStart) return btPath;
+    return btPath.left(lngDot);
+}
+
+QByteArray OutputPath(const QByteArray& btInputPath, const QString& strMenuText) {
+    return PathBeforeLastDot(btInputPath) + '_' +
+           QByteArray::number(BitrateFromMenuText(strMenuText)) + "KBIT_REDUCED." + "mp3";
 }
 
 QString OutputPath(const QString& strInputPath, const QString& strMenuText) {
-    return PathBeforeLastDot(strInputPath) + u'_' +
-           QString::number(BitrateFromMenuText(strMenuText)) + QStringLiteral("KBIT_REDUCED.") +
-           QStringLiteral("mp3");
+    return PathText(OutputPath(strInputPath.toUtf8(), strMenuText));
 }
 
 QString EncoderPath(const QString& strProgramFolder) {

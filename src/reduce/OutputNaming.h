@@ -2,8 +2,10 @@
 #pragma once
 // What one reduce run needs for each file: the target bitrate taken from the menu text, the path of
 // the file the encoder writes, the encoder's own path and its argument list. Pure string work: no
-// file or folder is looked at here.
+// file or folder is looked at here. File paths are the file system's bytes, whatever their
+// encoding; the output's name is made from the source's bytes.
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -18,11 +20,14 @@ int16_t BitrateFromMenuText(const QString& strMenuText);
 // The path without the last full stop of its file-name part and what follows it. Full stops in
 // folder names do not count, and a file name without one is returned whole, so that a name formed
 // from the result always lies beside the original file.
-QString PathBeforeLastDot(const QString& strPath);
+QByteArray PathBeforeLastDot(const QByteArray& btPath);
 
-// The encoder's output for strInputPath at the bitrate of strMenuText: the input path before its
+// The encoder's output for btInputPath at the bitrate of strMenuText: the input path before its
 // last full stop, then "_", the kbps, "KBIT_REDUCED." and "mp3" ("/m/Song.MP3" at "Reduce to
-// 64 kbps" becomes "/m/Song_64KBIT_REDUCED.mp3").
+// 64 kbps" becomes "/m/Song_64KBIT_REDUCED.mp3"; "/m/Caf\xE9.mp3" becomes
+// "/m/Caf\xE9_64KBIT_REDUCED.mp3").
+QByteArray OutputPath(const QByteArray& btInputPath, const QString& strMenuText);
+// The same for a path given as text (taken as UTF-8).
 QString OutputPath(const QString& strInputPath, const QString& strMenuText);
 
 // The encoder beside the program: strProgramFolder followed by "/lame".

@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reduce/ReduceBatch.h"
 
-#include <QFile>
 #include <QHash>
 #include <QLocale>
 #include <QSet>
@@ -11,6 +10,7 @@
 
 #include "common/ProgramNames.h"
 #include "filelist/AdmitFile.h"
+#include "filelist/FileNames.h"
 #include "reduce/OutputNaming.h"
 #include "reduce/ScopedSlot.h"
 #include "reduce/Shell32.h"
@@ -35,9 +35,9 @@ QString StartFailureReason(int32_t lngResult) {
     return QStringLiteral("The file could not be run.");
 }
 
-// The files the list holds, by path and by identity, for a run's whole length: each row's path is
-// read and its file looked up once, when the row is first seen; a look at the list that finds
-// its rows as they were costs one comparison of their ids.
+// The files the list holds, by path (the file system's bytes) and by identity, for a run's whole
+// length: each row's path is read and its file looked up once, when the row is first seen; a look
+// at the list that finds its rows as they were costs one comparison of their ids.
 class ListedFiles {
   public:
     explicit ListedFiles(ReduceHost& host) : host(host) {}
@@ -58,34 +58,34 @@ class ListedFiles {
         for (int lngIndex = 0; lngIndex < lngRows.size(); ++lngIndex) {
             const FileListModel::RowId lngRow = lngRows[lngIndex];
             if (rows.contains(lngRow)) continue;
-            const QString strPath = list.PathAt(lngIndex);
-            Row row{strPath, IdentityOf(strPath)};
-            ++paths[row.strPath];
+            const QByteArray btPath = list.PathBytesAt(lngIndex);
+            Row row{btPath, IdentityOf(btPath)};
+            ++paths[row.btPath];
             if (row.identity) ++identities[*row.identity];
             rows.insert(lngRow, std::move(row));
         }
         seen = lngRows;
     }
 
-    bool Contains(const FileIdentity& identity, const QString& strPath) const {
-        return identities.contains(identity) || paths.contains(strPath);
+    bool Contains(const FileIdentity& identity, const QByteArray& btPath) const {
+        return identities.contains(identity) || paths.contains(btPath);
     }
 
   private:
     struct Row {
-        QString strPath;
+        QByteArray btPath;
         std::optional<FileIdentity> identity;
     };
 
     void Forget(const Row& row) {
-        if (--paths[row.strPath] == 0) paths.remove(row.strPath);
+        if (--paths[row.btPath] == 0) paths.remove(row.btPath);
         if (row.identity && --identities[*row.identity] == 0) identities.remove(*row.identity);
     }
 
     ReduceHost& host;
     QList<FileListModel::RowId> seen;
     QHash<FileListModel::RowId, Row> rows;
-    QHash<QString, int> paths;            // how many rows name each path
+    QHash<QByteArray, int> paths;         // how many rows name each path
     QHash<FileIdentity, int> identities;  // how many rows name each file
 };
 
@@ -166,9 +166,9 @@ void ReduceBatch::Run(ReduceHost& host) {
     RowEncoder rowEncoder(services);
     const ScopedSlot<RowEncoder> current(encoder, rowEncoder);
     ListedFiles listed(host);
-    const ListedTest isListed = [&](const FileIdentity& identity, const QString& strPath) {
+    const ListedTest isListed = [&](const FileIdentity& identity, const QByteArray& btPath) {
         listed.Update(host.List().RowIds());
-        return listed.Contains(identity, strPath);
+        return listed.Contains(identity, btPath);
     };
     QSet<FileListModel::RowId> due(runRows.cbegin(), runRows.cend());
     Report report;
@@ -188,18 +188,23 @@ void ReduceBatch::Run(ReduceHost& host) {
         const auto lngNumber = static_cast<double>(next - rows.cbegin() + 1);
         host.SetProgress(static_cast<float>(lngNumber / static_cast<double>(rows.size()) * 100.0));
 
-        const QString strInputPath = host.List().PathAt(static_cast<int>(next - rows.cbegin()));
+        // The row's path as the file system's bytes, which name its file whatever their encoding;
+        // the output's name is made from them. The messages show both as text.
+        const QByteArray btInputPath =
+            host.List().PathBytesAt(static_cast<int>(next - rows.cbegin()));
         // Both readings of the menu happen here, with no events in between, so a row's output
         // name and its encoding bitrate always agree.
-        const QString strOutputPath = OutputPath(strInputPath, host.MenuText());
+        const QByteArray btOutputPath = OutputPath(btInputPath, host.MenuText());
+        const QString strInputPath = PathText(btInputPath);
+        const QString strOutputPath = PathText(btOutputPath);
         const QString strMenuText = host.MenuText();
         const ArgumentsFor arguments = [&](const QString& strInput, const QString& strOutput,
                                            int lngLayer) {
             return EncoderArguments(strEncoderPath, strInput, strOutput, strMenuText, lngLayer);
         };
 
-        const RowOutcome outcome = rowEncoder.Encode(
-            QFile::encodeName(strInputPath), QFile::encodeName(strOutputPath), arguments, isListed);
+        const RowOutcome outcome =
+            rowEncoder.Encode(btInputPath, btOutputPath, arguments, isListed);
         // The program ended while the encoder ran: its row is settled, and the run stops here.
         if (outcome.blnEnded || blnEnded) return;
         if (outcome.blnNotStarted) {

@@ -42,7 +42,7 @@ using EncoderRunner =
 using FreeSpaceProbe = std::function<int64_t(int lngFd)>;
 
 // Whether a file is in the list now, by its identity or by its path.
-using ListedTest = std::function<bool(const FileIdentity& identity, const QString& strPath)>;
+using ListedTest = std::function<bool(const FileIdentity& identity, const QByteArray& btPath)>;
 
 // The encoder's argument list for a row whose source the encoder opens as strInput and whose new
 // file it writes as strOutput, the source being MPEG audio of layer lngLayer (1 to 3).

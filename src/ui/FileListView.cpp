@@ -155,7 +155,7 @@ bool FileListView::event(QEvent* event) {
 }
 
 bool FileListView::viewportEvent(QEvent* event) {
-    // Over a row the tooltip is the row's full path; elsewhere it is the list's hint.
+    // Over a row the tooltip is the row's own (its full path); elsewhere it is the list's hint.
     if (event->type() == QEvent::ToolTip) {
         const auto* help = static_cast<QHelpEvent*>(event);
         if (const QModelIndex index = indexAt(help->pos()); index.isValid()) {

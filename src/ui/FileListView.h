@@ -4,8 +4,9 @@
 // shown as a flat list. It owns no logic of its own; it turns its viewport's mouse, double-click
 // and drag/drop events and its key presses into signals that the window connects to its handlers,
 // and it keeps the list's own pointer value. It shows long paths shortened in the middle
-// (PathDelegate), a row's full path as its tooltip, and its keyboard focus on its frame. A row
-// that the keyboard makes current is scrolled into view.
+// (PathDelegate), a row's tooltip (its full path, and a name's bytes written out when they are not
+// UTF-8), and its keyboard focus on its frame. A row that the keyboard makes current is scrolled
+// into view.
 
 #include <QCursor>
 #include <QTreeView>

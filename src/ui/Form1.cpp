@@ -28,6 +28,7 @@
 #include "filelist/AddFolder.h"
 #include "filelist/FileListModel.h"
 #include "filelist/FileNames.h"
+#include "filelist/Mp3Names.h"
 #include "ui/BitrateMenu.h"
 #include "ui/ButtonAccessible.h"
 #include "ui/CaptionButton.h"
@@ -347,11 +348,11 @@ void Form1::Check1_Click() {
     // A check box drawn as a push button: act on the press, then let it spring back.
     if (!Check1->isChecked()) return;
     Check1->setChecked(false);
-    const QStringList strPaths = prompts.GetOpenFileNames(
+    const QByteArrayList btPaths = prompts.GetOpenFileNames(
         this, QStringLiteral("Add File(s) - Hold Ctrl or Shift to select multiple files"),
         QStringLiteral("Mp3 Files (*.mp3)"));
     const FileListModel::Batch batch(*fileList);
-    for (const QString& strPath : strPaths) AdmitFile(ListAdmission(), strPath);
+    for (const QByteArray& btPath : btPaths) AdmitFile(ListAdmission(), btPath);
 }
 
 // The Reduce run's view of the window: the list's rows, the menu's text, the pointer, the bar.
@@ -388,14 +389,14 @@ void Form1::Check3_Click() {
     // add at a time.
     if (blnAddingFolder) return;
     blnAddingFolder = true;
-    const QString strFolder =
+    const QByteArray btFolder =
         BrowseForFolder(prompts, this, QStringLiteral("Please select folder to add:"));
-    if (strFolder.isEmpty()) {
+    if (btFolder.isEmpty()) {
         blnAddingFolder = false;
         return;
     }
     SetMousePointer(Pointer::Hourglass);
-    AddFolderFiles(ListAdmission(), strFolder);
+    AddFolderFiles(ListAdmission(), btFolder);
     // The walk's lists of names (a few megabytes for a large tree) are gone again; give their
     // memory back rather than keep it for the life of the window.
     malloc_trim(0);
@@ -405,27 +406,17 @@ void Form1::Check3_Click() {
 
 namespace {
 
-// The local files and folders of dropped data, in the order the drag source gives them. Those
-// whose bytes have no text that leads back to them go to strRefused instead, as text.
-QStringList DroppedPaths(const QMimeData* data, QStringList& strRefused) {
-    QStringList strPaths;
-    if (data == nullptr || !data->hasUrls()) return strPaths;
-    for (const QUrl& url : data->urls()) {
-        if (!IsLocalFileUrl(url)) continue;
-        if (const std::optional<QString> strPath = DroppedLocalPath(url)) {
-            strPaths << *strPath;
-        } else {
-            strRefused << url.toLocalFile();
-        }
-    }
-    return strPaths;
+// The files and folders of this machine in dropped data, as the file system's bytes (whatever
+// their encoding), in the order the drag source gives them.
+QByteArrayList DroppedPaths(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) return {};
+    return LocalFilePaths(data->urls());
 }
 
 }  // namespace
 
 void Form1::ListView1_OLEDragOver(QDragMoveEvent* event) {
-    QStringList strRefused;
-    if (DroppedPaths(event->mimeData(), strRefused).isEmpty() && strRefused.isEmpty()) {
+    if (DroppedPaths(event->mimeData()).isEmpty()) {
         event->setDropAction(Qt::IgnoreAction);
         event->ignore();
         return;
@@ -434,25 +425,31 @@ void Form1::ListView1_OLEDragOver(QDragMoveEvent* event) {
 }
 
 void Form1::ListView1_OLEDragDrop(QDropEvent* event) {
-    QStringList strRefused;
-    const QStringList strPaths = DroppedPaths(event->mimeData(), strRefused);
-    if (strPaths.isEmpty() && strRefused.isEmpty()) {
+    const QByteArrayList btPaths = DroppedPaths(event->mimeData());
+    if (btPaths.isEmpty()) {
         event->ignore();
         return;
     }
-    // Appended as they come: no check, no bitrate.
+    // Appended as they come: no check, no bitrate; only a Reduce run's new files are not listed.
+    QByteArrayList btRefused;
     {
         const FileListModel::Batch batch(*fileList);
-        for (const QString& strPath : strPaths) fileList->AppendDropped(strPath);
+        for (const QByteArray& btPath : btPaths) {
+            if (IsNewFilePath(BytesOf(btPath))) {
+                btRefused << btPath;
+            } else {
+                fileList->AppendDropped(btPath);
+            }
+        }
     }
     event->accept();
-    // A name whose text would stand for another file is refused with the usual warning, once the
-    // drop has ended, so that the drag source is not kept waiting on the box.
-    if (!strRefused.isEmpty()) {
+    // Those get the usual warning once the drop has ended, so that the drag source is not kept
+    // waiting on the box.
+    if (!btRefused.isEmpty()) {
         QMetaObject::invokeMethod(
             this,
-            [this, strRefused] {
-                for (const QString& strPath : strRefused) RefuseFile(ListAdmission(), strPath);
+            [this, btRefused] {
+                for (const QByteArray& btPath : btRefused) RefuseFile(ListAdmission(), btPath);
             },
             Qt::QueuedConnection);
     }

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 
+#include "filelist/FileNames.h"
 #include "ui/MessageFit.h"
 
 namespace {
@@ -67,8 +68,8 @@ QString QtPrompts::StartFolder() const {
                              QDir::homePath());
 }
 
-QStringList QtPrompts::GetOpenFileNames(QWidget* owner, const QString& strTitle,
-                                        const QString& strFilter) {
+QByteArrayList QtPrompts::GetOpenFileNames(QWidget* owner, const QString& strTitle,
+                                           const QString& strFilter) {
     // A fresh dialog on every press, with no initial file name.
     QFileDialog dialog(owner, strTitle, StartFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
@@ -76,18 +77,22 @@ QStringList QtPrompts::GetOpenFileNames(QWidget* owner, const QString& strTitle,
     dialog.setNameFilter(strFilter);
     dialog.selectFile(QString());
     if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList strPaths = dialog.selectedFiles();
-    if (!strPaths.isEmpty()) strLastFolder = QFileInfo(strPaths.first()).absolutePath();
-    return strPaths;
+    // The dialog takes local files only (it is given no other schemes), so every URL is one.
+    const QByteArrayList btPaths = LocalFilePaths(dialog.selectedUrls());
+    if (!btPaths.isEmpty()) {
+        const QByteArray& btFirst = btPaths.first();
+        strLastFolder = PathText(btFirst.left(qMax<qsizetype>(btFirst.lastIndexOf('/'), 1)));
+    }
+    return btPaths;
 }
 
-QString QtPrompts::GetExistingDirectory(QWidget* owner, const QString& strPrompt) {
+QByteArray QtPrompts::GetExistingDirectory(QWidget* owner, const QString& strPrompt) {
     QFileDialog dialog(owner, strPrompt, StartFolder());
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     if (dialog.exec() != QDialog::Accepted) return {};
-    const QString strFolder = dialog.selectedFiles().value(0);
-    if (!strFolder.isEmpty()) strLastFolder = strFolder;
-    return strFolder;
+    const QByteArray btFolder = LocalFilePaths(dialog.selectedUrls()).value(0);
+    if (!btFolder.isEmpty()) strLastFolder = PathText(btFolder);
+    return btFolder;
 }

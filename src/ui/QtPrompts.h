@@ -2,7 +2,9 @@
 #pragma once
 // The real dialogs behind the Prompts seam: QMessageBox and QFileDialog, all modal. Both file
 // dialogs open in the folder last used by either of them while the program runs; nothing of that
-// is stored between runs.
+// is stored between runs. A file dialog's answer is taken through its URLs, which keep a name's
+// bytes whatever their encoding: Qt's own dialog does not show names that are not UTF-8, but a
+// platform's dialog that shows them hands them over that way.
 
 #include "common/Prompts.h"
 
@@ -15,13 +17,15 @@ class QtPrompts : public Prompts {
   public:
     void ShowMessage(QWidget* owner, const QString& strTitle, const QString& strText, Icon icon,
                      const QString& strInformative, const QString& strDetails) override;
-    QStringList GetOpenFileNames(QWidget* owner, const QString& strTitle,
-                                 const QString& strFilter) override;
-    QString GetExistingDirectory(QWidget* owner, const QString& strPrompt) override;
+    QByteArrayList GetOpenFileNames(QWidget* owner, const QString& strTitle,
+                                    const QString& strFilter) override;
+    QByteArray GetExistingDirectory(QWidget* owner, const QString& strPrompt) override;
 
   private:
     // The folder a dialog opens in now: the last one used, at first the user's Music folder.
     QString StartFolder() const;
 
-    QString strLastFolder;  // the folder the last accepted dialog was used in
+    // The folder the last accepted dialog was used in, as text: the dialogs take no other; a
+    // folder whose name is not UTF-8 is not found again, and the next dialog opens in Music.
+    QString strLastFolder;
 };

@@ -14,6 +14,7 @@
 #include "filelist/AddFolder.h"
 #include "filelist/AdmitFile.h"
 #include "filelist/FileListModel.h"
+#include "filelist/FileNames.h"
 #include "support/FakePrompts.h"
 #include "support/FolderTree.h"
 #include "support/RunAsNobody.h"
@@ -23,23 +24,38 @@ using foldertree::Tree;
 
 namespace {
 
+// The walk takes and gives the file system's bytes; the trees here have UTF-8 names only, so the
+// tests compare text.
+QStringList Texts(const QByteArrayList& btPaths) {
+    QStringList strPaths;
+    for (const QByteArray& btPath : btPaths) strPaths << PathText(btPath);
+    return strPaths;
+}
+
 QStringList Walk(const QString& strFolder, bool recurse = true) {
-    QStringList folders{strFolder};
+    QByteArrayList folders{QFile::encodeName(strFolder)};
     CollectSubfolders(folders, recurse);
-    return folders;
+    return Texts(folders);
+}
+
+QStringList Listed(const QString& strFolder, const QString& strPattern = "*.mp3") {
+    return Texts(ListFolderFiles(QFile::encodeName(strFolder), QFile::encodeName(strPattern)));
 }
 
 // The walk that also lists files: the folders of the plain walk, each with the names that
 // ListFolderFiles gives for it.
 QList<QStringList> ExpectNamesAsListed(const QString& strFolder, bool recurse = true) {
-    QStringList folders{strFolder};
-    QList<QStringList> names{{"left over"}};
+    QByteArrayList folders{QFile::encodeName(strFolder)};
+    QList<QByteArrayList> names{{"left over"}};
     CollectSubfolders(folders, recurse, "*.mp3", names);
-    EXPECT_EQ(folders, Walk(strFolder, recurse));
+    EXPECT_EQ(Texts(folders), Walk(strFolder, recurse));
     EXPECT_EQ(names.size(), folders.size());
-    for (qsizetype i = 0; i < std::min(names.size(), folders.size()); ++i)
+    QList<QStringList> texts;
+    for (qsizetype i = 0; i < std::min(names.size(), folders.size()); ++i) {
         EXPECT_EQ(names[i], ListFolderFiles(folders[i], "*.mp3")) << folders[i].toStdString();
-    return names;
+        texts << Texts(names[i]);
+    }
+    return texts;
 }
 
 // Each name as a folder path below strParent.
@@ -61,10 +77,10 @@ TEST(AddFolderWalk, FolderWithFilesAndOneSubfolder) {
 
     EXPECT_EQ(Walk(r), QStringList({r, r + "Sub/"}));
     // The "~" rule belongs to the button; the listing has every matching file.
-    EXPECT_EQ(ListFolderFiles(r, "*.mp3"), InNameOrder(r, {"a.mp3", "~tmp.mp3"}));
-    EXPECT_EQ(ListFolderFiles(r + "Sub/", "*.mp3"), QStringList{"b.MP3"});
+    EXPECT_EQ(Listed(r), InNameOrder(r, {"a.mp3", "~tmp.mp3"}));
+    EXPECT_EQ(Listed(r + "Sub/"), QStringList{"b.MP3"});
     // A folder given without its trailing "/" is listed the same.
-    EXPECT_EQ(ListFolderFiles(tree.Root(), "*.mp3"), ListFolderFiles(r, "*.mp3"));
+    EXPECT_EQ(Listed(tree.Root()), Listed(r));
 }
 
 TEST(AddFolderWalk, FoldersComeLevelByLevelGroupedByParentInNameOrder) {
@@ -110,7 +126,7 @@ TEST(AddFolderWalk, NamesMatchTheExtensionInAnyLetterCaseAndOnlyFiles) {
 
     QStringList expected = matching;
     expected << "link.mp3";  // a link to a file is a file
-    EXPECT_EQ(ListFolderFiles(tree.Root(), "*.mp3"), InNameOrder(tree.Root(), expected));
+    EXPECT_EQ(Listed(tree.Root()), InNameOrder(tree.Root(), expected));
 }
 
 TEST(AddFolderWalk, HiddenFoldersAreNotEnteredAndFolderNamedLikeAFileIs) {
@@ -122,8 +138,8 @@ TEST(AddFolderWalk, HiddenFoldersAreNotEnteredAndFolderNamedLikeAFileIs) {
     const QString r = tree.Root() + "/";
 
     EXPECT_EQ(Walk(r), QStringList{r} + Folders(r, InNameOrder(r, {"Visible", "x.mp3"})));
-    EXPECT_EQ(ListFolderFiles(r + "Visible/", "*.mp3"), QStringList{".shown.mp3"});
-    EXPECT_EQ(ListFolderFiles(r, "*.mp3"), QStringList{});
+    EXPECT_EQ(Listed(r + "Visible/"), QStringList{".shown.mp3"});
+    EXPECT_EQ(Listed(r), QStringList{});
 }
 
 TEST(AddFolderWalk, EachRealFolderIsEnteredOnceSoLinkCyclesEnd) {
@@ -180,11 +196,13 @@ TEST(AddFolderWalk, WalkWithNamesGivesEveryFolderWhatListingItGives) {
     ExpectNamesAsListed(tree.Root());
 
     // Folders that are missing keep their place with no names.
-    QStringList folders{tree.Path("gone/"), r + "Sub/Deeper/"};
-    QList<QStringList> given;
+    QByteArrayList folders{QFile::encodeName(tree.Path("gone/")),
+                           QFile::encodeName(r + "Sub/Deeper/")};
+    const QByteArrayList btGiven = folders;
+    QList<QByteArrayList> given;
     CollectSubfolders(folders, true, "*.mp3", given);
-    EXPECT_EQ(folders, QStringList({tree.Path("gone/"), r + "Sub/Deeper/"}));
-    EXPECT_EQ(given, QList<QStringList>({{}, {"c.Mp3"}}));
+    EXPECT_EQ(folders, btGiven);
+    EXPECT_EQ(given, QList<QByteArrayList>({{}, {"c.Mp3"}}));
 }
 
 TEST(AddFolderWalk, PatternsMatchLikeFnmatchIgnoringCase) {
@@ -196,14 +214,13 @@ TEST(AddFolderWalk, PatternsMatchLikeFnmatchIgnoringCase) {
     tree.Folder("folder.mp3");
     for (const char* pattern : {"*.mp3", "*.MP3", "*", "*3", "*.ki", "*.K", "*.m?3", "a*",
                                 "*.[mM]p3", "*.txt", "*\xC3\xBCsik.mp3", "*.mp"}) {
-        QStringList expected;
-        for (const QString& strName : foldertree::ReaddirOrder(tree.Root())) {
-            const QByteArray name = QFile::encodeName(strName);
-            if (fnmatch(pattern, name.constData(), FNM_CASEFOLD) == 0 && strName != "folder.mp3")
-                expected << strName;
+        QByteArrayList expected;
+        for (const QByteArray& name : foldertree::ReaddirOrder(tree.Root())) {
+            if (fnmatch(pattern, name.constData(), FNM_CASEFOLD) == 0 && name != "folder.mp3")
+                expected << name;
         }
         NameOrder().Sort(expected);
-        EXPECT_EQ(ListFolderFiles(tree.Root(), QFile::decodeName(pattern)), expected) << pattern;
+        EXPECT_EQ(ListFolderFiles(QFile::encodeName(tree.Root()), pattern), expected) << pattern;
     }
 }
 
@@ -227,7 +244,7 @@ TEST(AddFolderWalk, MissingFolderGivesNothing) {
     Tree tree;
     const QString strGone = tree.Path("gone/");
     EXPECT_EQ(Walk(strGone), QStringList{strGone});
-    EXPECT_TRUE(ListFolderFiles(strGone, "*.mp3").isEmpty());
+    EXPECT_TRUE(Listed(strGone).isEmpty());
 }
 
 namespace {
@@ -240,8 +257,8 @@ void ExpectLockedPassedOver(const QString& strRoot) {
     const QStringList folders = Walk(r);
     EXPECT_EQ(folders, QStringList{r} + Folders(r, InNameOrder(r, {"Locked", "Open"})));
     EXPECT_FALSE(folders.contains(r + "Locked/Deeper/"));
-    EXPECT_TRUE(ListFolderFiles(r + "Locked/", "*.mp3").isEmpty());
-    EXPECT_EQ(ListFolderFiles(r + "Open/", "*.mp3"), QStringList{"b.mp3"});
+    EXPECT_TRUE(Listed(r + "Locked/").isEmpty());
+    EXPECT_EQ(Listed(r + "Open/"), QStringList{"b.mp3"});
     ExpectNamesAsListed(r);
 }
 
@@ -267,7 +284,7 @@ TEST(AddFolderWalk, WindowEventsRunWhileFoldersAreCollectedNotWhileFilesAreListe
 
     bool blnRan = false;
     QTimer::singleShot(0, [&] { blnRan = true; });
-    ListFolderFiles(r + "Sub/", "*.mp3");
+    Listed(r + "Sub/");
     EXPECT_FALSE(blnRan);
     Walk(r);
     EXPECT_TRUE(blnRan);
@@ -304,13 +321,14 @@ TEST_F(FolderAdmissionTest, FilesOpenedInTheOpenFolderBecomeRowsWithTheirPaths) 
     tree.File("Album/one.mp3");
     tree.File("Album/bad.mp3", QByteArray(2000, 'x'));
     const QString strAlbum = tree.Path("Album/");
+    const QByteArray btAlbum = QFile::encodeName(strAlbum);
     int lngDescriptor = -1;
     {
-        const OpenFolder folder(strAlbum);
+        const OpenFolder folder(btAlbum);
         lngDescriptor = folder.Descriptor();
         ASSERT_GE(lngDescriptor, 0);
         for (const char* name : {"one.mp3", "bad.mp3", "gone.mp3"})
-            AdmitFile(admission, JoinPath(strAlbum, name), lngDescriptor, name);
+            AdmitFile(admission, JoinPath(btAlbum, name), lngDescriptor, name);
         // The name is what is opened; the path is the row's text.
         AdmitFile(admission, "/elsewhere/shown.mp3", lngDescriptor, "one.mp3");
     }
@@ -324,13 +342,14 @@ TEST_F(FolderAdmissionTest, FilesOpenedInTheOpenFolderBecomeRowsWithTheirPaths) 
 TEST_F(FolderAdmissionTest, FolderThatCannotBeOpenedLeavesTheFullPaths) {
     Tree tree;
     tree.File("Album/one.mp3");
-    const OpenFolder gone(tree.Path("gone/"));
-    const OpenFolder file(tree.Path("Album/one.mp3"));  // not a folder
+    const OpenFolder gone(QFile::encodeName(tree.Path("gone/")));
+    const OpenFolder file(QFile::encodeName(tree.Path("Album/one.mp3")));  // not a folder
     EXPECT_EQ(gone.Descriptor(), -1);
     EXPECT_EQ(file.Descriptor(), -1);
 
-    AdmitFile(admission, tree.Path("Album/one.mp3"), gone.Descriptor(), "not used.mp3");
-    AdmitFile(admission, tree.Path("Album/missing.mp3"), -1, "one.mp3");
+    AdmitFile(admission, QFile::encodeName(tree.Path("Album/one.mp3")), gone.Descriptor(),
+              "not used.mp3");
+    AdmitFile(admission, QFile::encodeName(tree.Path("Album/missing.mp3")), -1, "one.mp3");
     EXPECT_EQ(Paths(), QStringList{tree.Path("Album/one.mp3")});
     EXPECT_EQ(Warned(), QStringList{tree.Path("Album/missing.mp3")});
 }

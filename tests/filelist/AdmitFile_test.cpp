@@ -35,8 +35,9 @@ class AdmitFileTest : public ::testing::Test {
     }
     QString Mp3(const QString& strName) { return MakeFile(strName, Mp3Frames(4)); }
 
-    void Admit(const QString& strPath) {
-        AdmitFile(Admission{&list, &info, &prompts, nullptr}, strPath);
+    void Admit(const QString& strPath) { Admit(QFile::encodeName(strPath)); }
+    void Admit(const QByteArray& btPath) {
+        AdmitFile(Admission{&list, &info, &prompts, nullptr}, btPath);
     }
 
     std::vector<Row> Rows() const {
@@ -92,21 +93,33 @@ TEST_F(AdmitFileTest, RefusedFilesWarnWithTheirPathAndAddNothing) {
     const QString strMissing = folder.path() + "/missing.mp3";
     const QString strFolder = folder.path();
     const QString strBelowAFile = Mp3("plain.mp3") + "/inside.mp3";  // cannot be opened
-    // Two valid files whose names both show as "x\uFFFD.mp3": the text stands for neither.
-    const QByteArray undecodable = QFile::encodeName(folder.path()) + "/x\xff.mp3";
-    std::ofstream(undecodable.toStdString()) << Mp3Frames(4).toStdString();
-    Mp3(QFile::decodeName("x\xef\xbf\xbd.mp3"));
-    const QString strUndecodable = QFile::decodeName(undecodable);
-    const std::vector<QString> candidates = {strText,   strEmpty,      strMissing,
-                                             strFolder, strBelowAFile, strUndecodable};
+    const std::vector<QString> candidates = {strText, strEmpty, strMissing, strFolder,
+                                             strBelowAFile};
     for (const QString& strPath : candidates) Admit(strPath);
-    std::filesystem::remove(undecodable.toStdString());  // the folder's own removal goes by text
     EXPECT_TRUE(Rows().empty());
     ASSERT_EQ(prompts.messages.size(), candidates.size());
     for (size_t i = 0; i < candidates.size(); ++i) {
         SCOPED_TRACE(candidates[i].toStdString());
         ExpectRefused(i, candidates[i]);
     }
+}
+
+TEST_F(AdmitFileTest, NamesInAnyEncodingAreReadByTheirOwnBytes) {
+    // "x\xFF.mp3" (not UTF-8) shows as the name of "x\xEF\xBF\xBD.mp3", a file of another bitrate.
+    const QByteArray btFolder = QFile::encodeName(folder.path());
+    const QByteArray btLatin1 = btFolder + "/x\xFF.mp3";
+    const QByteArray btReplaced = btFolder + "/x\xEF\xBF\xBD.mp3";
+    std::ofstream(btLatin1.toStdString()) << Mp3Frames(4, 14).toStdString();
+    std::ofstream(btReplaced.toStdString()) << Mp3Frames(4).toStdString();
+    Admit(btLatin1);
+    Admit(btReplaced);
+    std::filesystem::remove(btLatin1.toStdString());  // the folder's own removal goes by text
+    const QString strShown = folder.path() + QString::fromUtf8("/x\uFFFD.mp3");
+    EXPECT_EQ(Rows(), (std::vector<Row>{{strShown, "320 kbps"}, {strShown, "128 kbps"}}));
+    EXPECT_EQ(list.PathBytesAt(0), btLatin1);
+    EXPECT_EQ(list.PathBytesAt(1), btReplaced);
+    Admit(btLatin1);  // gone now: the warning shows the path as text
+    ExpectRefused(0, strShown);
 }
 
 TEST_F(AdmitFileTest, UnreadableFileIsRefused) {
@@ -164,13 +177,14 @@ TEST(BitrateTextTest, RoundsHalvesToEven) {
 }
 
 TEST(JoinPathTest, InsertsOneSeparatorOnly) {
-    const std::vector<std::tuple<QString, QString, QString>> table = {
+    const std::vector<std::tuple<QByteArray, QByteArray, QByteArray>> table = {
         {"/music", "a.mp3", "/music/a.mp3"},
         {"/music/", "a.mp3", "/music/a.mp3"},
         {"/", "a.mp3", "/a.mp3"},
         {"//server/share", "B C.MP3", "//server/share/B C.MP3"},
         {"/Mixed/Case Folder", "~tmp.mp3", "/Mixed/Case Folder/~tmp.mp3"},
         {"/a//b", "c.mp3", "/a//b/c.mp3"},
+        {"/Caf\xE9", "d\xFF.mp3", "/Caf\xE9/d\xFF.mp3"},
     };
     for (const auto& [strFolder, strName, strJoined] : table) {
         SCOPED_TRACE(strJoined.toStdString());

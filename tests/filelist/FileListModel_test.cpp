@@ -14,9 +14,8 @@
 namespace {
 
 // Each case appends "/m/a.mp3" (admitted, 8 kbps), "/m/b.mp3" (dropped) and a path with
-// non-ASCII letters and a lone surrogate, which has no UTF-8 form (admitted, 24 kbps), then
-// changes the list; the rows expected afterwards are given as the indexes of those three files,
-// top to bottom.
+// non-ASCII letters whose last name is Latin-1, not UTF-8 (admitted, 24 kbps), then changes the
+// list; the rows expected afterwards are given as the indexes of those three files, top to bottom.
 struct Case {
     const char* strName;
     std::function<void(FileListModel&)> change;
@@ -44,15 +43,19 @@ const Case kCases[] = {
 };
 
 TEST(FileListModelTest, RowsAndTheirIdsFollowEachFile) {
-    const QString strPaths[] = {"/m/a.mp3", "/m/b.mp3",
-                                QString::fromUtf8("/m/Ærø Sång ♫") + QChar(0xD800) + ".mp3"};
+    const QByteArray btPaths[] = {"/m/a.mp3", "/m/b.mp3", "/m/\xC3\x86r\xC3\xB8 S\xE5ng.mp3"};
+    // What the list shows: the bytes decoded, U+FFFD for the one that is not UTF-8; the tooltip
+    // adds that name's bytes.
+    const QString strPaths[] = {"/m/a.mp3", "/m/b.mp3", QString::fromUtf8("/m/Ærø S\uFFFDng.mp3")};
+    const QString strTips[] = {strPaths[0], strPaths[1],
+                               strPaths[2] + QString::fromUtf8("\n/m/Ærø S\\xE5ng.mp3")};
     const QString strBitrates[] = {"8 kbps", "", "24 kbps"};
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.strName);
         FileListModel list;
-        const FileListModel::RowId ids[] = {list.AppendAdmitted(strPaths[0], 8),
-                                            list.AppendDropped(strPaths[1]),
-                                            list.AppendAdmitted(strPaths[2], 24)};
+        const FileListModel::RowId ids[] = {list.AppendAdmitted(btPaths[0], 8),
+                                            list.AppendDropped(btPaths[1]),
+                                            list.AppendAdmitted(btPaths[2], 24)};
         EXPECT_TRUE(ids[0] != 0 && ids[0] != ids[1] && ids[1] != ids[2] && ids[0] != ids[2]);
         c.change(list);
 
@@ -62,6 +65,7 @@ TEST(FileListModelTest, RowsAndTheirIdsFollowEachFile) {
         for (int lngRow = 0; lngRow < list.RowCount(); ++lngRow) {
             const int lngFile = c.files[size_t(lngRow)];
             strExpected << strPaths[lngFile];
+            EXPECT_EQ(list.PathBytesAt(lngRow), btPaths[lngFile]);
             EXPECT_EQ(list.PathAt(lngRow), strPaths[lngFile]);
             EXPECT_EQ(list.BitrateAt(lngRow), strBitrates[lngFile]);
             EXPECT_EQ(list.IdAt(lngRow), ids[lngFile]);
@@ -69,7 +73,7 @@ TEST(FileListModelTest, RowsAndTheirIdsFollowEachFile) {
             // What a view shows: the path, the bitrate text, the full path as tooltip.
             EXPECT_EQ(list.index(lngRow, 0).data().toString(), strPaths[lngFile]);
             EXPECT_EQ(list.index(lngRow, 1).data().toString(), strBitrates[lngFile]);
-            EXPECT_EQ(list.index(lngRow, 1).data(Qt::ToolTipRole).toString(), strPaths[lngFile]);
+            EXPECT_EQ(list.index(lngRow, 1).data(Qt::ToolTipRole).toString(), strTips[lngFile]);
         }
         EXPECT_EQ(list.Paths(), strExpected);
         EXPECT_EQ(list.RowIds().size(), list.RowCount());
@@ -80,6 +84,7 @@ TEST(FileListModelTest, RowsAndTheirIdsFollowEachFile) {
         }
         // Past the end there is nothing, and new rows never take an id given before.
         EXPECT_EQ(list.PathAt(list.RowCount()), "");
+        EXPECT_EQ(list.PathBytesAt(-1), "");
         EXPECT_EQ(list.BitrateAt(-1), "");
         EXPECT_EQ(list.IdAt(-1), 0u);
         EXPECT_EQ(list.RowOf(0), -1);
@@ -93,7 +98,7 @@ TEST(FileListModelTest, ManyRemovalsKeepEveryOtherPath) {
     FileListModel list;
     QStringList strKept;
     for (int i = 0; i < 3000; ++i) {
-        list.AppendAdmitted(QStringLiteral("/music/album %1/track %1.mp3").arg(i), i);
+        list.AppendAdmitted(QStringLiteral("/music/album %1/track %1.mp3").arg(i).toUtf8(), i);
         if (i % 3 == 2) strKept << list.PathAt(i);
     }
     for (int lngRow = 0; lngRow < list.RowCount();) {
@@ -104,6 +109,15 @@ TEST(FileListModelTest, ManyRemovalsKeepEveryOtherPath) {
     }
     EXPECT_EQ(list.Paths(), strKept);
     EXPECT_EQ(list.BitrateAt(0), "2 kbps");
+}
+
+TEST(FileListModelTest, RowsNameTheSameFileWhenTheirBytesAreTheSame) {
+    FileListModel list;
+    for (const char* szPath : {"/m/x\xFF.mp3", "/m/x\xEF\xBF\xBD.mp3", "/m/x\xFF.mp3"})
+        list.AppendDropped(szPath);
+    EXPECT_EQ(list.PathAt(0), list.PathAt(1));  // both show as "/m/x\uFFFD.mp3"
+    EXPECT_FALSE(list.SamePath(0, 1));
+    EXPECT_TRUE(list.SamePath(0, 2));
 }
 
 TEST(FileListModelTest, ViewsHearOfEveryChange) {

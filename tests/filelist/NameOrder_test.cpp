@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The order of a folder's names: letter case ignored, numbers by value, ties by the bytes, in a
-// real locale and under C.
+// The order of a folder's names (bytes, in any encoding) by their text: letter case ignored,
+// numbers by value, ties by the bytes, in a real locale and under C.
 #include "filelist/NameOrder.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 TEST(NameOrder, SortsAsFileManagersDo) {
     const struct {
         QStringList locales;
-        QStringList sorted;
+        QByteArrayList sorted;
     } cases[] = {
         // Numbers by value, whatever their length; leading zeros break ties only.
         {{"C", "en_US"},
@@ -26,18 +26,23 @@ TEST(NameOrder, SortsAsFileManagersDo) {
         {{"de_DE"}, {"Apfel", "Äpfel", "Zebra"}},
         // Empty names and names that are prefixes of others.
         {{"C"}, {"", "a", "a.mp3", "a1", "a2.mp3"}},
+        // Names that are not UTF-8 sort by their text, U+FFFD for the stray bytes, and names that
+        // show as the same text by their bytes.
+        {{"C", "en_US"},
+         {"Caf\xC3\xA9 z.mp3", "Caf\xEF\xBF\xBD a.mp3", "Caf\xE9 b.mp3", "x\xEF\xBF\xBD.mp3",
+          "x\xFE.mp3", "x\xFF.mp3"}},
     };
     for (const auto& c : cases)
         for (const QString& locale : c.locales) {
             const NameOrder order{QLocale(locale)};
-            QStringList names = c.sorted;
+            QByteArrayList names = c.sorted;
             std::reverse(names.begin(), names.end());
             order.Sort(names);
             EXPECT_EQ(names, c.sorted)
                 << locale.toStdString() << ": " << c.sorted.join(" | ").toStdString();
             // A total order: only a name compares equal to itself, and both ways agree.
-            for (const QString& a : c.sorted)
-                for (const QString& b : c.sorted)
+            for (const QByteArray& a : c.sorted)
+                for (const QByteArray& b : c.sorted)
                     EXPECT_EQ(order.Compare(a, b) == 0, a == b)
                         << a.toStdString() << b.toStdString();
             for (qsizetype i = 1; i < c.sorted.size(); ++i)

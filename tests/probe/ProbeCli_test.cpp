@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
 
 #include "probe/MiniJson.h"
 #include "probe/RunProbe.h"
@@ -64,7 +65,7 @@ TEST_F(ProbeCli, HelpAndManualNameEveryReasonAndTheEscape) {
     for (const std::string& text : {help, manual}) {
         for (const char* reason : kReasons)
             EXPECT_NE(text.find(reason), std::string::npos) << reason;
-        // A name that is not UTF-8 will be followed as bytes: its interim reason is not promised.
+        // A name that is not UTF-8 is followed by its bytes: it has no reason of its own.
         EXPECT_EQ(text.find("not valid UTF-8"), std::string::npos);
         EXPECT_NE(text.find("udcXX"), std::string::npos);  // how stray bytes are written
         EXPECT_EQ(text.find("u00XX"), std::string::npos);
@@ -285,15 +286,21 @@ TEST_F(ProbeCli, CountAddsWhatTheWalkFound) {
     EXPECT_EQ(refused->at("CountedFrames").kind, minijson::Value::Kind::Null);
     EXPECT_EQ(refused->at("FormatChange").kind, minijson::Value::Kind::Null);
 
-    // With -r, a name that is not UTF-8 comes after the files found, with nothing counted.
+    // With -r, a name in any encoding is found and read by its bytes: "caf\xE9.mp3" (Latin-1)
+    // beside "caf\xC3\xA9.mp3" (UTF-8), which holds other frames, each with its own "path".
     std::filesystem::create_directory(dir.File("tree"));
-    std::filesystem::copy_file(joined, dir.File("tree/a.mp3"));
-    std::filesystem::copy_file(joined, dir.File("tree/b\xFF.mp3"));
-    const auto found =
-        probe::Lines(probe::RunProbe({"-r", "--count", "--json", dir.File("tree")}).out);
-    ASSERT_EQ(found.size(), 2u);
-    EXPECT_NE(found[0].find("\"CountedFrames\":500,"), std::string::npos);
-    EXPECT_NE(found[1].find("\"CountedFrames\":null,"), std::string::npos);
+    std::filesystem::copy_file(joined, dir.File("tree/caf\xC3\xA9.mp3"));
+    synth::WriteFile(dir.File("tree/caf\xE9.mp3"), synth::Frames(synth::Header{}, 4));
+    const probe::Result tree = probe::RunProbe({"-r", "--count", "--json", dir.File("tree")});
+    EXPECT_EQ(tree.status, 0);
+    std::map<std::string, double> counted;
+    for (const std::string& line : probe::Lines(tree.out)) {
+        const auto object = minijson::Parse(line);
+        ASSERT_TRUE(object.has_value()) << line;
+        counted[object->at("path").text] = object->at("CountedFrames").number;
+    }
+    EXPECT_EQ(counted, (std::map<std::string, double>{{dir.File("tree/caf\xC3\xA9.mp3"), 500},
+                                                      {dir.File("tree/caf\xE9.mp3"), 4}}));
 }
 
 TEST_F(ProbeCli, OptionsMayFollowFilesAndRepeat) {

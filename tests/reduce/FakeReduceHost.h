@@ -4,6 +4,7 @@
 // (ids kept by removals and moves, new for additions), the menu a string, and every pointer and
 // progress value the run sets is recorded in order.
 
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -29,7 +30,7 @@ class FakeReduceHost : public ReduceHost {
         list.Clear();
         for (const QString& strPath : paths) Append(strPath);
     }
-    void Append(const QString& strPath) { list.AppendDropped(strPath); }
+    void Append(const QString& strPath) { list.AppendDropped(QFile::encodeName(strPath)); }
     void Remove(int lngIndex) { list.RemoveRow(lngIndex); }
     // The file in lngFrom goes to lngTo, the rows between move one place, as a drag over each.
     void Move(int lngFrom, int lngTo) {

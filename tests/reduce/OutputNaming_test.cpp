@@ -42,12 +42,19 @@ TEST(OutputPath, FollowsTheNamingTable) {
         // blanks, quotes, leading dashes and non-ASCII letters are kept as they are
         {"/m/-My \"Best\" Ünïcødé.mp3", "Reduce to 64 kbps",
          "/m/-My \"Best\" Ünïcødé_64KBIT_REDUCED.mp3"},
+        // the name is made from the bytes, whatever their encoding
+        {"/Caf\xE9/Caf\xE9 del Mar.mp3", "Reduce to 64 kbps",
+         "/Caf\xE9/Caf\xE9 del Mar_64KBIT_REDUCED.mp3"},
+        {"/m/\xFF.\xFE", "Reduce to 64 kbps", "/m/\xFF_64KBIT_REDUCED.mp3"},
     };
     for (const OutputCase& c : cases) {
-        EXPECT_EQ(OutputPath(QString::fromUtf8(c.szInput), QString::fromUtf8(c.szMenu)),
-                  QString::fromUtf8(c.szOutput))
+        EXPECT_EQ(OutputPath(QByteArray(c.szInput), QString::fromUtf8(c.szMenu)),
+                  QByteArray(c.szOutput))
             << c.szInput << " at " << c.szMenu;
     }
+    // A path given as text is the path of its UTF-8 bytes.
+    EXPECT_EQ(OutputPath(QString::fromUtf8("/m/Ünï.mp3"), kMenu64),
+              QString::fromUtf8("/m/Ünï_64KBIT_REDUCED.mp3"));
 }
 
 TEST(PathBeforeLastDot, LooksOnlyAtTheFileName) {

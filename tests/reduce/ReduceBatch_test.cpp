@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -348,6 +350,42 @@ TEST_F(ReduceBatchTest, TheSameFileTwiceIsEncodedOnceAndCountsAsDone) {
     EXPECT_EQ(ReadBytes(OutputPath(strSource, host.strMenu)), kSource);
     EXPECT_EQ(host.prompts.messages.back().strInformative, CopiedTotals(1));
     EXPECT_EQ(host.prompts.messages.back().strDetails, "");
+}
+
+TEST_F(ReduceBatchTest, NamesInAnyEncodingAreReducedByTheirBytes) {
+    InstallEncoder();
+    // "Caf\xE9" (Latin-1) beside "Caf\xC3\xA9" (UTF-8), with other content; an older output of
+    // the Latin-1 file; a listed file whose name shows as the same text as that output; and a
+    // Latin-1 name the encoder fails on.
+    const QByteArray btMusic = QFile::encodeName(strMusic) + '/';
+    const QByteArray kOther = SyntheticMp3(30, 5);
+    const std::vector<std::pair<QByteArray, QByteArray>> files = {
+        {"Caf\xE9 del Mar.mp3", kSource},
+        {"Caf\xC3\xA9 del Mar.mp3", kOther},
+        {"Caf\xEF\xBF\xBD del Mar_64KBIT_REDUCED.mp3", kSource},
+        {"fail\xE9.mp3", kSource},
+        {"Caf\xE9 del Mar_64KBIT_REDUCED.mp3", "an older output"}};
+    for (const auto& [btName, btData] : files) {
+        std::ofstream(btMusic.toStdString() + btName.toStdString()) << btData.toStdString();
+    }
+    for (int i = 0; i < 4; ++i) host.list.AppendDropped(btMusic + files[size_t(i)].first);
+    Run();
+
+    const auto read = [&](const QByteArray& btName) {
+        std::ifstream file(btMusic.toStdString() + btName.toStdString(), std::ios::binary);
+        return QByteArray::fromStdString(std::string(std::istreambuf_iterator<char>(file), {}));
+    };
+    EXPECT_EQ(read("Caf\xE9 del Mar_64KBIT_REDUCED.mp3"), kSource);
+    EXPECT_EQ(read("Caf\xC3\xA9 del Mar_64KBIT_REDUCED.mp3"), kOther);
+    EXPECT_EQ(read("Caf\xEF\xBF\xBD del Mar_64KBIT_REDUCED.mp3"), kSource);
+    // The closing message shows the paths as text.
+    ASSERT_EQ(host.prompts.messages.size(), 1u);
+    const int64_t lngBytes = 2 * kSource.size() + kOther.size();
+    EXPECT_EQ(host.prompts.messages[0].strInformative,
+              "1 file failed.\n" + ReduceBatch::SizeTotals(3, lngBytes, lngBytes));
+    EXPECT_EQ(host.prompts.messages[0].strDetails,
+              strMusic + QString::fromUtf8("/fail\uFFFD.mp3: the encoder ended with status 1"));
+    std::filesystem::remove_all(QFile::encodeName(strMusic).toStdString());  // by bytes
 }
 
 TEST(FreeSpace, IsUnknownWhereTheFileSystemReportsNoSize) {

@@ -32,8 +32,8 @@ TEST(ReduceOverModelTest, RowsAreEncodedInTheListsOrderAsItChanges) {
     host.strFolder = dir.path();
     MP3Info info;
     const Admission admission{&host.list, &info, &host.prompts, nullptr};
-    for (int i = 0; i < 3; ++i) AdmitFile(admission, strSources[i]);
-    host.list.AppendDropped(strSources[3]);
+    for (int i = 0; i < 3; ++i) AdmitFile(admission, QFile::encodeName(strSources[i]));
+    host.list.AppendDropped(QFile::encodeName(strSources[3]));
     ASSERT_EQ(host.list.BitrateAt(0), "128 kbps");
     host.list.ExchangeRows(0, 3);  // d, b, c, a
     host.list.RemoveRow(1);        // d, c, a

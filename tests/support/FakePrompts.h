@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A Prompts seam for tests: records every message box and dialog it was asked for and answers from
-// queues that the test fills beforehand. An empty queue answers "cancel".
+// queues that the test fills beforehand. An empty queue answers "cancel". The dialogs answer with
+// paths as the file system's bytes, as the real ones do; Files gives those of paths in text.
 
+#include <QByteArray>
+#include <QByteArrayList>
+#include <QFile>
 #include <QString>
 #include <QStringList>
 #include <deque>
@@ -22,8 +26,8 @@ class FakePrompts : public Prompts {
     };
 
     std::vector<Message> messages;
-    std::deque<QStringList> openFileAnswers;
-    std::deque<QString> folderAnswers;
+    std::deque<QByteArrayList> openFileAnswers;
+    std::deque<QByteArray> folderAnswers;
     QStringList openFileTitles, openFileFilters, folderPrompts;
     // Runs inside ShowMessage, while the box would be open (for re-entrance tests).
     std::function<void(const Message&)> onMessage;
@@ -33,19 +37,26 @@ class FakePrompts : public Prompts {
         messages.push_back({strTitle, strText, icon, strInformative, strDetails});
         if (onMessage) onMessage(messages.back());
     }
-    QStringList GetOpenFileNames(QWidget*, const QString& strTitle,
-                                 const QString& strFilter) override {
+    // The bytes of paths given as text.
+    static QByteArrayList Files(const QStringList& strPaths) {
+        QByteArrayList btPaths;
+        for (const QString& strPath : strPaths) btPaths << QFile::encodeName(strPath);
+        return btPaths;
+    }
+
+    QByteArrayList GetOpenFileNames(QWidget*, const QString& strTitle,
+                                    const QString& strFilter) override {
         openFileTitles << strTitle;
         openFileFilters << strFilter;
         if (openFileAnswers.empty()) return {};
-        QStringList answer = openFileAnswers.front();
+        QByteArrayList answer = openFileAnswers.front();
         openFileAnswers.pop_front();
         return answer;
     }
-    QString GetExistingDirectory(QWidget*, const QString& strPrompt) override {
+    QByteArray GetExistingDirectory(QWidget*, const QString& strPrompt) override {
         folderPrompts << strPrompt;
         if (folderAnswers.empty()) return {};
-        QString answer = folderAnswers.front();
+        QByteArray answer = folderAnswers.front();
         folderAnswers.pop_front();
         return answer;
     }

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QDir>
 #include <QFile>
 #include <QString>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "filelist/FileNames.h"
 #include "filelist/NameOrder.h"
 #include "support/Mp3Bytes.h"
 
@@ -58,26 +60,28 @@ class Tree {
     QString strRoot;
 };
 
-// The names in strFolder (without "." and "..") in the order readdir returns them.
-inline QStringList ReaddirOrder(const QString& strFolder) {
-    QStringList names;
+// The names in strFolder (without "." and "..") in the order readdir returns them, as bytes.
+inline QByteArrayList ReaddirOrder(const QString& strFolder) {
+    QByteArrayList names;
     DIR* dir = opendir(QFile::encodeName(strFolder));
     if (!dir) return names;
     while (const dirent* entry = readdir(dir)) {
         const QByteArray name(entry->d_name);
-        if (name != "." && name != "..") names << QFile::decodeName(name);
+        if (name != "." && name != "..") names << name;
     }
     closedir(dir);
     return names;
 }
 
-// Only the names of strFolder's listing that are also in wanted, in name order.
+// Only the names of strFolder's listing that are also in wanted, in name order, as text.
 inline QStringList InNameOrder(const QString& strFolder, const QStringList& wanted) {
-    QStringList names;
-    for (const QString& strName : ReaddirOrder(strFolder))
-        if (wanted.contains(strName)) names << strName;
+    QByteArrayList names;
+    for (const QByteArray& name : ReaddirOrder(strFolder))
+        if (wanted.contains(PathText(name))) names << name;
     NameOrder().Sort(names);
-    return names;
+    QStringList texts;
+    for (const QByteArray& name : std::as_const(names)) texts << PathText(name);
+    return texts;
 }
 
 }  // namespace foldertree

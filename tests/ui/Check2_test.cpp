@@ -35,7 +35,7 @@ class Check2Test : public windowtest::WindowTest {
     QString AddRow(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(WriteBytes(strPath, SyntheticMp3()));
-        Ui().fileList->AppendAdmitted(strPath, 128);
+        Ui().fileList->AppendAdmitted(QFile::encodeName(strPath), 128);
         return strPath;
     }
 

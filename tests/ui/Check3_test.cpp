@@ -26,7 +26,7 @@ class Check3Test : public windowtest::WindowTest {
   protected:
     // Presses the button with strFolder as the dialog's answer.
     void AddFolder(const QString& strFolder) {
-        prompts.folderAnswers.push_back(strFolder);
+        prompts.folderAnswers.push_back(QFile::encodeName(strFolder));
         Press();
     }
     void Press() {
@@ -146,21 +146,30 @@ TEST_F(Check3Test, InvalidFileGivesOneWarningAndTheWalkGoesOn) {
     EXPECT_EQ(form->MousePointer(), 0);
 }
 
-TEST_F(Check3Test, NamesThatAreNotUtf8AreRefusedAndNeverReadAsAnotherFile) {
+TEST_F(Check3Test, NamesInAnyEncodingAreListedAndNeverReadAsAnotherFile) {
     Tree tree;
-    // "x\xff.mp3" decodes to the name of "x\xef\xbf\xbd.mp3", a file of another bitrate.
-    tree.RawFile("x\xef\xbf\xbd.mp3");
-    tree.RawFile("x\xff.mp3", testsupport::Mp3Frames(3, 14));
-    tree.RawFile("d\xff/in.mp3");
+    // "Caf\xE9 del Mar.mp3" (Latin-1) beside "Caf\xC3\xA9 del Mar.mp3" (UTF-8), which holds another
+    // bitrate, and a folder whose name is not UTF-8.
+    const QByteArray btLatin1 = "Caf\xE9 del Mar.mp3";
+    const QByteArray btUtf8 = "Caf\xC3\xA9 del Mar.mp3";
+    tree.RawFile(btLatin1.toStdString(), testsupport::Mp3Frames(3, 14));
+    tree.RawFile(btUtf8.toStdString());
+    tree.RawFile("d\xFF/in.mp3");
     AddFolder(tree.Root());
 
-    const QString r = tree.Root() + "/";
-    const QString strReplaced = QString::fromUtf8("x\xef\xbf\xbd.mp3");
-    EXPECT_EQ(Rows(), (std::vector<Row>{{r + strReplaced, "128 kbps"}}));
-    std::vector<QString> refused;
-    for (const auto& message : prompts.messages) refused.push_back(message.strInformative);
-    EXPECT_EQ(refused,
-              (std::vector<QString>{r + QString::fromUtf8("d\xef\xbf\xbd/"), r + strReplaced}));
+    const QByteArray r = QFile::encodeName(tree.Root()) + "/";
+    QByteArrayList btNames{btLatin1, btUtf8};
+    NameOrder().Sort(btNames);
+    std::vector<std::pair<QByteArray, QString>> expected;
+    for (const QByteArray& btName : std::as_const(btNames))
+        expected.emplace_back(r + btName, btName == btLatin1 ? "320 kbps" : "128 kbps");
+    expected.emplace_back(r + "d\xFF/in.mp3", "128 kbps");
+    std::vector<std::pair<QByteArray, QString>> rows;
+    for (int i = 0; i < Ui().fileList->RowCount(); ++i)
+        rows.emplace_back(Ui().fileList->PathBytesAt(i), Ui().fileList->BitrateAt(i));
+    EXPECT_EQ(rows, expected);
+    EXPECT_EQ(Ui().fileList->PathAt(2), tree.Root() + QString::fromUtf8("/d\uFFFD/in.mp3"));
+    EXPECT_TRUE(prompts.messages.empty());
 }
 
 TEST_F(Check3Test, FolderGoneBeforeItsTurnIsPassedOverWithoutMessages) {
@@ -183,7 +192,7 @@ TEST_F(Check3Test, FolderGoneBeforeItsTurnIsPassedOverWithoutMessages) {
 TEST_F(Check3Test, CancelChangesNothing) {
     Tree tree;
     tree.File("a.mp3");
-    prompts.openFileAnswers.push_back({tree.Path("a.mp3")});
+    prompts.openFileAnswers.push_back(FakePrompts::Files({tree.Path("a.mp3")}));
     Ui().Check1->click();  // added by the dialog
     const std::vector<Row> before = Rows();
     form->SetMousePointer(Pointer::Arrow);
@@ -209,8 +218,8 @@ TEST_F(Check3Test, SecondPressDuringTheWalkIsIgnored) {
     first.File("a.mp3");
     first.Folder("Sub");
     second.File("other.mp3");
-    prompts.folderAnswers.push_back(first.Root());
-    prompts.folderAnswers.push_back(second.Root());
+    prompts.folderAnswers.push_back(QFile::encodeName(first.Root()));
+    prompts.folderAnswers.push_back(QFile::encodeName(second.Root()));
 
     bool blnPressed = false;
     QTimer::singleShot(0, [&] {
@@ -235,7 +244,7 @@ namespace {
 // and b.mp3, with no message about Locked.
 void ExpectLockedPassedOver(Form1& form, FakePrompts& prompts, const QString& strRoot) {
     ASSERT_EQ(access(QFile::encodeName(strRoot + "/Locked"), R_OK), -1) << "Locked is readable";
-    prompts.folderAnswers.push_back(strRoot);
+    prompts.folderAnswers.push_back(QFile::encodeName(strRoot));
     ControlsOf(form).Check3->setChecked(true);
     form.Check3_Click();
     QStringList paths;

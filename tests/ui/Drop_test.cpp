@@ -67,7 +67,7 @@ class DropTest : public windowtest::WindowTest {
 }  // namespace
 
 TEST_F(DropTest, DroppedFilesAndFoldersAreAppendedInOrderWithoutAdmission) {
-    prompts.openFileAnswers.push_back({tree.Path("one.mp3")});
+    prompts.openFileAnswers.push_back(FakePrompts::Files({tree.Path("one.mp3")}));
     Ui().Check1->click();  // added by the dialog
     const QStringList paths{tree.Path("two words #2 100%.mp3"), tree.Path("~three.MP3"),
                             tree.Path("one.mp3"),  // already listed
@@ -103,22 +103,29 @@ TEST_F(DropTest, DataWithoutLocalFilesIsRefusedWhileDragging) {
     EXPECT_TRUE(Rows().empty());
 }
 
-TEST_F(DropTest, OnlyTheLocalFilesOfAMixedListAreAppended) {
+TEST_F(DropTest, OnlyTheLocalFilesOfAMixedListAreAppendedByTheirBytes) {
     QMimeData data;
-    // A name that is not UTF-8 ("x\xff.mp3") would read as another file: refused with a warning
-    // once the drop is over.
-    const QUrl undecodable =
-        QUrl::fromEncoded(QUrl::fromLocalFile(tree.Path("x")).toEncoded() + QByteArray("%FF.mp3"));
+    // A name that is not UTF-8 keeps its bytes percent-encoded in its URL and is listed by them.
+    const QByteArray btLatin1 = QFile::encodeName(tree.Path("Caf")) + "\xE9 del Mar.mp3";
+    const QUrl latin1 = QUrl::fromEncoded(QUrl::fromLocalFile(tree.Path("Caf")).toEncoded() +
+                                          "%E9%20del%20Mar.mp3");
+    // A Reduce run's new file is never listed: refused with a warning once the drop is over.
+    const QString strNewFile = tree.Path(".one_64KBIT_REDUCED.mp3.ab12cd.part");
     data.setUrls({QUrl("https://example.org/a.mp3"), QUrl::fromLocalFile(tree.Path("one.mp3")),
                   QUrl("file://otherhost" + tree.Path("notes.txt")),
-                  QUrl("file://localhost" + tree.Path("notes.txt")), undecodable});
+                  QUrl("file://localhost" + tree.Path("notes.txt")), latin1,
+                  QUrl::fromLocalFile(strNewFile)});
     ASSERT_TRUE(DragAndDrop(data));
-    EXPECT_EQ(Rows(), (std::vector<Row>{{tree.Path("one.mp3"), ""}, {tree.Path("notes.txt"), ""}}));
+    EXPECT_EQ(Rows(),
+              (std::vector<Row>{{tree.Path("one.mp3"), ""},
+                                {tree.Path("notes.txt"), ""},
+                                {tree.Path("Caf") + QString::fromUtf8("\uFFFD del Mar.mp3"), ""}}));
+    EXPECT_EQ(Ui().fileList->PathBytesAt(2), btLatin1);
     EXPECT_TRUE(prompts.messages.empty());
     QCoreApplication::processEvents();
     ASSERT_EQ(prompts.messages.size(), 1u);
     EXPECT_EQ(prompts.messages[0].strText, "Not a valid MP3 file!");
-    EXPECT_EQ(prompts.messages[0].strInformative, undecodable.toLocalFile());
+    EXPECT_EQ(prompts.messages[0].strInformative, strNewFile);
 }
 
 TEST_F(DropTest, TheProposedActionIsKept) {

@@ -547,8 +547,8 @@ TEST_F(Form1Test, DialogAddsOneOrSeveralFilesInTheGivenOrder) {
     const QString strA = Mp3("a.mp3");
     const QString strTilde = Mp3("~c.mp3");
     auto form = Start();
-    prompts.openFileAnswers.push_back({strOne});
-    prompts.openFileAnswers.push_back({strB, strA, strTilde, strOne});
+    prompts.openFileAnswers.push_back(FakePrompts::Files({strOne}));
+    prompts.openFileAnswers.push_back(FakePrompts::Files({strB, strA, strTilde, strOne}));
     ControlsOf(*form).Check1->click();
     ControlsOf(*form).Check1->click();
     EXPECT_EQ(prompts.openFileTitles.size(), 2);
@@ -567,26 +567,30 @@ TEST_F(Form1Test, DialogWarnsOncePerInvalidFileAndKeepsGoing) {
     const QString strText = MakeFile("notes.mp3", "just some text, not audio\n");
     const QString strFast = MakeFile("fast.mp3", Mp3Frames(3, 10));
     const QString strMissing = files.path() + "/gone.mp3";
+    // A valid MP3 file named as a Reduce run names its new file until it is verified.
+    const QString strNewFile = Mp3(".first_64KBIT_REDUCED.mp3.x1Y2z3.part");
     auto form = Start();
     // While a warning is open the rows already admitted are in place.
     std::vector<int> rowsAtWarning;
     prompts.onMessage = [&](const FakePrompts::Message&) {
         rowsAtWarning.push_back(ControlsOf(*form).fileList->RowCount());
     };
-    prompts.openFileAnswers.push_back({strFirst, strText, strFast, strMissing});
+    prompts.openFileAnswers.push_back(
+        FakePrompts::Files({strFirst, strText, strNewFile, strFast, strMissing}));
     ControlsOf(*form).Check1->click();
     using windowtest::Row;
     const std::vector<Row> expected = {{strFirst, "128 kbps"}, {strFast, "160 kbps"}};
     EXPECT_EQ(Rows(*form), expected);
-    ASSERT_EQ(prompts.messages.size(), 2);
+    ASSERT_EQ(prompts.messages.size(), 3);
     for (const auto& [message, strPath] :
-         {std::pair{prompts.messages[0], strText}, std::pair{prompts.messages[1], strMissing}}) {
+         {std::pair{prompts.messages[0], strText}, std::pair{prompts.messages[1], strNewFile},
+          std::pair{prompts.messages[2], strMissing}}) {
         EXPECT_EQ(message.strTitle, "Kestrelund");
         EXPECT_EQ(message.strText, "Not a valid MP3 file!");
         EXPECT_EQ(message.icon, Prompts::Icon::Warning);
         EXPECT_EQ(message.strInformative, strPath);
     }
-    EXPECT_EQ(rowsAtWarning, (std::vector<int>{1, 2}));
+    EXPECT_EQ(rowsAtWarning, (std::vector<int>{1, 1, 2}));
 }
 
 TEST_F(Form1Test, ButtonGuardRunsOncePerPress) {

@@ -138,9 +138,10 @@ TEST(DialogFolder, TheLastFolderUsedElseMusicElseHome) {
     EXPECT_EQ(prompts.GetExistingDirectory(nullptr, "Please select folder to add:"), "");
     answer(strOther + "/a.mp3");
     EXPECT_EQ(prompts.GetOpenFileNames(nullptr, "Add", "Mp3 Files (*.mp3)"),
-              QStringList{strOther + "/a.mp3"});
+              QByteArrayList{QFile::encodeName(strOther + "/a.mp3")});
     answer(strThird);
-    EXPECT_EQ(prompts.GetExistingDirectory(nullptr, "Please select folder to add:"), strThird);
+    EXPECT_EQ(prompts.GetExistingDirectory(nullptr, "Please select folder to add:"),
+              QFile::encodeName(strThird));
     answer("");
     prompts.GetOpenFileNames(nullptr, "Add", "Mp3 Files (*.mp3)");
     qputenv("HOME", btHome);

@@ -98,7 +98,7 @@ TEST_F(LauncherTest, ARunShowsItsProgressOnTheIconAndClearsItAtItsEndAndAtTheClo
     ASSERT_TRUE(WriteEncoder("sleep 0.1\ncp \"$6\" \"$7\""));
     for (const char* szName : {"a.mp3", "b.mp3"}) {
         ASSERT_TRUE(reducetest::WriteBytes(runtime.filePath(szName), reducetest::SyntheticMp3()));
-        Ui().fileList->AppendAdmitted(runtime.filePath(szName), 128);
+        Ui().fileList->AppendAdmitted(QFile::encodeName(runtime.filePath(szName)), 128);
     }
     form->SetProgressValue(30.0f);  // outside a run the icon shows nothing
     Ui().Check2->click();

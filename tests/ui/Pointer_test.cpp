@@ -45,7 +45,7 @@ class PointerTest : public windowtest::WindowTest {
     QString AddMp3Row(const QString& strName) {
         const QString strPath = music.filePath(strName);
         EXPECT_TRUE(reducetest::WriteBytes(strPath, reducetest::SyntheticMp3()));
-        Ui().fileList->AppendAdmitted(strPath, 128);
+        Ui().fileList->AppendAdmitted(QFile::encodeName(strPath), 128);
         return strPath;
     }
 
@@ -235,7 +235,7 @@ TEST_F(PointerTest, TheHourglassStaysWhileAFolderIsAdded) {
     QTimer::singleShot(0, [&] { hoverEverywhere("collecting folders"); });
     // Runs while the warning about broken.mp3 is up, in the middle of admitting files.
     prompts.onMessage = [&](const FakePrompts::Message&) { hoverEverywhere("admitting files"); };
-    prompts.folderAnswers.push_back(tree.Root());
+    prompts.folderAnswers.push_back(QFile::encodeName(tree.Root()));
     Ui().Check3->setChecked(true);
     form->Check3_Click();
 

@@ -157,7 +157,8 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
 
     if (strMode == "reduce") {
         for (const char* strName : {"a.mp3", "b.mp3"}) {
-            ControlsOf(form).fileList->AppendAdmitted(QDir(folder.Music()).filePath(strName), 128);
+            ControlsOf(form).fileList->AppendAdmitted(
+                QFile::encodeName(QDir(folder.Music()).filePath(strName)), 128);
         }
         ControlsOf(form).Combo1->setCurrentIndex(3);  // "Reduce to 32 kbps", saved at once
         // Closes the window as soon as events run inside the run: the encoder has just been
@@ -175,7 +176,7 @@ void RunAsChild(const QString& strMode, const ChildFolder& folder) {
                 form.close();
             });
         }
-        prompts.folderAnswers.push_back(folder.Path("tree"));
+        prompts.folderAnswers.push_back(QFile::encodeName(folder.Path("tree")));
         ControlsOf(form).Check3->setChecked(true);
         form.Check3_Click();
     }

@@ -72,9 +72,9 @@ class WindowTest : public ::testing::Test {
     // Appends a row as admission ("128 kbps") or a drop ("") would have added it.
     static void AppendRow(FileListModel& list, const QString& strPath, const QString& strBitrate) {
         if (strBitrate.isEmpty()) {
-            list.AppendDropped(strPath);
+            list.AppendDropped(QFile::encodeName(strPath));
         } else {
-            list.AppendAdmitted(strPath, strBitrate.section(u' ', 0, 0).toInt());
+            list.AppendAdmitted(QFile::encodeName(strPath), strBitrate.section(u' ', 0, 0).toInt());
         }
     }
     // The row lngRow of the list (counted from 0), as its view knows it.
