@@ -118,8 +118,8 @@ TEST_F(AdmitFileTest, NamesInAnyEncodingAreReadByTheirOwnBytes) {
     EXPECT_EQ(Rows(), (std::vector<Row>{{strShown, "320 kbps"}, {strShown, "128 kbps"}}));
     EXPECT_EQ(list.PathBytesAt(0), btLatin1);
     EXPECT_EQ(list.PathBytesAt(1), btReplaced);
-    Admit(btLatin1);  // gone now: the warning shows the path as text
-    ExpectRefused(0, strShown);
+    Admit(btLatin1);  // gone now: the warning shows the path as text, and its bytes
+    ExpectRefused(0, strShown + "\n" + folder.path() + "/x\\xFF.mp3");
 }
 
 TEST_F(AdmitFileTest, UnreadableFileIsRefused) {
