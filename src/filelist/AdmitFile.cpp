@@ -42,9 +42,8 @@ void RefuseFile(const Admission& admission, const QByteArray& btPath) {
     if (admission.fileList != nullptr) admission.fileList->ShowNewRows();
     // A name that is not UTF-8 gets its bytes written out below its text, as in the list's
     // tooltip, so that two such names that look alike can be told apart.
-    const QString strPath = IsUtf8Path(btPath)
-                                ? PathText(btPath)
-                                : PathText(btPath) + u'\n' + EscapedPath(btPath);
+    const QString strPath =
+        IsUtf8Path(btPath) ? PathText(btPath) : PathText(btPath) + u'\n' + EscapedPath(btPath);
     admission.prompts->ShowMessage(admission.owner, ProgramNames::kWindowTitle,
                                    QStringLiteral("Not a valid MP3 file!"), Prompts::Icon::Warning,
                                    strPath, QString());
