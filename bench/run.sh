@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Builds the benchmarks in build/ (or the folder given) and runs all five, one after another:
+# Builds the benchmarks in build/ (or the folder given) and runs all five, one after another
+# (bench/reduce/lame_model.sh, which takes half an hour, runs on its own):
 #   analysis_bench  kestrelund-info --json over 10,000 files against the I/O floor  (target <= 1.25),
 #                   and over 300 copies of each awkward kind of file                (target <= 3,
 #                   and each kind at most 1.5 x the mixed set's cost a file); its CPU on one
@@ -8,7 +9,8 @@
 #   admit_bench     admitting 10,000 files against kestrelund-info; 100,000 rows   (target <= 1.3)
 #   folder_bench    adding a tree of 10,000 files in 1,000 folders against it      (target <= 1.3)
 #                   and the folder reading alone, readdir against raw getdents64
-#   reduce_bench    reducing 20 one-second files against a plain lame loop         (target <= 1.10)
+#   reduce_bench    reducing 16 ten-second files against a plain lame loop         (target <= 1.05)
+#                   and 2,000 rows again over their outputs against the first run  (target <= 1.2)
 #   walk_bench      the frame walk of a 5 MB file against a lame encode of it       (target < 1 %)
 # Usage: bench/run.sh [BUILD_DIR]
 set -euo pipefail
