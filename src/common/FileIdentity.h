@@ -32,3 +32,11 @@ inline std::optional<FileIdentity> IdentityOf(const QByteArray& btPath) {
     if (::stat(btPath.constData(), &st) != 0) return std::nullopt;
     return FileIdentity::Of(st);
 }
+
+// The identity of the regular file that the name btPath itself holds, a link at that name not
+// followed; none when the name holds nothing, a link or anything but a regular file.
+inline std::optional<FileIdentity> RegularFileAt(const QByteArray& btPath) {
+    struct stat st {};
+    if (::lstat(btPath.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return FileIdentity::Of(st);
+}

@@ -160,10 +160,7 @@ Failure OutputFile::CreateNamed() {
 
 bool OutputFile::IsStillNamed() const {
     if (lngFd < 0) return false;
-    if (btNewPath.isEmpty()) return true;
-    struct stat st {};
-    return ::lstat(btNewPath.constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-           FileIdentity::Of(st) == identity;
+    return btNewPath.isEmpty() || RegularFileAt(btNewPath) == identity;
 }
 
 int64_t OutputFile::Size() const {

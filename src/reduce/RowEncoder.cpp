@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "reduce/RowEncoder.h"
 
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -30,13 +29,6 @@ constexpr int64_t kFullDiskThreshold = 16 * 1024 + 128 * 1024;
 
 QString Text(std::string_view reason) {
     return QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size()));
-}
-
-// The identity of what the name path holds now, not following a link; none when nothing.
-std::optional<FileIdentity> IdentityAt(const QByteArray& path) {
-    struct stat st {};
-    if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
-    return FileIdentity::Of(st);
 }
 
 // The analysis of an open file: no failure when it is admitted and walked (walk then filled in),
@@ -119,7 +111,7 @@ RowOutcome RowEncoder::Encode(const QByteArray& input, const QByteArray& output,
     outcome.failure = row.source.Open(input);
     if (outcome.failure) return outcome;
     // The same file listed again, the menu unchanged: the output this run wrote for it is there.
-    const std::optional<FileIdentity> existing = IdentityAt(output);
+    const std::optional<FileIdentity> existing = RegularFileAt(output);
     if (existing && doneOutputs.value(row.source.Identity()).contains(*existing)) {
         outcome.blnAlreadyDone = true;
         return outcome;

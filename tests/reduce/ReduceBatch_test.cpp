@@ -44,6 +44,9 @@ QString FakeEncoderBody(const QString& strRecord) {
                "  *fail*) exit 1 ;;\n"
                "  *nooutput*) exit 0 ;;\n"
                "  *garbage*) echo 'not audio' > \"$7\"; exit 0 ;;\n"
+               // The frames behind an empty ID3v2 tag: larger than the source, as long.
+               "  *tagged*) { printf 'ID3\\003\\0\\0\\0\\0\\001\\0'; head -c 128 /dev/zero; "
+               "cat \"$6\"; } > \"$7\"; exit 0 ;;\n"
                "esac\n"
                "sleep 0.05\n"
                "cp \"$6\" \"$7\"\n");
@@ -255,6 +258,26 @@ TEST_F(ReduceBatchTest, DoneCountsTheFailedFilesAndDetailsTheirReasons) {
     ASSERT_EQ(host.prompts.messages.size(), 1u);
     EXPECT_EQ(host.prompts.messages[0].strText, "Done.");
     EXPECT_EQ(host.prompts.messages[0].strInformative, "1 file failed.");
+}
+
+TEST_F(ReduceBatchTest, DoneSaysWhichOutputsAreLargerOrAtAnotherBitrate) {
+    InstallEncoder();
+    const QString strTagged = Source("tagged.mp3");
+    const QString strHigh = Source("high.mp3", SyntheticMp3());  // 128 kbps, copied as it is
+    const QString strHigher = Source("higher.mp3", SyntheticMp3());
+    host.SetRows(QStringList{strTagged, strHigh, strHigher});
+    Run();
+    ASSERT_EQ(host.prompts.messages.size(), 1u);
+    const QStringList informative = host.prompts.messages[0].strInformative.split('\n');
+    ASSERT_EQ(informative.size(), 3) << qPrintable(host.prompts.messages[0].strInformative);
+    EXPECT_EQ(informative[1], "1 output is larger than its source.");
+    EXPECT_EQ(informative[2],
+              "2 outputs have another bitrate than chosen: the encoder has no such bitrate at "
+              "their sample rate.");
+    EXPECT_EQ(host.prompts.messages[0].strDetails,
+              ReduceBatch::LargerOutput(strMusic + "/tagged_64KBIT_REDUCED.mp3") + "\n" + strMusic +
+                  "/high_64KBIT_REDUCED.mp3: 128 kbps, not 64 kbps\n" + strMusic +
+                  "/higher_64KBIT_REDUCED.mp3: 128 kbps, not 64 kbps");
 }
 
 TEST_F(ReduceBatchTest, ASecondPressDuringARunIsIgnored) {
