@@ -143,6 +143,26 @@ QString ReduceBatch::Report::Informative() const {
     return lines.join(u'\n');
 }
 
+void ReduceBatch::Report::Count(const RowOutcome& outcome, const QString& strInputPath,
+                                const QString& strOutputPath, int32_t lngChosenKbps) {
+    if (outcome.failure) {
+        failures << strInputPath + QStringLiteral(": ") + *outcome.failure;
+        return;
+    }
+    if (outcome.blnAlreadyDone) return;
+    ++lngDone;
+    lngSourceBytes += outcome.lngSourceBytes;
+    lngOutputBytes += outcome.lngOutputBytes;
+    if (outcome.lngOutputBytes > outcome.lngSourceBytes) larger << LargerOutput(strOutputPath);
+    const int32_t lngWritten = KbpsOf(outcome.lngOutputBitrate);
+    if (lngWritten != lngChosenKbps) {
+        otherBitrate << QStringLiteral("%1: %2 kbps, not %3 kbps")
+                            .arg(strOutputPath)
+                            .arg(lngWritten)
+                            .arg(lngChosenKbps);
+    }
+}
+
 QString ReduceBatch::Report::Details() const {
     return (failures + larger + otherBitrate).join(u'\n');
 }
@@ -207,45 +227,25 @@ void ReduceBatch::Run(ReduceHost& host) {
             rowEncoder.Encode(btInputPath, btOutputPath, arguments, isListed);
         // The program ended while the encoder ran: its row is settled, and the run stops here.
         if (outcome.blnEnded || blnEnded) return;
+        report.Count(outcome, strInputPath, strOutputPath, BitrateFromMenuText(strMenuText));
         if (outcome.blnNotStarted) {
-            // This row and every one still due fail for that reason; the rest of the report
-            // stands as it was.
-            const QString strReason = *outcome.failure;
-            report.failures << strInputPath + QStringLiteral(": ") + strReason;
+            // Every row still due fails for that reason too; the rest of the report stands.
             const QList<FileListModel::RowId> left = host.List().RowIds();
             for (int i = 0; i < left.size(); ++i) {
                 if (due.contains(left[i])) {
-                    report.failures << host.List().PathAt(i) + QStringLiteral(": ") + strReason;
+                    report.failures
+                        << host.List().PathAt(i) + QStringLiteral(": ") + *outcome.failure;
                 }
             }
             host.SetPointer(Pointer::Default);
             host.SetProgress(0);
-            const QString strInformative = report.Informative();
             host.MessagePrompts().ShowMessage(
                 host.MessageOwner(), ProgramNames::kWindowTitle,
                 QStringLiteral("The encoder could not be started."), Prompts::Icon::Warning,
-                strEncoderPath + u'\n' + StartFailureReason(outcome.lngResult) +
-                    (strInformative.isEmpty() ? QString() : u'\n' + strInformative),
+                strEncoderPath + u'\n' + StartFailureReason(outcome.lngResult) + u'\n' +
+                    report.Informative(),
                 report.Details());
             return;
-        }
-        if (outcome.failure) {
-            report.failures << strInputPath + QStringLiteral(": ") + *outcome.failure;
-        } else if (!outcome.blnAlreadyDone) {
-            ++report.lngDone;
-            report.lngSourceBytes += outcome.lngSourceBytes;
-            report.lngOutputBytes += outcome.lngOutputBytes;
-            if (outcome.lngOutputBytes > outcome.lngSourceBytes) {
-                report.larger << LargerOutput(strOutputPath);
-            }
-            const int32_t lngChosen = BitrateFromMenuText(strMenuText);
-            const int32_t lngWritten = KbpsOf(outcome.lngOutputBitrate);
-            if (lngWritten != lngChosen) {
-                report.otherBitrate << QStringLiteral("%1: %2 kbps, not %3 kbps")
-                                           .arg(strOutputPath)
-                                           .arg(lngWritten)
-                                           .arg(lngChosen);
-            }
         }
     }
 

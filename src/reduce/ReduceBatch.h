@@ -64,9 +64,12 @@ class ReduceBatch {
         QStringList failures;   // "path: reason", for the details
         qsizetype lngDone = 0;  // new outputs
         int64_t lngSourceBytes = 0, lngOutputBytes = 0;
-        QStringList larger;  // outputs larger than their sources
-        QStringList
-            otherBitrate;  // outputs at another bitrate than chosen: "path: 64 kbps, not 320 kbps"
+        QStringList larger;        // outputs larger than their sources
+        QStringList otherBitrate;  // outputs at another bitrate than chosen: "..: 64 kbps, not 320"
+
+        // Counts one row's outcome: its input and output paths as text, the kbps the menu chose.
+        void Count(const RowOutcome& outcome, const QString& strInputPath,
+                   const QString& strOutputPath, int32_t lngChosenKbps);
 
         // The informative text: the failed files, the sizes, the outputs larger than their
         // sources and at another bitrate, one line each ("" for those that are none).
