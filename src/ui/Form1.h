@@ -130,8 +130,8 @@ class Form1 : public QWidget {
     QPersistentModelIndex itmDrag;
     QPersistentModelIndex itmUnder;
 
-    // Form_Unload's last step: ends the process at once, without unwinding the event loops of a
-    // folder add or a Reduce run and without touching an encoder already started. Tests replace it.
+    // Form_Unload's last step, once a running encoder's row is settled: ends the process without
+    // unwinding the event loops of a folder add or a Reduce run. Tests replace it.
     std::function<void()> EndProgram = [] { std::_Exit(0); };
 
     Pointer::Value mousePointer = Pointer::Default;

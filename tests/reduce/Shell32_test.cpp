@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // RunAndWait against small scripts written by the tests.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -84,24 +85,34 @@ TEST_F(RunAndWaitTest, PassesEveryItemWhole) {
     EXPECT_EQ(calls[0], arguments);
 }
 
-TEST_F(RunAndWaitTest, GivesTheProgramNothingButDevNull) {
-    // A descriptor this program holds open without close-on-exec must not reach the child.
+TEST_F(RunAndWaitTest, GivesTheProgramDevNullAndTheHandedOverDescriptorsOnly) {
+    // A descriptor this program holds open without close-on-exec (30) must not reach the child;
+    // the two handed over arrive as 3 and 4 (/dev/fd/3, /dev/fd/4), whatever their numbers here.
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
+    ASSERT_EQ(::dup2(fds[1], 30), 30);
+    ASSERT_TRUE(WriteBytes(Path("in"), "source bytes"));
+    const int lngIn = ::open(QFile::encodeName(Path("in")).constData(), O_RDONLY | O_CLOEXEC);
+    const int lngOut = ::fcntl(
+        ::open(QFile::encodeName(Path("out")).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600),
+        F_DUPFD_CLOEXEC, 40);
+    ASSERT_GE(lngIn, 0);
+    ASSERT_GE(lngOut, 40);
     const QString strFds = Path("fds");
     const QString strProgram =
         // The shell's own descriptors, read before any redirection of its own.
-        Script("fds.sh", QStringLiteral("a=$(readlink /proc/$$/fd/0)\n"
-                                        "b=$(readlink /proc/$$/fd/1)\n"
-                                        "c=$(readlink /proc/$$/fd/2)\n"
-                                        "printf '%s\\n' \"$a\" \"$b\" \"$c\" > %1\n"
-                                        "if [ -e /proc/$$/fd/%2 ]; then echo leaked >> %1; fi")
-                             .arg(ShellQuote(strFds))
-                             .arg(fds[1]));
-    EXPECT_EQ(RunAndWait({strProgram}), 0);
-    close(fds[0]);
-    close(fds[1]);
-    EXPECT_EQ(ReadBytes(strFds), "/dev/null\n/dev/null\n/dev/null\n");
+        Script("fds.sh",
+               QStringLiteral("for fd in 0 1 2 3 4; do r=\"$r$(readlink /proc/$$/fd/$fd) \"; done\n"
+                              "printf '%s\\n' \"$r\" > %1\n"
+                              "if [ -e /proc/$$/fd/30 ]; then echo leaked >> %1; fi\n"
+                              "cat \"$1\" > \"$2\"")
+                   .arg(ShellQuote(strFds)));
+    const int lngHandOver[] = {lngIn, lngOut};
+    EXPECT_EQ(RunAndWait({strProgram, HandedOverPath(0), HandedOverPath(1)}, 0, lngHandOver), 0);
+    for (const int lngFd : {fds[0], fds[1], 30, lngIn, lngOut}) close(lngFd);
+    EXPECT_EQ(ReadBytes(strFds), "/dev/null /dev/null /dev/null " + Path("in").toUtf8() + " " +
+                                     Path("out").toUtf8() + " \n");
+    EXPECT_EQ(ReadBytes(Path("out")), "source bytes");
 }
 
 TEST_F(RunAndWaitTest, ProcessesEventsUntilTheProgramEnds) {
