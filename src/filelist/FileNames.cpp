@@ -3,39 +3,16 @@
 
 #include <QStringDecoder>
 #include <QUrl>
+#include <string_view>
+
+#include "analysis/Utf8.h"
 
 namespace {
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// Length of the valid UTF-8 sequence at bytes[i] (1 to 4), or 0 when the bytes there do not form
-// one: overlong forms, surrogates and values past U+10FFFF are not valid.
+// The length of the valid UTF-8 sequence at bytes[i], 0 when there is none.
 qsizetype Utf8SequenceLength(const QByteArray& bytes, qsizetype i) {
-    const auto at = [&](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
-    const unsigned char b0 = at(i);
-    if (b0 < 0x80) return 1;
-    qsizetype length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        if (b0 == 0xE0) low = 0xA0;   // overlong
-        if (b0 == 0xED) high = 0x9F;  // surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        if (b0 == 0xF0) low = 0x90;   // overlong
-        if (b0 == 0xF4) high = 0x8F;  // past U+10FFFF
-    } else {
-        return 0;
-    }
-    if (bytes.size() - i < length) return 0;
-    if (at(i + 1) < low || at(i + 1) > high) return 0;
-    for (qsizetype k = 2; k < length; ++k) {
-        if (!IsContinuation(at(i + k))) return 0;
-    }
-    return length;
+    return static_cast<qsizetype>(::Utf8SequenceLength(
+        std::string_view(bytes.constData() + i, static_cast<size_t>(bytes.size() - i))));
 }
 
 }  // namespace

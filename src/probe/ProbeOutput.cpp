@@ -8,6 +8,7 @@
 #include "analysis/FrameWalk.h"
 #include "analysis/MP3Info.h"
 #include "analysis/Rounding.h"
+#include "analysis/Utf8.h"
 
 namespace {
 
@@ -28,37 +29,6 @@ void AppendEscapedStrayByte(std::string& out, unsigned char byte) {
     out += "\\udc";
     out += kHex[byte >> 4];
     out += kHex[byte & 15];
-}
-
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// Length of the valid UTF-8 sequence at the start of bytes (2 to 4), or 0 when the bytes there
-// do not form one: overlong forms, surrogates and values past U+10FFFF are not valid.
-size_t Utf8SequenceLength(std::string_view bytes) {
-    const auto at = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char b0 = at(0);
-    size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        if (b0 == 0xE0) low = 0xA0;   // overlong
-        if (b0 == 0xED) high = 0x9F;  // surrogates
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        if (b0 == 0xF0) low = 0x90;   // overlong
-        if (b0 == 0xF4) high = 0x8F;  // past U+10FFFF
-    } else {
-        return 0;
-    }
-    if (bytes.size() < length) return 0;
-    if (at(1) < low || at(1) > high) return 0;
-    for (size_t i = 2; i < length; ++i) {
-        if (!IsContinuation(at(i))) return 0;
-    }
-    return length;
 }
 
 void AppendInt(std::string& out, int64_t value) {
