@@ -133,29 +133,23 @@ void AppendJsonLine(std::string& out, std::string_view path, std::string_view er
         out += name;
         out += "\":";
     };
-    const auto integer = [&](const char* name, int64_t value) {
+    // A field with its value, or null for a refused file.
+    const auto field = [&](const char* name, const auto& append) {
         key(name);
         if (valid) {
-            AppendInt(out, value);
+            append();
         } else {
             out += "null";
         }
+    };
+    const auto integer = [&](const char* name, int64_t value) {
+        field(name, [&] { AppendInt(out, value); });
     };
     const auto number = [&](const char* name, double value) {
-        key(name);
-        if (valid) {
-            AppendJsonNumber(out, value);
-        } else {
-            out += "null";
-        }
+        field(name, [&] { AppendJsonNumber(out, value); });
     };
     const auto boolean = [&](const char* name, bool value) {
-        key(name);
-        if (valid) {
-            AppendBool(out, value);
-        } else {
-            out += "null";
-        }
+        field(name, [&] { AppendBool(out, value); });
     };
     out += "{\"path\":";
     AppendJsonString(out, path);

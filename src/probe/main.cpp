@@ -180,6 +180,19 @@ int main(int argc, char** argv) {
     bool json = false;
     bool count = false;
     bool recurse = false;
+    // The options that set a flag, by their long and short forms.
+    const struct {
+        std::string_view strLong;
+        char chShort;
+        bool* flag;
+    } kFlags[] = {{"--json", 'j', &json}, {"--count", 'c', &count}, {"--recursive", 'r', &recurse}};
+    const auto Flag = [&](std::string_view strLong, char chShort) -> bool* {
+        for (const auto& option : kFlags) {
+            if (option.strLong == strLong || (chShort != 0 && option.chShort == chShort))
+                return option.flag;
+        }
+        return nullptr;
+    };
     std::vector<const char*> files;
     bool optionsOpen = true;
     for (int i = 1; i < argc; ++i) {
@@ -189,12 +202,8 @@ int main(int argc, char** argv) {
         } else if (arg == "--") {
             optionsOpen = false;
         } else if (arg.starts_with("--")) {
-            if (arg == "--json") {
-                json = true;
-            } else if (arg == "--count") {
-                count = true;
-            } else if (arg == "--recursive") {
-                recurse = true;
+            if (bool* flag = Flag(arg, 0)) {
+                *flag = true;
             } else if (arg == "--help") {
                 return Print(kUsage);
             } else if (arg == "--version") {
@@ -205,12 +214,8 @@ int main(int argc, char** argv) {
         } else {
             // One short option, or several joined behind one "-": -rj is -r -j.
             for (const char letter : arg.substr(1)) {
-                if (letter == 'j') {
-                    json = true;
-                } else if (letter == 'c') {
-                    count = true;
-                } else if (letter == 'r') {
-                    recurse = true;
+                if (bool* flag = Flag({}, letter)) {
+                    *flag = true;
                 } else if (letter == 'h') {
                     return Print(kUsage);
                 } else {
